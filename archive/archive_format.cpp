@@ -1,0 +1,62 @@
+#include "archive/archive_format.h"
+
+#include <cstring>
+
+#include "platform/file_stream.h"
+
+std::uint16_t ReadLe16(const unsigned char* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+std::uint32_t ReadLe32(const unsigned char* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+         (static_cast<std::uint32_t>(bytes[2]) << 16) |
+         (static_cast<std::uint32_t>(bytes[3]) << 24);
+}
+
+HeaderCheck CheckMagic(const unsigned char* firstFive, const char* expectedMagic) {
+  char tested[6] = {};
+  std::memcpy(tested, firstFive, 5);
+  char familyMark[4] = {};
+  std::memcpy(familyMark, expectedMagic, 3);
+  if (std::strstr(tested, familyMark) == nullptr) return HeaderCheck::kFamilyMarkMissing;
+  if (std::strcmp(tested, expectedMagic) != 0) return HeaderCheck::kMagicDiffers;
+  return HeaderCheck::kOk;
+}
+
+ArchiveHeader DecodeArchiveHeader(const unsigned char* bytes) {
+  ArchiveHeader header{};
+  std::memcpy(header.magic, bytes, 5);
+  header.entryCount = ReadLe16(bytes + 8);
+  header.directoryOffset = ReadLe32(bytes + 10);
+  return header;
+}
+
+DirectoryRecord DecodeDirectoryRecord(const unsigned char* record, std::uint32_t start) {
+  DirectoryRecord decoded{};
+  std::memcpy(decoded.entry.name, record, kNameFieldSize);
+  decoded.entry.size = ReadLe32(record + kNameFieldSize);
+  decoded.span.start = start;
+  decoded.span.end = start + decoded.entry.size;
+  return decoded;
+}
+
+HeaderCheck ReadArchiveHeader(InputFile& archive, const char* expectedMagic,
+                              ArchiveHeader& header) {
+  unsigned char bytes[kHeaderSize] = {};
+  archive.Read(bytes, sizeof bytes);
+  HeaderCheck check = CheckMagic(bytes, expectedMagic);
+  if (check == HeaderCheck::kOk) header = DecodeArchiveHeader(bytes);
+  return check;
+}
+
+void ReadDirectory(InputFile& archive, const ArchiveHeader& header, DirectoryRecord* records) {
+  archive.Seek(header.directoryOffset);
+  std::uint32_t start = kFirstEntryOffset;
+  for (int i = 0; i < header.entryCount; ++i) {
+    unsigned char record[kRecordSize] = {};
+    archive.Read(record, sizeof record);
+    records[i] = DecodeDirectoryRecord(record, start);
+    start = records[i].span.end;
+  }
+}

@@ -1,0 +1,62 @@
+// The archive container: a 14-byte header, entry data from byte 16 on, and a
+// directory of 16-byte records at the header's offset. Numbers are unsigned
+// little-endian.
+#pragma once
+
+#include <cstdint>
+
+class InputFile;
+
+inline constexpr int kHeaderSize = 14;
+inline constexpr int kRecordSize = 16;
+inline constexpr int kNameFieldSize = 12;
+inline constexpr std::uint32_t kFirstEntryOffset = 16;
+
+struct ArchiveHeader {
+  char magic[6];  // the first five bytes, cut at a zero byte
+  std::uint16_t entryCount;
+  std::uint32_t directoryOffset;
+};
+
+struct DirectoryEntry {
+  char name[kNameFieldSize + 1];  // the bytes before the first zero, always terminated
+  std::uint32_t size;
+};
+
+// One entry's data: start is its first byte, end one past its last. The sum
+// wraps at 2^32 as the format's arithmetic does; end below start marks that.
+struct EntrySpan {
+  std::uint32_t start;
+  std::uint32_t end;
+};
+
+struct DirectoryRecord {
+  DirectoryEntry entry;
+  EntrySpan span;
+};
+
+enum class HeaderCheck {
+  kOk,
+  kFamilyMarkMissing,  // "Invalid File Format!"
+  kMagicDiffers,       // "This File Is No Supported!"
+};
+
+std::uint16_t ReadLe16(const unsigned char* bytes);
+std::uint32_t ReadLe32(const unsigned char* bytes);
+
+// Tests the first five bytes of a file (zero-filled past its end) against the
+// expected magic; its first three letters are the family mark.
+HeaderCheck CheckMagic(const unsigned char* firstFive, const char* expectedMagic);
+
+// Decodes the 14 header bytes; bytes past the end of the file are zero.
+ArchiveHeader DecodeArchiveHeader(const unsigned char* bytes);
+
+// Decodes one 16-byte record whose data begins at start.
+DirectoryRecord DecodeDirectoryRecord(const unsigned char* record, std::uint32_t start);
+
+// Reads the header from the start of the archive. On kOk, header is filled.
+HeaderCheck ReadArchiveHeader(InputFile& archive, const char* expectedMagic, ArchiveHeader& header);
+
+// Reads header.entryCount records from the header's offset into records, in
+// directory order, with each entry's span. Missing bytes read as zero.
+void ReadDirectory(InputFile& archive, const ArchiveHeader& header, DirectoryRecord* records);

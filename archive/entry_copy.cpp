@@ -1,0 +1,80 @@
+#include "archive/entry_copy.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "platform/console.h"
+#include "platform/file_stream.h"
+#include "platform/message_box.h"
+#include "platform/zero_block.h"
+
+namespace {
+
+constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 32;
+
+int Report(const char* outputPath, const char* problem, int error, int result) {
+  char line[512];
+  if (error != 0) {
+    std::snprintf(line, sizeof line, "%s: %s: %s\n", outputPath, problem, SystemErrorText(error));
+  } else {
+    std::snprintf(line, sizeof line, "%s: %s\n", outputPath, problem);
+  }
+  WriteErr(line);
+  return result;
+}
+
+}  // namespace
+
+int CopyByteRange(std::uint32_t start, std::uint32_t end, const char* archivePath,
+                  const char* outputPath) {
+  ZeroBlock buffer(kTransferSize, BlockHeap::kLocal);
+  if (!buffer.ok()) {
+    ShowMessageBox("Memory Getter Is Failed!", "Error");
+    return kCopyNoBuffer;
+  }
+  InputFile archive;
+  if (!archive.Open(archivePath)) {
+    return Report(outputPath, "cannot open the archive", archive.error(), kCopyArchiveNotOpened);
+  }
+  // Opening the archive itself for writing would empty it.
+  if (archive.IsSameFileAs(outputPath)) {
+    return Report(outputPath, "not written: this is the archive itself", 0, kCopyOutputIsArchive);
+  }
+  OutputFile output;
+  if (!output.Create(outputPath)) {
+    return Report(outputPath, "cannot create the file", output.error(), kCopyOutputNotCreated);
+  }
+
+  const std::uint64_t wanted =
+      end >= start ? std::uint64_t{end} - start : std::uint64_t{end} + kOffsetLimit - start;
+  const std::uint64_t reachable = kOffsetLimit - start;
+  const std::uint64_t length = wanted < reachable ? wanted : reachable;
+  std::uint64_t done = 0;
+  while (done < length) {
+    std::uint64_t left = length - done;
+    std::size_t piece = left < kTransferSize ? static_cast<std::size_t>(left) : kTransferSize;
+    // Every read has its own absolute seek, so a short read cannot shift what follows.
+    std::size_t got = 0;
+    if (archive.Seek(start + done)) got = archive.Read(buffer.chars(), piece);
+    // Only the bytes that were read are written: never what the buffer held before.
+    if (got > 0 && !output.Write(buffer.chars(), got)) {
+      return Report(outputPath, "write failed", output.error(), kCopyWriteFailed);
+    }
+    done += got;
+    if (got < piece) {
+      if (archive.error() != 0) {
+        return Report(outputPath, "read failed", archive.error(), kCopyReadFailed);
+      }
+      break;
+    }
+  }
+  if (!output.Close()) return Report(outputPath, "write failed", output.error(), kCopyWriteFailed);
+  if (done < wanted) {
+    char problem[160];
+    std::snprintf(problem, sizeof problem,
+                  "cut short: the archive holds %" PRIu64 " of the entry's %" PRIu64 " bytes", done,
+                  wanted);
+    return Report(outputPath, problem, 0, kCopyCutShort);
+  }
+  return kCopyDone;
+}

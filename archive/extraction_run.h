@@ -1,0 +1,16 @@
+// One extraction run: from the archive's path to a tree of files.
+#pragma once
+
+// How a run ended; the process exits with this value.
+enum class RunOutcome : int {
+  kAllWritten = 0,      // every entry asked for was written whole
+  kSomeNotWritten = 1,  // the run went through, but not every entry was written whole
+  kStopped = 2,         // the run stopped at a report; nothing was extracted
+};
+
+// Opens the file for reading and closes it at once: true when that worked.
+bool FileExists(const char* path);
+
+// Extracts the archive at archivePath into outputDirectory, after asking at
+// which entry to begin. magic is "VIZ00" or "ZEL00".
+RunOutcome ExtractArchive(const char* archivePath, const char* outputDirectory, const char* magic);

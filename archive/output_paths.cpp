@@ -1,0 +1,112 @@
+#include "archive/output_paths.h"
+
+#include <cstring>
+
+namespace {
+
+char FoldAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsDriveStart(const char* path) {
+  char letter = FoldAscii(path[0]);
+  return letter >= 'a' && letter <= 'z' && path[1] == ':';
+}
+
+// True when a name made only of dots and blanks holds two dots or more.
+bool NamesParent(const char* name, std::size_t length) {
+  int dots = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (name[i] == '.') {
+      ++dots;
+    } else if (name[i] != ' ') {
+      return false;
+    }
+  }
+  return dots >= 2;
+}
+
+}  // namespace
+
+bool BuildOutputPrefix(const char* outputDirectory, const PathRules& rules, char* prefix,
+                       std::size_t size) {
+  std::size_t length = std::strlen(outputDirectory);
+  bool endsInSeparator = false;
+  for (std::size_t i = 0; i < length;) {
+    int step = CharLength(rules.codePage, outputDirectory + i);
+    endsInSeparator = step == 1 && outputDirectory[i] == rules.separator;
+    i += static_cast<std::size_t>(step);
+  }
+  std::size_t needed = length + (endsInSeparator ? 0 : 1);
+  if (needed + 1 > size) return false;
+  std::memcpy(prefix, outputDirectory, length);
+  if (!endsInSeparator) prefix[length] = rules.separator;
+  prefix[needed] = '\0';
+  return true;
+}
+
+void MapStoredSeparators(const char* stored, char separator, char* out) {
+  std::size_t i = 0;
+  while (stored[i] != '\0') {
+    if (CharLength(CodePage::kCp932, stored + i) == 2) {
+      out[i] = stored[i];
+      out[i + 1] = stored[i + 1];
+      i += 2;
+    } else {
+      out[i] = stored[i] == '\\' ? separator : stored[i];
+      ++i;
+    }
+  }
+  out[i] = '\0';
+}
+
+bool StoredNameLeavesDirectory(const char* stored) {
+  if (stored[0] == '\\' || stored[0] == '/' || IsDriveStart(stored)) return true;
+  const char* name = stored;
+  const char* p = stored;
+  for (;;) {
+    bool atEnd = *p == '\0';
+    if (atEnd || *p == '\\' || *p == '/') {
+      if (NamesParent(name, static_cast<std::size_t>(p - name))) return true;
+      if (atEnd) return false;
+      name = ++p;
+    } else {
+      p += CharLength(CodePage::kCp932, p);
+    }
+  }
+}
+
+bool JoinPath(const char* prefix, const char* name, char* out, std::size_t size) {
+  std::size_t prefixLength = std::strlen(prefix);
+  std::size_t nameLength = std::strlen(name);
+  if (prefixLength + nameLength + 1 > size) return false;
+  std::memcpy(out, prefix, prefixLength);
+  std::memcpy(out + prefixLength, name, nameLength + 1);
+  return true;
+}
+
+std::size_t DirectoryPartOf(const char* path, const PathRules& rules, std::size_t* offset) {
+  std::size_t from = rules.drives && path[0] != '\0' && path[1] == ':' ? 2 : 0;
+  std::size_t end = from;
+  for (std::size_t i = from; path[i] != '\0';) {
+    int step = CharLength(rules.codePage, path + i);
+    if (step == 1 && IsSeparator(rules, path[i])) end = i + 1;
+    i += static_cast<std::size_t>(step);
+  }
+  *offset = from;
+  return end - from;
+}
+
+bool SameDirectoryPart(const char* a, std::size_t aLength, const char* b, std::size_t bLength,
+                       const PathRules& rules) {
+  if (aLength != bLength) return false;
+  for (std::size_t i = 0; i < aLength;) {
+    // A double-byte character's second byte may look like a letter: it is never folded.
+    bool single = CharLength(rules.codePage, a + i) == 1;
+    bool fold = rules.foldCase && single;
+    if ((fold ? FoldAscii(a[i]) : a[i]) != (fold ? FoldAscii(b[i]) : b[i])) return false;
+    if (!single && a[i + 1] != b[i + 1]) return false;
+    i += single ? 1 : 2;
+  }
+  return true;
+}

@@ -1,0 +1,34 @@
+// Building and splitting output paths: the output prefix, the entry's name as
+// the host writes it, and the directory part that the directory pass compares.
+#pragma once
+
+#include <cstddef>
+
+#include "archive/path_rules.h"
+
+// The output directory followed by one separator unless its last character
+// already is one (a double-byte character's second byte is none). Returns
+// false when the prefix and its terminator would not fit in size bytes.
+bool BuildOutputPrefix(const char* outputDirectory, const PathRules& rules, char* prefix,
+                       std::size_t size);
+
+// Copies a stored name (code page 932, '\' between its directories), turning
+// each '\' that is not a double-byte character's second byte into separator.
+// out must hold strlen(stored) + 1 bytes.
+void MapStoredSeparators(const char* stored, char separator, char* out);
+
+// True when a stored name would lead out of the output directory: it starts at
+// a root or a drive, or one of its names is ".." (or dots and blanks that
+// Windows reads as "..").
+bool StoredNameLeavesDirectory(const char* stored);
+
+// Joins prefix and name; false when the path and its terminator exceed size.
+bool JoinPath(const char* prefix, const char* name, char* out, std::size_t size);
+
+// The directory part of path: without a drive, up to and including its last
+// separator. Returns its length; it starts at path + *offset.
+std::size_t DirectoryPartOf(const char* path, const PathRules& rules, std::size_t* offset);
+
+// Compares two directory parts as the file system would.
+bool SameDirectoryPart(const char* a, std::size_t aLength, const char* b, std::size_t bLength,
+                       const PathRules& rules);

@@ -1,0 +1,35 @@
+// How paths look on a host. The pure path functions take these rules as a
+// parameter so that both hosts' behaviour can be tested on any machine.
+#pragma once
+
+enum class CodePage {
+  kCp932,  // Shift-JIS as Windows reads it: a lead byte takes the next byte with it
+  kUtf8,   // no byte of a multi-byte character is ever '\\' or '/'
+};
+
+struct PathRules {
+  CodePage codePage;    // encoding of the paths handed to the file system
+  char separator;       // the separator the tool writes
+  bool slashSeparates;  // '/' also ends a directory name when reading a path
+  bool backslashSeparates;
+  bool drives;        // "C:" at the start of a path names a drive
+  bool foldCase;      // names that differ only in ASCII case are one name
+  bool anchorAtRoot;  // a path without a leading separator is made from the root
+};
+
+inline constexpr PathRules kWindowsRules{CodePage::kCp932, '\\', true, true, true, true, true};
+inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/', true, false, false, false, false};
+
+// True when byte b starts a double-byte character under the code page.
+inline bool IsLeadByte(CodePage codePage, unsigned char b) {
+  return codePage == CodePage::kCp932 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
+}
+
+// Length in bytes of the character at text (1 or 2); a lead byte at the end stands alone.
+inline int CharLength(CodePage codePage, const char* text) {
+  return IsLeadByte(codePage, static_cast<unsigned char>(text[0])) && text[1] != '\0' ? 2 : 1;
+}
+
+inline bool IsSeparator(const PathRules& rules, char c) {
+  return (c == '/' && rules.slashSeparates) || (c == '\\' && rules.backslashSeparates);
+}

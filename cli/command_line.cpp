@@ -1,0 +1,51 @@
+#include "cli/command_line.h"
+
+#include <cstring>
+
+#include "archive/extraction_run.h"
+
+namespace {
+
+struct GameIdentifier {
+  const char* identifier;
+  const char* magic;
+};
+
+// Test order matters: "IG" is contained in "IGW", so "IGW" comes first.
+constexpr GameIdentifier kGameIdentifiers[] = {
+    {"TK", "VIZ00"},   // ツキカゲ
+    {"GL", "VIZ00"},   // Glimmer ～グリマー～
+    {"IGW", "VIZ00"},  // IRON GARDEN, voice data
+    {"IG", "ZEL00"},   // IRON GARDEN
+};
+
+bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a - 'A' + 'a') : *a;
+    char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b - 'A' + 'a') : *b;
+    if (x != y) return false;
+    if (x == '\0') return true;
+  }
+}
+
+}  // namespace
+
+bool ArgumentMatches(const char* argument, const char* pattern) {
+  return EqualsIgnoringAsciiCase(argument, pattern) || std::strstr(argument, pattern) != nullptr;
+}
+
+const char* FindGameMagic(const char* argument) {
+  for (const GameIdentifier& game : kGameIdentifiers) {
+    if (ArgumentMatches(argument, game.identifier)) return game.magic;
+  }
+  return nullptr;
+}
+
+int RunCommandLine(int argc, char** argv) {
+  if (argc == 4) {
+    const char* magic = FindGameMagic(argv[1]);
+    if (magic == nullptr) return 0;
+    return static_cast<int>(ExtractArchive(argv[2], argv[3], magic));
+  }
+  return 0;
+}

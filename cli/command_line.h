@@ -1,0 +1,15 @@
+// The program's top level: what to do is chosen by the number of arguments.
+#pragma once
+
+// One argument shows screens; three extract an archive (game identifier,
+// archive path, output directory). Anything else ends silently with 0.
+// Returns the process exit status.
+int RunCommandLine(int argc, char** argv);
+
+// True when argument equals pattern ignoring the case of ASCII letters, or
+// contains pattern byte for byte (case-sensitive, blind to double-byte characters).
+bool ArgumentMatches(const char* argument, const char* pattern);
+
+// The archive magic of the first game identifier that argument matches, or
+// nullptr when it matches none.
+const char* FindGameMagic(const char* argument);

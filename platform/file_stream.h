@@ -1,0 +1,48 @@
+// Archive and output files, with 64-bit positions and checked operations.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Opens a file for reading; a directory is refused like a missing file.
+  bool Open(const char* path);
+  bool Seek(std::uint64_t position);
+  // Reads up to size bytes; fewer only at the end of the file or on an error.
+  std::size_t Read(void* buffer, std::size_t size);
+  // True when path names this very file (also through another name or a link).
+  bool IsSameFileAs(const char* path) const;
+  // The system's code of the last failure, 0 if none.
+  int error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates the file, or empties it when it exists.
+  bool Create(const char* path);
+  bool Write(const void* data, std::size_t size);
+  bool Close();
+  int error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+
+// The system's text for an error code from the functions above.
+const char* SystemErrorText(int error);

@@ -1,0 +1,57 @@
+#include "platform/console.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+
+void PrepareConsole() {
+  std::setlocale(LC_ALL, "");
+}
+
+// The C and POSIX locales name ASCII; this tool reads them as UTF-8.
+static bool ConsoleSpeaksUtf8() {
+  const char* codeset = nl_langinfo(CODESET);
+  return std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "ANSI_X3.4-1968") == 0;
+}
+
+void WriteOut(const char* text) {
+  std::fputs(text, stdout);
+}
+
+void WriteOutSystemText(const char* utf8) {
+  if (ConsoleSpeaksUtf8()) {
+    WriteOut(utf8);
+    return;
+  }
+  iconv_t converter = iconv_open(nl_langinfo(CODESET), "UTF-8");
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    WriteOut(utf8);
+    return;
+  }
+  char converted[512];
+  char* in = const_cast<char*>(utf8);
+  std::size_t inLeft = std::strlen(utf8);
+  char* out = converted;
+  std::size_t outLeft = sizeof converted - 1;
+  bool whole = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(converter);
+  *out = '\0';
+  WriteOut(whole ? converted : utf8);
+}
+
+void WriteErr(const char* text) {
+  std::fflush(stdout);
+  std::fputs(text, stderr);
+}
+
+void FlushOut() {
+  std::fflush(stdout);
+}
+
+int ReadInputChar() {
+  int c = std::getchar();
+  return c == EOF ? -1 : c;
+}

@@ -1,0 +1,82 @@
+#include "platform/console_key.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// The controlling terminal, in raw mode for as long as this object lives.
+class RawTerminal {
+ public:
+  RawTerminal() {
+    fd_ = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    if (tcgetattr(fd_, &saved_) != 0) {
+      close(fd_);
+      fd_ = -1;
+      return;
+    }
+    termios raw = saved_;
+    // No echo, no line buffering, and Ctrl+C arrives as a key, not a signal.
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+    raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    // TCSANOW keeps keys typed ahead: each waits for its own screen.
+    tcsetattr(fd_, TCSANOW, &raw);
+  }
+  ~RawTerminal() {
+    if (fd_ < 0) return;
+    tcsetattr(fd_, TCSANOW, &saved_);
+    close(fd_);
+  }
+  RawTerminal(const RawTerminal&) = delete;
+  RawTerminal& operator=(const RawTerminal&) = delete;
+
+  bool ok() const { return fd_ >= 0; }
+
+  // One byte; with a timeout (tenths of a second) returns -1 when none comes.
+  int ReadByte(int timeoutTenths) {
+    termios mode{};
+    tcgetattr(fd_, &mode);
+    mode.c_cc[VMIN] = timeoutTenths > 0 ? 0 : 1;
+    mode.c_cc[VTIME] = static_cast<cc_t>(timeoutTenths);
+    tcsetattr(fd_, TCSANOW, &mode);
+    unsigned char byte = 0;
+    for (;;) {
+      ssize_t got = read(fd_, &byte, 1);
+      if (got == 1) return byte;
+      if (got < 0 && errno == EINTR) continue;
+      return -1;
+    }
+  }
+
+ private:
+  int fd_ = -1;
+  termios saved_{};
+};
+
+}  // namespace
+
+bool HasConsole() {
+  int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+ConsoleKey ReadConsoleKey() {
+  RawTerminal terminal;
+  if (!terminal.ok()) return {kEndOfInput, -1};
+  int first = terminal.ReadByte(0);
+  if (first < 0) return {kEndOfInput, -1};
+  if (first == 0x1B) {
+    // The rest of an escape sequence arrives at once; drain it so it is not taken for keys.
+    while (terminal.ReadByte(1) >= 0) {
+    }
+  }
+  return {first, -1};
+}

@@ -1,0 +1,103 @@
+#include "platform/file_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+static_assert(sizeof(off_t) >= 8, "archives reach 4 GiB: offsets must be 64-bit");
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool InputFile::Open(const char* path) {
+  fd_ = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    error_ = errno;
+    return false;
+  }
+  struct stat info {};
+  if (fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
+    error_ = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    close(fd_);
+    fd_ = -1;
+    return false;
+  }
+  return true;
+}
+
+bool InputFile::Seek(std::uint64_t position) {
+  if (lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+std::size_t InputFile::Read(void* buffer, std::size_t size) {
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t got = read(fd_, bytes + done, size - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error_ = errno;
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+bool InputFile::IsSameFileAs(const char* path) const {
+  struct stat mine {};
+  struct stat other {};
+  return fstat(fd_, &mine) == 0 && stat(path, &other) == 0 && mine.st_dev == other.st_dev &&
+         mine.st_ino == other.st_ino;
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool OutputFile::Create(const char* path) {
+  fd_ = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd_ < 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool OutputFile::Write(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    ssize_t put = write(fd_, bytes, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) {
+      error_ = errno;
+      return false;
+    }
+    bytes += put;
+    size -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool OutputFile::Close() {
+  int fd = fd_;
+  fd_ = -1;
+  if (fd >= 0 && close(fd) != 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+const char* SystemErrorText(int error) {
+  return std::strerror(error);
+}
