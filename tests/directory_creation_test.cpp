@@ -1,0 +1,102 @@
+#include "archive/directory_creation.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "test_archive.h"
+
+namespace {
+
+std::vector<std::string> Walk(const std::string& path, const PathRules& rules) {
+  DirectoryWalk walk{};
+  BeginDirectoryWalk(walk, path.c_str(), rules);
+  std::vector<std::string> partials;
+  while (NextDirectory(walk)) partials.emplace_back(walk.partial);
+  return partials;
+}
+
+using Partials = std::vector<std::string>;
+
+TEST(DirectoryWalk, WindowsPartialPathsFromTheTopDown) {
+  EXPECT_EQ(Walk("D:\\Test\\SE\\A.WAV", kWindowsRules), (Partials{"D:\\Test\\", "D:\\Test\\SE\\"}));
+  EXPECT_EQ(Walk("D:\\A.BIN", kWindowsRules), Partials{});
+  EXPECT_EQ(Walk("D:\\Test\\\\SE\\A.WAV", kWindowsRules),
+            (Partials{"D:\\Test\\", "D:\\Test\\SE\\"}));
+  EXPECT_EQ(Walk("D:\\Test\\SE\\", kWindowsRules), (Partials{"D:\\Test\\", "D:\\Test\\SE\\"}));
+  EXPECT_EQ(Walk("\\Test\\A.BIN", kWindowsRules), Partials{"\\Test\\"});
+  EXPECT_EQ(Walk("Test\\A.BIN", kWindowsRules), Partials{"\\Test\\"});
+  EXPECT_EQ(Walk("D:\\Test\\..\\Out\\X.BIN", kWindowsRules),
+            (Partials{"D:\\Test\\", "D:\\Test\\..\\", "D:\\Test\\..\\Out\\"}));
+  EXPECT_EQ(Walk("D:\\a/b\\X.BIN", kWindowsRules), Partials{"D:\\a/b\\"});
+}
+
+TEST(DirectoryWalk, DoubleByteCharactersStayWhole) {
+  const std::string hyo = "\x95\x5C";  // 表
+  EXPECT_EQ(Walk("D:\\" + hyo + "\x8E\xA6\\A.BIN", kWindowsRules),
+            Partials{"D:\\" + hyo + "\x8E\xA6\\"});
+  EXPECT_EQ(Walk("D:\\" + hyo + "\\SE\\A.WAV", kWindowsRules),
+            (Partials{"D:\\" + hyo + "\\", "D:\\" + hyo + "\\SE\\"}));
+}
+
+TEST(DirectoryWalk, LinuxPathsKeepTheirOwnRoot) {
+  EXPECT_EQ(Walk("/tmp/out/SE/A.WAV", kLinuxRules),
+            (Partials{"/tmp/", "/tmp/out/", "/tmp/out/SE/"}));
+  EXPECT_EQ(Walk("out/SE/A.WAV", kLinuxRules), (Partials{"out/", "out/SE/"}));
+  EXPECT_EQ(Walk("/A.BIN", kLinuxRules), Partials{});
+  EXPECT_EQ(Walk("a\\b/c", kLinuxRules), Partials{"a\\b/"});
+}
+
+TEST(DirectoryWalk, NoLimitOnTheNumberOfLevels) {
+  Partials partials = Walk("/a/b/c/d/e/f/g/h/i/j/X", kLinuxRules);
+  ASSERT_EQ(partials.size(), 10u);
+  EXPECT_EQ(partials.back(), "/a/b/c/d/e/f/g/h/i/j/");
+}
+
+TEST(MakeDirectoryPath, CreatesEveryMissingLevelAndAcceptsExistingOnes) {
+  TempDir dir;
+  std::string path = dir / "a/b/c/d/e/f/g/h/FILE.BIN";
+  MakeDirectoryPath(path.c_str(), kLinuxRules);
+  MakeDirectoryPath(path.c_str(), kLinuxRules);
+  EXPECT_EQ(ListTree(dir.path()), (Partials{"a/", "a/b/", "a/b/c/", "a/b/c/d/", "a/b/c/d/e/",
+                                            "a/b/c/d/e/f/", "a/b/c/d/e/f/g/", "a/b/c/d/e/f/g/h/"}));
+}
+
+class DirectoryPass : public ::testing::Test {
+ protected:
+  void Fill(const std::vector<std::string>& paths) {
+    count_ = static_cast<int>(paths.size());
+    for (int i = 0; i < count_; ++i) {
+      table_->slots[i] = ZeroBlock(kSlotSize, BlockHeap::kLocal);
+      std::string full = dir_ / paths[i];
+      full.copy(table_->slots[i].chars(), full.size());
+    }
+  }
+  TempDir dir_;
+  std::unique_ptr<NameTable> table_ = std::make_unique<NameTable>();
+  int count_ = 0;
+};
+
+TEST_F(DirectoryPass, DirectoriesDifferingInCaseAreTwoOnLinux) {
+  Fill({"SE/A.WAV", "se/B.WAV", "SE/C.WAV", "BGM/D.OGG", "E.TXT"});
+  RunDirectoryPass(*table_, count_, kLinuxRules);
+  EXPECT_EQ(ListTree(dir_.path()), (std::vector<std::string>{"BGM/", "SE/", "se/"}));
+}
+
+TEST_F(DirectoryPass, EntriesLeavingTheOutputAreNotFollowed) {
+  Fill({"in/A.TXT", "../escaped/B.TXT"});
+  table_->leavesOutput[1] = true;
+  RunDirectoryPass(*table_, count_, kLinuxRules);
+  EXPECT_FALSE(PathExists(dir_.path() + "/../escaped"));
+  EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"in/"});
+}
+
+TEST_F(DirectoryPass, NoEntriesNoDirectories) {
+  Fill({"SE/A.WAV"});
+  RunDirectoryPass(*table_, 0, kLinuxRules);
+  EXPECT_TRUE(ListTree(dir_.path()).empty());
+}
+
+}  // namespace

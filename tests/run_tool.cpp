@@ -1,0 +1,80 @@
+#include "run_tool.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+
+namespace {
+
+void Drain(int fd, std::string& into) {
+  char buffer[4096];
+  ssize_t got = read(fd, buffer, sizeof buffer);
+  if (got > 0) into.append(buffer, static_cast<std::size_t>(got));
+}
+
+}  // namespace
+
+ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
+                const std::string& input, const std::string& workingDirectory) {
+  ToolRun run;
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return run;
+  signal(SIGPIPE, SIG_IGN);
+  pid_t child = fork();
+  if (child == 0) {
+    setsid();  // no controlling terminal: message boxes go on at once
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    setenv("LC_ALL", "C.UTF-8", 1);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  std::size_t written = 0;
+  while (written < input.size()) {
+    ssize_t put = write(in[1], input.data() + written, input.size() - written);
+    if (put <= 0) break;
+    written += static_cast<std::size_t>(put);
+  }
+  close(in[1]);
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, 30000) <= 0) {
+      kill(child, SIGKILL);  // a run that hangs fails its test instead of the suite
+      break;
+    }
+    for (pollfd& p : fds) {
+      if (p.fd < 0 || p.revents == 0) continue;
+      std::string& into = p.fd == out[0] ? run.out : run.err;
+      std::size_t before = into.size();
+      Drain(p.fd, into);
+      if (into.size() == before) {
+        close(p.fd);
+        p.fd = -1;
+        --open;
+      }
+    }
+  }
+  for (pollfd& p : fds) {
+    if (p.fd >= 0) close(p.fd);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}

@@ -1,0 +1,36 @@
+#include "platform/text_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string ToHost(const std::string& stored, std::size_t size = 127) {
+  char out[200] = {};
+  if (!StoredNameToHost(stored.c_str(), out, size)) return "<too long>";
+  return out;
+}
+
+TEST(StoredNameToHost, UsesMicrosoftsTable) {
+  EXPECT_EQ(ToHost("\x81\x60"), "\xEF\xBD\x9E");  // U+FF5E, not the wave dash U+301C
+  EXPECT_EQ(ToHost("\x81\x5C"), "\xE2\x80\x95");  // U+2015
+  EXPECT_EQ(ToHost("\x5C"), "\\");                // a lone 0x5C stays a backslash
+  EXPECT_EQ(ToHost("\x95\x5C\x8E\xA6"), "表示");
+  EXPECT_EQ(ToHost("\x83\x5C.TXT"), "ソ.TXT");
+  EXPECT_EQ(ToHost("\xB1\xB2"), "ｱｲ");  // half-width katakana are single bytes
+  EXPECT_EQ(ToHost("SE/A.WAV"), "SE/A.WAV");
+}
+
+TEST(StoredNameToHost, UndecodableNamesAreKeptAsStored) {
+  EXPECT_EQ(ToHost("A\x81"), "A\x81");          // a lead byte without its second byte
+  EXPECT_EQ(ToHost("\x85\x40X"), "\x85\x40X");  // an unassigned code
+}
+
+TEST(StoredNameToHost, RefusesWhatDoesNotFit) {
+  // Twelve half-width katakana take 36 bytes in UTF-8.
+  EXPECT_EQ(ToHost(std::string(12, '\xB1'), 37).size(), 36u);
+  EXPECT_EQ(ToHost(std::string(12, '\xB1'), 36), "<too long>");
+}
+
+}  // namespace
