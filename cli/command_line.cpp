@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/extraction_run.h"
+#include "cli/screen_commands.h"
 
 namespace {
 
@@ -42,6 +43,10 @@ const char* FindGameMagic(const char* argument) {
 }
 
 int RunCommandLine(int argc, char** argv) {
+  if (argc == 2) {
+    RunScreenCommands(argv[1]);
+    return 0;
+  }
   if (argc == 4) {
     const char* magic = FindGameMagic(argv[1]);
     if (magic == nullptr) return 0;

@@ -5,8 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+
+#include "platform/terminal_keys.h"
 
 namespace {
+
+// Tenths of a second to wait for the next byte of a key's sequence.
+constexpr int kSequenceGap = 1;
 
 // The controlling terminal, in raw mode for as long as this object lives.
 class RawTerminal {
@@ -71,12 +77,34 @@ bool HasConsole() {
 ConsoleKey ReadConsoleKey() {
   RawTerminal terminal;
   if (!terminal.ok()) return {kEndOfInput, -1};
-  int first = terminal.ReadByte(0);
-  if (first < 0) return {kEndOfInput, -1};
-  if (first == 0x1B) {
-    // The rest of an escape sequence arrives at once; drain it so it is not taken for keys.
-    while (terminal.ReadByte(1) >= 0) {
+  for (;;) {
+    int first = terminal.ReadByte(0);
+    if (first < 0) return {kEndOfInput, -1};
+    if (first != 0x1B) {
+      // The rest of a UTF-8 character belongs to this key, not to the next wait.
+      int more = first >= 0xF0 ? 3 : first >= 0xE0 ? 2 : first >= 0xC0 ? 1 : 0;
+      while (more-- > 0 && terminal.ReadByte(kSequenceGap) >= 0) {
+      }
+      return {first, -1};
+    }
+    // A terminal sends a key's sequence at once; a lone Esc is followed by a pause.
+    char sequence[16];
+    std::size_t length = 0;
+    while (!EscapeSequenceComplete(sequence, length)) {
+      int next = terminal.ReadByte(kSequenceGap);
+      if (next < 0) break;
+      sequence[length++] = static_cast<char>(next);
+    }
+    TerminalInput input = DecodeEscapeSequence(sequence, length);
+    switch (input.kind) {
+      case TerminalInput::Kind::kCharacter:
+        return {input.character, -1};
+      case TerminalInput::Kind::kExtended: {
+        KeyCodes codes = ExtendedKeyCodes(input.key, input.modifiers);
+        return {codes.prefix, codes.second};
+      }
+      case TerminalInput::Kind::kIgnored:
+        break;  // no key that ends the wait: read on
     }
   }
-  return {first, -1};
 }

@@ -1,0 +1,40 @@
+#include "cli/screen_commands.h"
+
+#include "cli/command_line.h"
+#include "cli/key_wait.h"
+#include "platform/console.h"
+
+namespace {
+
+struct ScreenCommand {
+  const char* pattern;
+  const Screen* screen;
+};
+
+constexpr ScreenCommand kScreenCommands[] = {
+    {"?", &HelpScreen},
+    {"c", &CommandListScreen},
+    {"d", &VersionScreen},
+    {"r", &IdentifierScreen},
+};
+
+constexpr const char* kScrollAway = "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n";
+
+}  // namespace
+
+void RunScreenCommands(const char* argument) {
+  for (const ScreenCommand& command : kScreenCommands) {
+    if (ArgumentMatches(argument, command.pattern)) ShowScreen(*command.screen);
+  }
+}
+
+void ShowScreen(const Screen& screen) {
+  for (const char* row : screen.rows) {
+    char line[kScreenRowBufferSize];
+    FormatScreenRow(row, kHostConsole, line, sizeof line);
+    WriteOutSystemText(line);
+  }
+  FlushOut();
+  (void)WaitForKey();
+  WriteOut(kScrollAway);
+}

@@ -1,0 +1,28 @@
+// The four fixed screens: 24 rows of exactly 80 columns on a Japanese console
+// (80 bytes in code page 932), drawn with box characters.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/host_rules.h"
+
+inline constexpr int kScreenRows = 24;
+
+struct Screen {
+  const char* rows[kScreenRows];  // UTF-8 here; code page 932 on a Japanese console
+};
+
+extern const Screen HelpScreen;         // operating instructions ("?")
+extern const Screen CommandListScreen;  // the screen commands ("c")
+extern const Screen VersionScreen;      // version information ("d")
+extern const Screen IdentifierScreen;   // the game identifiers ("r")
+
+// Room for the widest row a console is given: 80 columns of three-byte
+// characters with the added blanks, and the line break.
+inline constexpr std::size_t kScreenRowBufferSize = 512;
+
+// One row as the console writes it. A Japanese console takes it as it stands
+// and breaks the line by wrapping at column 80. A UTF-8 terminal shows ☆ ★ │
+// ─ ― one column wide, so the line characters are doubled, the others get a
+// blank after them, and a line break ends the row.
+void FormatScreenRow(const char* row, ConsoleKind console, char* out, std::size_t size);
