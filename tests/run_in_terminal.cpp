@@ -11,6 +11,8 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "run_tool.h"
+
 TerminalRun::TerminalRun(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& stdinPath) {
   winsize size{};
@@ -32,14 +34,7 @@ TerminalRun::TerminalRun(const std::string& program, const std::vector<std::stri
     }
     close(master_);
     close(slave_);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments)
-      argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    setenv("LC_ALL", "C.UTF-8", 1);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    ExecTool(program, arguments);
   }
 }
 

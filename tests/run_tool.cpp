@@ -18,6 +18,16 @@ void Drain(int fd, std::string& into) {
 
 }  // namespace
 
+void ExecTool(const std::string& program, const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  setenv("LC_ALL", "C.UTF-8", 1);
+  execv(program.c_str(), argv.data());
+  _exit(127);
+}
+
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
                 const std::string& input, const std::string& workingDirectory) {
   ToolRun run;
@@ -32,14 +42,7 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
     dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments)
-      argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    setenv("LC_ALL", "C.UTF-8", 1);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    ExecTool(program, arguments);
   }
   close(in[0]);
   close(out[1]);

@@ -11,5 +11,8 @@ struct ToolRun {
   std::string err;
 };
 
+// In a forked child: replaces it with the program, in a UTF-8 locale.
+[[noreturn]] void ExecTool(const std::string& program, const std::vector<std::string>& arguments);
+
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
                 const std::string& input, const std::string& workingDirectory = "");
