@@ -2,7 +2,9 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all configure test demo clean format
+WIN32_BUILD ?= build-win32
+
+.PHONY: all configure test demo clean format windows test-windows
 
 all: configure
 	cmake --build $(BUILD) --parallel
@@ -22,8 +24,19 @@ demo: all
 	@cd $(BUILD)/demo-out && find . -type f | sort | while read -r f; do \
 	  printf '  %6s bytes  %s\n' "$$(wc -c < "$$f")" "$${f#./}"; done
 
+# The 32-bit Windows program, cross-built with mingw-w64.
+windows:
+	cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS)
+	cmake --build $(WIN32_BUILD) --parallel
+
+# The unit tests under Wine, then the Windows program driven from this side.
+test-windows: windows
+	cd $(WIN32_BUILD) && WINEDEBUG=-all ctest --output-on-failure
+	$(MAKE) all
+	cd $(BUILD) && WINEDEBUG=-all ctest --output-on-failure -L windows
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WIN32_BUILD)

@@ -15,7 +15,9 @@ constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 32;
 int Report(const char* outputPath, const char* problem, int error, int result) {
   char line[512];
   if (error != 0) {
-    std::snprintf(line, sizeof line, "%s: %s: %s\n", outputPath, problem, SystemErrorText(error));
+    char reason[256];
+    SystemErrorText(error, reason, sizeof reason);
+    std::snprintf(line, sizeof line, "%s: %s: %s\n", outputPath, problem, reason);
   } else {
     std::snprintf(line, sizeof line, "%s: %s\n", outputPath, problem);
   }

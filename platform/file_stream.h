@@ -22,7 +22,7 @@ class InputFile {
   int error() const { return error_; }
 
  private:
-  int fd_ = -1;
+  std::intptr_t handle_ = -1;  // a descriptor, or a Windows handle
   int error_ = 0;
 };
 
@@ -40,9 +40,10 @@ class OutputFile {
   int error() const { return error_; }
 
  private:
-  int fd_ = -1;
+  std::intptr_t handle_ = -1;  // a descriptor, or a Windows handle
   int error_ = 0;
 };
 
-// The system's text for an error code from the functions above.
-const char* SystemErrorText(int error);
+// The system's text for an error code from the functions above, in the
+// host's encoding, cut to fit size bytes.
+void SystemErrorText(int error, char* out, std::size_t size);

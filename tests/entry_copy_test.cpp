@@ -1,9 +1,9 @@
 #include "archive/entry_copy.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "test_archive.h"
@@ -78,10 +78,10 @@ TEST_F(EntryCopy, OutputThatCannotBeCreated) {
 TEST_F(EntryCopy, TheArchiveItselfIsNeverOpenedForWriting) {
   EXPECT_EQ(Copy(16, 20, archivePath_), kCopyOutputIsArchive);
   std::string otherName = dir_ / "sub/../archive.dat";
-  mkdir((dir_ / "sub").c_str(), 0777);
+  std::filesystem::create_directory(dir_ / "sub");
   EXPECT_EQ(Copy(16, 20, otherName), kCopyOutputIsArchive);
   std::string link = dir_ / "hard-link.dat";
-  ASSERT_EQ(::link(archivePath_.c_str(), link.c_str()), 0);
+  std::filesystem::create_hard_link(archivePath_, link);
   EXPECT_EQ(Copy(16, 20, link), kCopyOutputIsArchive);
   EXPECT_TRUE(ReadFile(archivePath_) == archiveBytes_);
 }
@@ -104,11 +104,10 @@ TEST(EntryCopyLargeArchive, OffsetsPast2GiB) {
   const std::uint32_t start = 0x80000010u;
   const std::string entry = PatternBytes(250000, 7);
   {
-    FILE* file = std::fopen(archive.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(fseeko(file, static_cast<off_t>(start), SEEK_SET), 0);
-    ASSERT_EQ(std::fwrite(entry.data(), 1, entry.size(), file), entry.size());
-    ASSERT_EQ(std::fclose(file), 0);
+    std::ofstream file(archive, std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(start));
+    file.write(entry.data(), static_cast<std::streamsize>(entry.size()));
+    ASSERT_TRUE(file.good());
   }
   std::string output = dir / "entry.bin";
   ASSERT_EQ(CopyByteRange(start, start + 250000, archive.c_str(), output.c_str()), kCopyDone);

@@ -1,7 +1,6 @@
 #include "cli/screens.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <clocale>
 #include <cstring>
@@ -9,26 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "test_archive.h"
+
 namespace {
 
 const Screen* const kAllScreens[] = {&HelpScreen, &CommandListScreen, &VersionScreen,
                                      &IdentifierScreen};
 
-// Code page 932 by Microsoft's table, as the Japanese console receives it.
-std::string ToCp932(const std::string& utf8) {
-  iconv_t converter = iconv_open("CP932", "UTF-8");
-  std::string out(utf8.size() * 2 + 1, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
-  char* put = out.data();
-  std::size_t outLeft = out.size();
-  std::size_t result = iconv(converter, &in, &inLeft, &put, &outLeft);
-  iconv_close(converter);
-  if (result == static_cast<std::size_t>(-1)) return "<not code page 932>";
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
+#ifndef _WIN32
 // The characters of a UTF-8 row, each with the column a UTF-8 terminal shows it
 // in (its own width from wcwidth, which counts ☆ ★ │ ─ ― as one column).
 struct Placed {
@@ -54,6 +41,8 @@ std::vector<Placed> PlaceOnTerminal(const std::string& row) {
   return placed;
 }
 
+#endif
+
 std::string Formatted(const char* row, ConsoleKind console) {
   char out[kScreenRowBufferSize];
   FormatScreenRow(row, console, out, sizeof out);
@@ -65,7 +54,8 @@ TEST(Screens, EveryRowIs80BytesOfCodePage932) {
     ASSERT_EQ(sizeof screen->rows / sizeof screen->rows[0], 24u);
     for (int i = 0; i < kScreenRows; ++i) {
       ASSERT_NE(screen->rows[i], nullptr);
-      EXPECT_EQ(ToCp932(screen->rows[i]).size(), 80u) << "row " << i + 1 << ": " << screen->rows[i];
+      EXPECT_EQ(Utf8ToCp932(screen->rows[i]).size(), 80u)
+          << "row " << i + 1 << ": " << screen->rows[i];
       EXPECT_EQ(std::strchr(screen->rows[i], '%'), nullptr);
     }
   }
@@ -74,8 +64,8 @@ TEST(Screens, EveryRowIs80BytesOfCodePage932) {
 TEST(Screens, VersionRowsAlignTheirColons) {
   // Rows 6 to 9 put "：" in columns 17 and 18.
   for (int i = 5; i <= 8; ++i) {
-    std::string row = ToCp932(VersionScreen.rows[i]);
-    EXPECT_EQ(row.substr(16, 2), ToCp932("：")) << "row " << i + 1;
+    std::string row = Utf8ToCp932(VersionScreen.rows[i]);
+    EXPECT_EQ(row.substr(16, 2), Utf8ToCp932("：")) << "row " << i + 1;
   }
 }
 
@@ -87,6 +77,7 @@ TEST(Screens, JapaneseConsoleGetsTheRowsAsTheyStand) {
   }
 }
 
+#ifndef _WIN32  // wcwidth tells the column widths of a Linux terminal
 TEST(Screens, Utf8TerminalShowsEveryCharacterInItsJapaneseColumn) {
   for (const Screen* screen : kAllScreens) {
     for (int i = 0; i < kScreenRows; ++i) {
@@ -107,7 +98,7 @@ TEST(Screens, Utf8TerminalShowsEveryCharacterInItsJapaneseColumn) {
         ASSERT_EQ(shown[next].character, original.character) << "row " << i + 1;
         EXPECT_EQ(shown[next].column, static_cast<int>(cp932Offset))
             << "row " << i + 1 << ", " << original.character;
-        cp932Offset += ToCp932(original.character).size();
+        cp932Offset += Utf8ToCp932(original.character).size();
         // What the terminal adds to make up the second column: a second line
         // character, or a blank.
         bool widened = std::string("☆★│─―").find(original.character) != std::string::npos;
@@ -122,5 +113,6 @@ TEST(Screens, Utf8TerminalShowsEveryCharacterInItsJapaneseColumn) {
     }
   }
 }
+#endif
 
 }  // namespace

@@ -1,39 +1,26 @@
 #include "test_archive.h"
 
-#include <dirent.h>
-#include <ftw.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/host_rules.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace fs = std::filesystem;
 
 namespace {
 
 void PutLe(std::string& out, std::uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-void Walk(const std::string& root, const std::string& relative, std::vector<std::string>& out) {
-  DIR* dir = opendir((root + "/" + relative).c_str());
-  if (dir == nullptr) return;
-  while (dirent* item = readdir(dir)) {
-    std::string name = item->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = relative.empty() ? name : relative + "/" + name;
-    struct stat info {};
-    lstat((root + "/" + path).c_str(), &info);
-    if (S_ISDIR(info.st_mode)) {
-      out.push_back(path + "/");
-      Walk(root, path, out);
-    } else {
-      out.push_back(path);
-    }
-  }
-  closedir(dir);
 }
 
 }  // namespace
@@ -68,47 +55,65 @@ std::string TestArchive::Bytes() const {
 }
 
 TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/marrowgilder-test-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    fs::path candidate =
+        fs::temp_directory_path() / ("marrowgilder-test-" + std::to_string(random()));
+    std::error_code error;
+    if (fs::create_directory(candidate, error)) {
+      // Without a trailing separator, in the host's spelling.
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary directory");
 }
 
 TempDir::~TempDir() {
+  std::error_code error;
   // Give back write permission first, so that read-only directories can be emptied.
-  nftw(
-      path_.c_str(),
-      [](const char* p, const struct stat* s, int type, FTW*) {
-        if (type == FTW_D) chmod(p, s->st_mode | S_IRWXU);
-        return 0;
-      },
-      16, FTW_PHYS);
-  nftw(
-      path_.c_str(), [](const char* p, const struct stat*, int, FTW*) { return remove(p); }, 16,
-      FTW_DEPTH | FTW_PHYS);
+  for (auto it = fs::recursive_directory_iterator(path_, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it->is_directory(error))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+  }
+  fs::remove_all(path_, error);
+}
+
+std::string TempDir::operator/(const std::string& name) const {
+  std::string path = path_ + kHostRules.separator + name;
+  std::replace(path.begin() + static_cast<std::ptrdiff_t>(path_.size()), path.end(), '/',
+               kHostRules.separator);
+  return path;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
 }
 
 bool PathExists(const std::string& path) {
-  struct stat info {};
-  return lstat(path.c_str(), &info) == 0;
+  std::error_code error;
+  return fs::exists(fs::symlink_status(fs::u8path(path), error));
 }
 
 std::vector<std::string> ListTree(const std::string& root) {
   std::vector<std::string> out;
-  Walk(root, "", out);
+  std::error_code error;
+  const fs::path base = fs::u8path(root);
+  for (auto it = fs::recursive_directory_iterator(base, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    std::string relative = it->path().lexically_relative(base).generic_u8string();
+    out.push_back(it->is_directory(error) ? relative + "/" : relative);
+  }
   std::sort(out.begin(), out.end());
   return out;
 }
@@ -121,4 +126,33 @@ std::string PatternBytes(std::size_t n, unsigned seed) {
     out[i] = static_cast<char>(state >> 24);
   }
   return out;
+}
+
+std::string Utf8ToCp932(const std::string& utf8) {
+#ifdef _WIN32
+  int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), wideLength);
+  BOOL lossy = FALSE;
+  int length =
+      WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, out.data(), length, nullptr,
+                      nullptr);
+  out.resize(out.size() - 1);
+  return lossy ? "<not code page 932>" : out;
+#else
+  // "CP932" is Microsoft's table, as the Japanese console has it.
+  iconv_t converter = iconv_open("CP932", "UTF-8");
+  std::string out(utf8.size() * 2 + 1, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  std::size_t inLeft = utf8.size();
+  char* put = out.data();
+  std::size_t outLeft = out.size();
+  std::size_t result = iconv(converter, &in, &inLeft, &put, &outLeft);
+  iconv_close(converter);
+  if (result == static_cast<std::size_t>(-1)) return "<not code page 932>";
+  out.resize(out.size() - outLeft);
+  return out;
+#endif
 }

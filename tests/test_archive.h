@@ -29,7 +29,8 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // A path inside, with '/' in name turned into the host's separator.
+  std::string operator/(const std::string& name) const;
 
  private:
   std::string path_;
@@ -42,3 +43,5 @@ bool PathExists(const std::string& path);
 std::vector<std::string> ListTree(const std::string& root);
 // Bytes 0..n-1 of a repeating pattern that shows misplaced offsets.
 std::string PatternBytes(std::size_t n, unsigned seed = 1);
+// Code page 932 by Microsoft's table, or "<not code page 932>".
+std::string Utf8ToCp932(const std::string& utf8);

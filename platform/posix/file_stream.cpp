@@ -5,32 +5,39 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 static_assert(sizeof(off_t) >= 8, "archives reach 4 GiB: offsets must be 64-bit");
 
+namespace {
+
+int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+
+}  // namespace
+
 InputFile::~InputFile() {
-  if (fd_ >= 0) close(fd_);
+  if (Fd(handle_) >= 0) close(Fd(handle_));
 }
 
 bool InputFile::Open(const char* path) {
-  fd_ = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) {
+  handle_ = open(path, O_RDONLY | O_CLOEXEC);
+  if (Fd(handle_) < 0) {
     error_ = errno;
     return false;
   }
   struct stat info {};
-  if (fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(Fd(handle_), &info) != 0 || S_ISDIR(info.st_mode)) {
     error_ = S_ISDIR(info.st_mode) ? EISDIR : errno;
-    close(fd_);
-    fd_ = -1;
+    close(Fd(handle_));
+    handle_ = -1;
     return false;
   }
   return true;
 }
 
 bool InputFile::Seek(std::uint64_t position) {
-  if (lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
+  if (lseek(Fd(handle_), static_cast<off_t>(position), SEEK_SET) < 0) {
     error_ = errno;
     return false;
   }
@@ -41,7 +48,7 @@ std::size_t InputFile::Read(void* buffer, std::size_t size) {
   auto* bytes = static_cast<unsigned char*>(buffer);
   std::size_t done = 0;
   while (done < size) {
-    ssize_t got = read(fd_, bytes + done, size - done);
+    ssize_t got = read(Fd(handle_), bytes + done, size - done);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       error_ = errno;
@@ -56,17 +63,17 @@ std::size_t InputFile::Read(void* buffer, std::size_t size) {
 bool InputFile::IsSameFileAs(const char* path) const {
   struct stat mine {};
   struct stat other {};
-  return fstat(fd_, &mine) == 0 && stat(path, &other) == 0 && mine.st_dev == other.st_dev &&
+  return fstat(Fd(handle_), &mine) == 0 && stat(path, &other) == 0 && mine.st_dev == other.st_dev &&
          mine.st_ino == other.st_ino;
 }
 
 OutputFile::~OutputFile() {
-  if (fd_ >= 0) close(fd_);
+  if (Fd(handle_) >= 0) close(Fd(handle_));
 }
 
 bool OutputFile::Create(const char* path) {
-  fd_ = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd_ < 0) {
+  handle_ = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (Fd(handle_) < 0) {
     error_ = errno;
     return false;
   }
@@ -76,7 +83,7 @@ bool OutputFile::Create(const char* path) {
 bool OutputFile::Write(const void* data, std::size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    ssize_t put = write(fd_, bytes, size);
+    ssize_t put = write(Fd(handle_), bytes, size);
     if (put < 0 && errno == EINTR) continue;
     if (put < 0) {
       error_ = errno;
@@ -89,8 +96,8 @@ bool OutputFile::Write(const void* data, std::size_t size) {
 }
 
 bool OutputFile::Close() {
-  int fd = fd_;
-  fd_ = -1;
+  int fd = static_cast<int>(handle_);
+  handle_ = -1;
   if (fd >= 0 && close(fd) != 0) {
     error_ = errno;
     return false;
@@ -98,6 +105,6 @@ bool OutputFile::Close() {
   return true;
 }
 
-const char* SystemErrorText(int error) {
-  return std::strerror(error);
+void SystemErrorText(int error, char* out, std::size_t size) {
+  std::snprintf(out, size, "%s", std::strerror(error));
 }

@@ -1,0 +1,24 @@
+// The command line's arguments as the rest of the program reads them: byte
+// strings in the host's encoding (code page 932 on Windows, as the system
+// delivers them on Linux).
+#pragma once
+
+#include <string>
+#include <vector>
+
+class HostArguments {
+ public:
+  HostArguments(int argc, char** argv);
+  HostArguments(const HostArguments&) = delete;
+  HostArguments& operator=(const HostArguments&) = delete;
+
+  int count() const { return static_cast<int>(pointers_.size()) - 1; }
+  char** vector() { return pointers_.data(); }
+  // The number of the first argument that the host's encoding cannot hold, or 0.
+  int unconvertible() const { return unconvertible_; }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<char*> pointers_;  // into texts_, ending in nullptr
+  int unconvertible_ = 0;
+};

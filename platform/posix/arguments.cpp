@@ -1,0 +1,7 @@
+#include "platform/arguments.h"
+
+// File names are bytes here: the arguments are taken exactly as delivered.
+HostArguments::HostArguments(int argc, char** argv) {
+  for (int i = 0; i < argc; ++i) pointers_.push_back(argv[i]);
+  pointers_.push_back(nullptr);
+}

@@ -1,0 +1,26 @@
+#include "platform/arguments.h"
+
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
+
+#include "platform/win32/wide_text.h"
+
+// The arguments are read as UTF-16 and converted to code page 932 here, so the
+// program works whatever code page the system runs with.
+HostArguments::HostArguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) {
+    for (int i = 0; i < argc; ++i) texts_.emplace_back(argv[i]);
+  } else {
+    for (int i = 0; i < count; ++i) {
+      bool lossy = false;
+      texts_.push_back(CodePage932FromWide(wide[i], &lossy));
+      if (lossy && i > 0 && unconvertible_ == 0) unconvertible_ = i;
+    }
+    LocalFree(wide);
+  }
+  for (std::string& text : texts_) pointers_.push_back(text.data());
+  pointers_.push_back(nullptr);
+}

@@ -1,0 +1,61 @@
+#include "platform/console.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/win32/wide_text.h"
+
+namespace {
+
+// A console shows text as UTF-16, so Japanese appears whatever the console's
+// code page; redirected output gets the code page 932 bytes themselves.
+void WriteWide(FILE* stream, DWORD which, const std::wstring& wide, const char* cp932) {
+  HANDLE handle = GetStdHandle(which);
+  DWORD mode = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    std::fflush(stream);
+    DWORD written = 0;
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  } else {
+    std::fputs(cp932, stream);
+  }
+}
+
+void WriteCodePage932(FILE* stream, DWORD which, const char* text) {
+  WriteWide(stream, which, WideFromCodePage(text, 932), text);
+}
+
+}  // namespace
+
+void PrepareConsole() {
+  // Line breaks are written as the program gives them, one "\n" each.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+void WriteOut(const char* text) {
+  WriteCodePage932(stdout, STD_OUTPUT_HANDLE, text);
+}
+
+void WriteOutSystemText(const char* utf8) {
+  std::wstring wide = WideFromCodePage(utf8, CP_UTF8);
+  WriteWide(stdout, STD_OUTPUT_HANDLE, wide, CodePage932FromWide(wide.c_str()).c_str());
+}
+
+void WriteErr(const char* text) {
+  std::fflush(stdout);
+  WriteCodePage932(stderr, STD_ERROR_HANDLE, text);
+}
+
+void FlushOut() {
+  std::fflush(stdout);
+}
+
+int ReadInputChar() {
+  int c = std::getchar();
+  return c == EOF ? -1 : c;
+}

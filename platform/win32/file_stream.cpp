@@ -1,0 +1,139 @@
+#include "platform/file_stream.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/win32/wide_text.h"
+
+namespace {
+
+HANDLE Handle(std::intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+std::intptr_t Stored(HANDLE handle) {
+  return reinterpret_cast<std::intptr_t>(handle);
+}
+bool IsOpen(std::intptr_t handle) {
+  return Handle(handle) != INVALID_HANDLE_VALUE;
+}
+
+// Paths are code page 932 inside the program; the wide calls take them whatever
+// the system's code page.
+HANDLE OpenWide(const char* path, DWORD access, DWORD disposition, DWORD flags) {
+  std::wstring wide = WideFromCodePage(path, 932);
+  return CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, disposition, flags, nullptr);
+}
+
+bool Identity(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+  return GetFileInformationByHandle(file, info) != 0;
+}
+
+}  // namespace
+
+InputFile::~InputFile() {
+  if (IsOpen(handle_)) CloseHandle(Handle(handle_));
+}
+
+bool InputFile::Open(const char* path) {
+  // Without backup semantics a directory does not open: it is refused like a missing file.
+  HANDLE file = OpenWide(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  handle_ = Stored(file);
+  return true;
+}
+
+bool InputFile::Seek(std::uint64_t position) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  if (!SetFilePointerEx(Handle(handle_), to, nullptr, FILE_BEGIN)) {
+    error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+std::size_t InputFile::Read(void* buffer, std::size_t size) {
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    DWORD got = 0;
+    if (!ReadFile(Handle(handle_), bytes + done, static_cast<DWORD>(size - done), &got, nullptr)) {
+      error_ = static_cast<int>(GetLastError());
+      break;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+bool InputFile::IsSameFileAs(const char* path) const {
+  HANDLE other = OpenWide(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  if (other == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION mine{};
+  BY_HANDLE_FILE_INFORMATION theirs{};
+  bool same = Identity(Handle(handle_), &mine) && Identity(other, &theirs) &&
+              mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+              mine.nFileIndexHigh == theirs.nFileIndexHigh &&
+              mine.nFileIndexLow == theirs.nFileIndexLow;
+  CloseHandle(other);
+  return same;
+}
+
+OutputFile::~OutputFile() {
+  if (IsOpen(handle_)) CloseHandle(Handle(handle_));
+}
+
+bool OutputFile::Create(const char* path) {
+  HANDLE file = OpenWide(path, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  handle_ = Stored(file);
+  return true;
+}
+
+bool OutputFile::Write(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    DWORD put = 0;
+    if (!WriteFile(Handle(handle_), bytes, static_cast<DWORD>(size), &put, nullptr)) {
+      error_ = static_cast<int>(GetLastError());
+      return false;
+    }
+    bytes += put;
+    size -= put;
+  }
+  return true;
+}
+
+bool OutputFile::Close() {
+  HANDLE file = Handle(handle_);
+  handle_ = -1;
+  if (file != INVALID_HANDLE_VALUE && !CloseHandle(file)) {
+    error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+void SystemErrorText(int error, char* out, std::size_t size) {
+  wchar_t wide[256] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                static_cast<DWORD>(error), 0, wide, 256, nullptr);
+  while (length > 0 &&
+         (wide[length - 1] == L'\n' || wide[length - 1] == L'\r' || wide[length - 1] == L'.')) {
+    wide[--length] = L'\0';
+  }
+  if (length == 0) {
+    std::snprintf(out, size, "error %d", error);
+    return;
+  }
+  std::snprintf(out, size, "%s", CodePage932FromWide(wide).c_str());
+}

@@ -1,0 +1,24 @@
+#include "platform/win32/wide_text.h"
+
+#include <windows.h>
+
+std::wstring WideFromCodePage(const char* text, unsigned codePage) {
+  int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, 0, text, -1, wide.data(), length);
+  wide.resize(static_cast<std::size_t>(length - 1));
+  return wide;
+}
+
+std::string CodePage932FromWide(const wchar_t* text, bool* lossy) {
+  BOOL usedDefault = FALSE;
+  int length =
+      WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &usedDefault);
+  if (lossy != nullptr) *lossy = usedDefault != FALSE;
+  if (length <= 0) return std::string();
+  std::string narrow(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text, -1, narrow.data(), length, nullptr, nullptr);
+  narrow.resize(static_cast<std::size_t>(length - 1));
+  return narrow;
+}
