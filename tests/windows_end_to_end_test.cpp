@@ -1,0 +1,271 @@
+// The cross-built Windows program, run under Wine from this side: code page
+// 932 bytes on its console, "\" paths, Windows file names on Wine's Z: drive,
+// a real message box under Xvfb and the key wait in a terminal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/screens.h"
+#include "run_tool.h"
+#include "test_archive.h"
+
+namespace {
+
+const std::string kExe = MARROWGILDER_WINDOWS_EXE;
+const std::string kWine = "/usr/bin/wine";
+const std::string kAllocationLine = "MemAllocating" + std::string(50, '.') + "Done!\n";
+
+std::string Prompt(int count) {
+  return Utf8ToCp932(std::to_string(count) +
+                     "個のデータが見つかりました。\n何番目のデータから抽出をはじめますか？\n");
+}
+
+// The Linux path as an argument names it to Wine: on its Z: drive, in UTF-8,
+// which Wine hands to the program as UTF-16.
+std::string WindowsArgument(const std::string& linuxPath) {
+  std::string path = "Z:" + linuxPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// The same path as the program writes it: code page 932.
+std::string WindowsPath(const std::string& linuxPath) {
+  return Utf8ToCp932(WindowsArgument(linuxPath));
+}
+
+// Output of a shell command, or "" when it fails.
+std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+      out.append(buffer, got);
+    }
+    pclose(pipe);
+  }
+  return out;
+}
+
+bool Have(const std::string& program) {
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+template <typename Condition>
+bool Eventually(Condition condition, int timeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+class WindowsProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (access(kExe.c_str(), R_OK) != 0 || access(kWine.c_str(), X_OK) != 0) {
+      GTEST_SKIP() << "needs Wine and " << kExe << " (make test-windows builds it)";
+    }
+    setenv("WINEDEBUG", "-all", 1);
+    unsetenv("DISPLAY");  // with no display a message box returns at once
+  }
+  ToolRun Run(std::vector<std::string> arguments, const std::string& input) {
+    arguments.insert(arguments.begin(), kExe);
+    return RunTool(kWine, arguments, input);
+  }
+  TempDir dir_;
+  std::string archive_ = dir_ / "game.dat";
+  std::string out_ = dir_ / "out";
+};
+
+TEST_F(WindowsProgram, CompleteRunSpeaksCodePage932WithBackslashPaths) {
+  WriteFile(archive_, TestArchive{"VIZ00", {{"A.TXT", "abc"}, {"SE\\B.WAV", "de"}}}.Bytes());
+  ToolRun run = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_)}, "1\n");
+  EXPECT_EQ(run.out, kAllocationLine + Prompt(2) + "Loading : No.   1/   2 -->" +
+                         WindowsPath(out_) + "\\A.TXT\nLoading : No.   2/   2 -->" +
+                         WindowsPath(out_) + "\\SE\\B.WAV\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(ReadFile(out_ + "/A.TXT"), "abc");
+  EXPECT_EQ(ReadFile(out_ + "/SE/B.WAV"), "de");
+}
+
+TEST_F(WindowsProgram, JapaneseNamesBecomeWindowsFileNames) {
+  TestArchive archive{"ZEL00",
+                      {{"\x89\xB9\x90\xBA\\\x90\xBA.TXT", "voice"},  // 音声\声.TXT
+                       {"\x95\x5C\\\x83\x5C.TXT", "so"},             // 表\ソ.TXT
+                       {"\x95\x5C\\\x81\x60.TXT", "wave"}}};         // 表\～.TXT
+  WriteFile(archive_, archive.Bytes());
+  std::string deep = out_ + "/出力/深い";  // missing levels with Japanese names
+  ToolRun run = Run({"IG", WindowsArgument(archive_), WindowsArgument(deep)}, "1\n");
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(ListTree(deep),
+            (std::vector<std::string>{"表/", "表/ソ.TXT", "表/～.TXT", "音声/", "音声/声.TXT"}));
+  EXPECT_EQ(ReadFile(deep + "/表/～.TXT"), "wave");
+  EXPECT_NE(run.out.find("-->" + WindowsPath(deep) + "\\\x95\x5C\\\x83\x5C.TXT\n"),
+            std::string::npos);
+}
+
+TEST_F(WindowsProgram, DirectoriesDifferingInCaseAreOne) {
+  WriteFile(archive_, TestArchive{"VIZ00", {{"SE\\A.WAV", "a"}, {"se\\B.WAV", "b"}}}.Bytes());
+  ToolRun run = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_)}, "1\n");
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(ListTree(out_), (std::vector<std::string>{"SE/", "SE/A.WAV", "SE/B.WAV"}));
+}
+
+TEST_F(WindowsProgram, ScreensAreTheirExactBytes) {
+  ToolRun run = Run({"cd"}, "");
+  std::string expected;
+  for (const Screen* screen : {&CommandListScreen, &VersionScreen}) {
+    for (const char* row : screen->rows) {
+      std::string bytes = Utf8ToCp932(row);
+      ASSERT_EQ(bytes.size(), 80u);
+      expected += bytes;
+    }
+    expected += std::string(24, '\n');
+  }
+  EXPECT_TRUE(run.out == expected) << "got " << run.out.size() << " bytes";
+  EXPECT_EQ(run.exitStatus, 0);
+  // The full-width 'Ｄ' is 0x82 0x63 here: its second byte is "c".
+  EXPECT_EQ(Run({"Ｄ"}, "").out.substr(0, 160),
+            Utf8ToCp932(CommandListScreen.rows[0]) + Utf8ToCp932(CommandListScreen.rows[1]));
+}
+
+TEST_F(WindowsProgram, ReportsAndExitStatuses) {
+  ToolRun missing = Run({"TK", WindowsArgument(dir_ / "none.dat"), WindowsArgument(out_)}, "1\n");
+  EXPECT_EQ(missing.out, kAllocationLine);
+  EXPECT_EQ(missing.exitStatus, 2);
+
+  WriteFile(archive_, TestArchive{"ZEL00", {}}.Bytes());
+  ToolRun wrongFamily = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_)}, "1\n");
+  EXPECT_EQ(wrongFamily.out, kAllocationLine);
+  EXPECT_EQ(wrongFamily.exitStatus, 2);
+
+  WriteFile(archive_, TestArchive{"VIZ00", {{"GOOD", "g"}, {"..\\EVIL", "e"}}}.Bytes());
+  ToolRun refused = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_)}, "1\n");
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_FALSE(PathExists(dir_ / "EVIL"));
+  EXPECT_EQ(ReadFile(out_ + "/GOOD"), "g");
+
+  ToolRun overflow = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_)}, "3\n");
+  EXPECT_EQ(overflow.exitStatus, 2);
+
+  ToolRun silent = Run({"TestGame", WindowsArgument(archive_), WindowsArgument(out_)}, "1\n");
+  EXPECT_EQ(silent.out, "");
+  EXPECT_EQ(silent.exitStatus, 0);
+}
+
+TEST_F(WindowsProgram, ArgumentsCodePage932CannotHoldAreRefused) {
+  WriteFile(archive_, TestArchive{"VIZ00", {{"A.TXT", "abc"}}}.Bytes());
+  ToolRun run = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_ + "😀")}, "1\n");
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("argument 3"), std::string::npos) << run.err;
+  EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"game.dat"});
+}
+
+// A process started in the background, killed if the test ends first.
+class Background {
+ public:
+  explicit Background(const std::vector<std::string>& command) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      std::vector<char*> argv;
+      for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
+      argv.push_back(nullptr);
+      execvp(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+  ~Background() {
+    if (!ended_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  Background(const Background&) = delete;
+  Background& operator=(const Background&) = delete;
+  bool Ended(int timeoutMs) {
+    return Eventually(
+        [&] {
+          int status = 0;
+          if (!ended_ && waitpid(pid_, &status, WNOHANG) == pid_) {
+            ended_ = true;
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+          }
+          return ended_;
+        },
+        timeoutMs);
+  }
+  int status() const { return status_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int status_ = -1;
+};
+
+TEST_F(WindowsProgram, MessageBoxHoldsTheRunUntilOkIsPressed) {
+  if (!Have("Xvfb") || !Have("xdotool") || !Have("import")) {
+    GTEST_SKIP() << "needs Xvfb, xdotool and ImageMagick's import";
+  }
+  const std::string display = ":" + std::to_string(90 + getpid() % 9);
+  Background server({"Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+  setenv("DISPLAY", display.c_str(), 1);
+  ASSERT_TRUE(Eventually(
+      [] { return std::system("xdotool getdisplaygeometry >/dev/null 2>&1") == 0; }, 20000));
+
+  Background run({kWine, kExe, "TK", WindowsArgument(dir_ / "none.dat"), WindowsArgument(out_)});
+  std::string window;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        window = Capture("xdotool search --name '^Error!$' 2>/dev/null | head -n 1");
+        return !window.empty();
+      },
+      60000))
+      << "no window titled Error!";
+  window.erase(window.find_last_not_of("\n") + 1);
+  EXPECT_FALSE(run.Ended(1000)) << "the run did not wait for the box";
+  std::system(("import -window root '" + std::string(MARROWGILDER_ARTIFACTS) +
+               "/message-box.png' 2>/dev/null")
+                  .c_str());
+  // No window manager runs here: give the box the focus directly, then press Enter on OK.
+  std::system(("xdotool windowfocus --sync " + window + " key Return").c_str());
+  ASSERT_TRUE(run.Ended(20000)) << "OK did not end the run";
+  EXPECT_EQ(run.status(), 2);
+}
+
+TEST_F(WindowsProgram, KeyWaitInATerminal) {
+  if (!Have("tmux")) GTEST_SKIP() << "needs tmux";
+  const std::string tmux = "tmux -L marrowgilder-" + std::to_string(getpid());
+  const std::string status = dir_ / "status";
+  std::string command = "env LC_ALL=C.UTF-8 WINEDEBUG=-all " + kWine + " " + kExe +
+                        " cd; echo $? > " + status + "; sleep 60";
+  ASSERT_EQ(std::system((tmux + " new-session -d -s keys -x 80 -y 25 '" + command + "'").c_str()),
+            0);
+  auto screen = [&] { return Capture(tmux + " capture-pane -p -t keys"); };
+  const std::string prompt = "どれかキーを押してください";
+  bool shown = Eventually([&] { return screen().find(prompt) != std::string::npos; }, 60000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  bool waited = !PathExists(status);
+  std::system((tmux + " send-keys -t keys Up").c_str());
+  bool ended = Eventually([&] { return PathExists(status); }, 20000);
+  std::string finalStatus = ReadFile(status);
+  std::system((tmux + " kill-server").c_str());
+  ASSERT_TRUE(shown) << "no screen in the terminal";
+  EXPECT_TRUE(waited) << "the first screen did not wait";
+  ASSERT_TRUE(ended) << "a cursor key did not end both waits";
+  EXPECT_EQ(finalStatus, "0\n");
+}
+
+}  // namespace
