@@ -3,8 +3,11 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 
 WIN32_BUILD ?= build-win32
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
 
-.PHONY: all configure test demo clean format windows test-windows
+.PHONY: all configure test demo clean format windows test-windows test-sanitize fuzz
 
 all: configure
 	cmake --build $(BUILD) --parallel
@@ -14,6 +17,27 @@ configure:
 
 test: all
 	cd $(BUILD) && ctest --output-on-failure -LE windows
+
+# Every Linux test against a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	cmake -S . -B $(SANITIZE_BUILD) -DMARROWGILDER_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) --parallel
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -LE windows
+
+# Each libFuzzer target for FUZZ_SECONDS, from seeds made like the tests' archives.
+# setsid: with no terminal, a report does not wait for a key.
+FUZZ_TARGETS = archive_reader_fuzzer extraction_run_fuzzer
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMARROWGILDER_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) --parallel --target $(FUZZ_TARGETS) make_seed_corpus
+	mkdir -p $(FUZZ_BUILD)/corpus/archive_reader_fuzzer $(FUZZ_BUILD)/corpus/extraction_run_fuzzer
+	$(FUZZ_BUILD)/tests/fuzz/make_seed_corpus $(FUZZ_BUILD)/corpus/archive_reader_fuzzer \
+	  $(FUZZ_BUILD)/corpus/extraction_run_fuzzer
+	for target in $(FUZZ_TARGETS); do \
+	  setsid -w $(FUZZ_BUILD)/tests/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
+	    -close_fd_mask=3 -artifact_prefix=$(FUZZ_BUILD)/$$target- \
+	    $(FUZZ_BUILD)/corpus/$$target </dev/null || exit 1; \
+	done
 
 # Extracts the shipped sample archive, answering the prompt with 1, and shows the tree.
 demo: all
@@ -43,4 +67,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(WIN32_BUILD)
+	rm -rf $(BUILD) $(WIN32_BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -50,10 +50,12 @@ HeaderCheck ReadArchiveHeader(InputFile& archive, const char* expectedMagic,
   return check;
 }
 
-void ReadDirectory(InputFile& archive, const ArchiveHeader& header, DirectoryRecord* records) {
+void ReadDirectory(InputFile& archive, const ArchiveHeader& header, DirectoryRecord* records,
+                   int capacity) {
   archive.Seek(header.directoryOffset);
   std::uint32_t start = kFirstEntryOffset;
-  for (int i = 0; i < header.entryCount; ++i) {
+  const int count = header.entryCount < capacity ? header.entryCount : capacity;
+  for (int i = 0; i < count; ++i) {
     unsigned char record[kRecordSize] = {};
     archive.Read(record, sizeof record);
     records[i] = DecodeDirectoryRecord(record, start);

@@ -57,6 +57,8 @@ DirectoryRecord DecodeDirectoryRecord(const unsigned char* record, std::uint32_t
 // Reads the header from the start of the archive. On kOk, header is filled.
 HeaderCheck ReadArchiveHeader(InputFile& archive, const char* expectedMagic, ArchiveHeader& header);
 
-// Reads header.entryCount records from the header's offset into records, in
-// directory order, with each entry's span. Missing bytes read as zero.
-void ReadDirectory(InputFile& archive, const ArchiveHeader& header, DirectoryRecord* records);
+// Reads header.entryCount records, but never more than capacity, from the
+// header's offset into records, in directory order, with each entry's span.
+// Missing bytes read as zero.
+void ReadDirectory(InputFile& archive, const ArchiveHeader& header, DirectoryRecord* records,
+                   int capacity);

@@ -91,7 +91,7 @@ RunOutcome Run(const char* archivePath, const char* outputDirectory, const char*
   ZeroBlock records(sizeof(DirectoryRecord) * kMaxEntries, BlockHeap::kLocal);
   if (!records.ok()) return Stop(report, "Memory Failed!", "Error");
   DirectoryRecord* directory = records.as<DirectoryRecord>();
-  ReadDirectory(archive, header, directory);
+  ReadDirectory(archive, header, directory, kMaxEntries);
   for (int i = 0; i < entryCount; ++i) {
     if (!FillSlot(table, i, prefix, directory[i].entry.name)) {
       return Stop(report, "Output Path Too Long!", "Err");

@@ -83,7 +83,7 @@ class ArchiveReading : public ::testing::Test {
     InputFile archive;
     EXPECT_TRUE(archive.Open(path.c_str()));
     HeaderCheck check = ReadArchiveHeader(archive, magic, header);
-    if (check == HeaderCheck::kOk && records != nullptr) ReadDirectory(archive, header, records);
+    if (check == HeaderCheck::kOk && records != nullptr) ReadDirectory(archive, header, records, 8);
     return check;
   }
   TempDir dir_;
@@ -153,6 +153,21 @@ TEST_F(ArchiveReading, DirectoryPastTheEndGivesEmptyRecords) {
     EXPECT_EQ(records_[i].span.start, 16u);
     EXPECT_EQ(records_[i].span.end, 16u);
   }
+}
+
+TEST_F(ArchiveReading, NeverReadsPastItsCapacity) {
+  TestArchive archive{"VIZ00", {{"A", "a"}, {"B", "b"}, {"C", "c"}}};
+  DirectoryRecord records[3] = {};
+  records[2].entry.size = 77;  // a canary
+  std::string path = dir_ / "archive.dat";
+  WriteFile(path, archive.Bytes());
+  InputFile file;
+  ASSERT_TRUE(file.Open(path.c_str()));
+  ArchiveHeader header{};
+  ASSERT_EQ(ReadArchiveHeader(file, "VIZ00", header), HeaderCheck::kOk);
+  ReadDirectory(file, header, records, 2);
+  EXPECT_STREQ(records[1].entry.name, "B");
+  EXPECT_EQ(records[2].entry.size, 77u);
 }
 
 TEST_F(ArchiveReading, WrongVariantIsReportedNotRead) {
