@@ -124,10 +124,7 @@ RunOutcome Run(const char* archivePath, const char* outputDirectory, const char*
 
 }  // namespace
 
-bool FileExists(const char* path) {
-  InputFile file;
-  return file.Open(path);
-}
+bool FileExists(const char* path) { return PathNamesFile(path); }
 
 RunOutcome ExtractArchive(const char* archivePath, const char* outputDirectory, const char* magic) {
   Report report;

@@ -8,7 +8,8 @@ enum class RunOutcome : int {
   kStopped = 2,         // the run stopped at a report; nothing was extracted
 };
 
-// Opens the file for reading and closes it at once: true when that worked.
+// True when a file (not a directory) exists at path, readable or not: an
+// unreadable archive is then reported as such, not as missing.
 bool FileExists(const char* path);
 
 // Extracts the archive at archivePath into outputDirectory, after asking at

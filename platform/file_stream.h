@@ -44,6 +44,9 @@ class OutputFile {
   int error_ = 0;
 };
 
+// True when a file, not a directory, exists at path: readable or not.
+bool PathNamesFile(const char* path);
+
 // The system's text for an error code from the functions above, in the
 // host's encoding, cut to fit size bytes.
 void SystemErrorText(int error, char* out, std::size_t size);

@@ -1,7 +1,9 @@
 #include "run_tool.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +20,10 @@ void Drain(int fd, std::string& into) {
 
 }  // namespace
 
+unsigned UnprivilegedUser() {
+  return 65534;
+}  // nobody
+
 void ExecTool(const std::string& program, const std::vector<std::string>& arguments) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
@@ -29,7 +35,7 @@ void ExecTool(const std::string& program, const std::vector<std::string>& argume
 }
 
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                const std::string& input, const std::string& workingDirectory) {
+                const std::string& input, const RunOptions& options) {
   ToolRun run;
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return run;
@@ -41,7 +47,21 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
     dup2(out[1], 1);
     dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
+    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
+      _exit(126);
+    }
+    if (options.fileSizeLimit >= 0) {
+      signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead of killing the tool
+      rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
+                   static_cast<rlim_t>(options.fileSizeLimit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
+    if (options.unprivileged && geteuid() == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(UnprivilegedUser()) != 0 ||
+          setuid(UnprivilegedUser()) != 0) {
+        _exit(126);
+      }
+    }
     ExecTool(program, arguments);
   }
   close(in[0]);

@@ -14,5 +14,14 @@ struct ToolRun {
 // In a forked child: replaces it with the program, in a UTF-8 locale.
 [[noreturn]] void ExecTool(const std::string& program, const std::vector<std::string>& arguments);
 
+struct RunOptions {
+  std::string workingDirectory;  // empty: the test's own
+  long long fileSizeLimit = -1;  // RLIMIT_FSIZE with SIGXFSZ ignored: writes past it fail
+  bool unprivileged = false;     // as root, run as nobody, so that permissions hold
+};
+
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                const std::string& input, const std::string& workingDirectory = "");
+                const std::string& input, const RunOptions& options = {});
+
+// The user id the tool runs under with RunOptions::unprivileged.
+unsigned UnprivilegedUser();

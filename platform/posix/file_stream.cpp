@@ -105,6 +105,11 @@ bool OutputFile::Close() {
   return true;
 }
 
+bool PathNamesFile(const char* path) {
+  struct stat info {};
+  return stat(path, &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
 void SystemErrorText(int error, char* out, std::size_t size) {
   std::snprintf(out, size, "%s", std::strerror(error));
 }

@@ -123,6 +123,11 @@ bool OutputFile::Close() {
   return true;
 }
 
+bool PathNamesFile(const char* path) {
+  DWORD attributes = GetFileAttributesW(WideFromCodePage(path, 932).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 void SystemErrorText(int error, char* out, std::size_t size) {
   wchar_t wide[256] = {};
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
