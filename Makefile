@@ -7,7 +7,7 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
 
-.PHONY: all configure test demo clean format windows test-windows test-sanitize fuzz
+.PHONY: all configure test demo clean format windows test-windows test-sanitize fuzz bench
 
 all: configure
 	cmake --build $(BUILD) --parallel
@@ -38,6 +38,11 @@ fuzz:
 	    -close_fd_mask=3 -artifact_prefix=$(FUZZ_BUILD)/$$target- \
 	    $(FUZZ_BUILD)/corpus/$$target </dev/null || exit 1; \
 	done
+
+# The tool against GNU tar and cp on a tmpfs: a benchmark, not a test.
+BENCH_ROUNDS ?= 5
+bench: all
+	$(BUILD)/tests/bench/bench_extraction $(BUILD)/marrowgilder $(BENCH_ROUNDS)
 
 # Extracts the shipped sample archive, answering the prompt with 1, and shows the tree.
 demo: all

@@ -55,10 +55,16 @@ void ReadDirectory(InputFile& archive, const ArchiveHeader& header, DirectoryRec
   archive.Seek(header.directoryOffset);
   std::uint32_t start = kFirstEntryOffset;
   const int count = header.entryCount < capacity ? header.entryCount : capacity;
-  for (int i = 0; i < count; ++i) {
-    unsigned char record[kRecordSize] = {};
-    archive.Read(record, sizeof record);
-    records[i] = DecodeDirectoryRecord(record, start);
-    start = records[i].span.end;
+  // Records are read a block at a time; what the file does not hold reads as zero.
+  constexpr int kBlockRecords = 256;
+  unsigned char block[kBlockRecords * kRecordSize];
+  for (int first = 0; first < count; first += kBlockRecords) {
+    const int inBlock = count - first < kBlockRecords ? count - first : kBlockRecords;
+    std::memset(block, 0, sizeof block);
+    archive.Read(block, static_cast<std::size_t>(inBlock) * kRecordSize);
+    for (int j = 0; j < inBlock; ++j) {
+      records[first + j] = DecodeDirectoryRecord(block + j * kRecordSize, start);
+      start = records[first + j].span.end;
+    }
   }
 }

@@ -29,7 +29,13 @@ int Report(const char* outputPath, const char* problem, int error, int result) {
 
 int CopyByteRange(std::uint32_t start, std::uint32_t end, const char* archivePath,
                   const char* outputPath) {
-  ZeroBlock buffer(kTransferSize, BlockHeap::kLocal);
+  const std::uint64_t wanted =
+      end >= start ? std::uint64_t{end} - start : std::uint64_t{end} + kOffsetLimit - start;
+  const std::uint64_t reachable = kOffsetLimit - start;
+  const std::uint64_t length = wanted < reachable ? wanted : reachable;
+  // A small entry needs no more buffer than its own length.
+  ZeroBlock buffer(length < kTransferSize ? static_cast<std::size_t>(length) + 1 : kTransferSize,
+                   BlockHeap::kLocal);
   if (!buffer.ok()) {
     ShowMessageBox("Memory Getter Is Failed!", "Error");
     return kCopyNoBuffer;
@@ -38,26 +44,27 @@ int CopyByteRange(std::uint32_t start, std::uint32_t end, const char* archivePat
   if (!archive.Open(archivePath)) {
     return Report(outputPath, "cannot open the archive", archive.error(), kCopyArchiveNotOpened);
   }
-  // Opening the archive itself for writing would empty it.
-  if (archive.IsSameFileAs(outputPath)) {
-    return Report(outputPath, "not written: this is the archive itself", 0, kCopyOutputIsArchive);
-  }
   OutputFile output;
-  if (!output.Create(outputPath)) {
-    return Report(outputPath, "cannot create the file", output.error(), kCopyOutputNotCreated);
+  bool existed = false;
+  if (!output.CreateNew(outputPath, &existed)) {
+    if (!existed) {
+      return Report(outputPath, "cannot create the file", output.error(), kCopyOutputNotCreated);
+    }
+    // Only a file that is there already can be the archive: emptying it would lose it.
+    if (archive.IsSameFileAs(outputPath)) {
+      return Report(outputPath, "not written: this is the archive itself", 0, kCopyOutputIsArchive);
+    }
+    if (!output.Create(outputPath)) {
+      return Report(outputPath, "cannot create the file", output.error(), kCopyOutputNotCreated);
+    }
   }
 
-  const std::uint64_t wanted =
-      end >= start ? std::uint64_t{end} - start : std::uint64_t{end} + kOffsetLimit - start;
-  const std::uint64_t reachable = kOffsetLimit - start;
-  const std::uint64_t length = wanted < reachable ? wanted : reachable;
   std::uint64_t done = 0;
   while (done < length) {
     std::uint64_t left = length - done;
     std::size_t piece = left < kTransferSize ? static_cast<std::size_t>(left) : kTransferSize;
-    // Every read has its own absolute seek, so a short read cannot shift what follows.
-    std::size_t got = 0;
-    if (archive.Seek(start + done)) got = archive.Read(buffer.chars(), piece);
+    // Every read is at its own absolute position, so a short read cannot shift what follows.
+    std::size_t got = archive.ReadAt(start + done, buffer.chars(), piece);
     // Only the bytes that were read are written: never what the buffer held before.
     if (got > 0 && !output.Write(buffer.chars(), got)) {
       return Report(outputPath, "write failed", output.error(), kCopyWriteFailed);

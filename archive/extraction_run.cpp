@@ -124,7 +124,9 @@ RunOutcome Run(const char* archivePath, const char* outputDirectory, const char*
 
 }  // namespace
 
-bool FileExists(const char* path) { return PathNamesFile(path); }
+bool FileExists(const char* path) {
+  return PathNamesFile(path);
+}
 
 RunOutcome ExtractArchive(const char* archivePath, const char* outputDirectory, const char* magic) {
   Report report;

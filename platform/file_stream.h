@@ -11,11 +11,13 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Opens a file for reading; a directory is refused like a missing file.
+  // Opens a file for reading.
   bool Open(const char* path);
   bool Seek(std::uint64_t position);
   // Reads up to size bytes; fewer only at the end of the file or on an error.
   std::size_t Read(void* buffer, std::size_t size);
+  // Reads up to size bytes from an absolute position: a seek and a read in one.
+  std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t size);
   // True when path names this very file (also through another name or a link).
   bool IsSameFileAs(const char* path) const;
   // The system's code of the last failure, 0 if none.
@@ -35,6 +37,9 @@ class OutputFile {
 
   // Creates the file, or empties it when it exists.
   bool Create(const char* path);
+  // Creates the file only when nothing is at path yet; *existed tells whether
+  // something was (the file is then left as it is and not opened).
+  bool CreateNew(const char* path, bool* existed);
   bool Write(const void* data, std::size_t size);
   bool Close();
   int error() const { return error_; }

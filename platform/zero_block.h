@@ -26,5 +26,6 @@ class ZeroBlock {
   void Release();
 
   void* data_ = nullptr;
+  std::size_t size_ = 0;
   BlockHeap heap_ = BlockHeap::kLocal;
 };

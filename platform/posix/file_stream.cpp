@@ -12,7 +12,9 @@ static_assert(sizeof(off_t) >= 8, "archives reach 4 GiB: offsets must be 64-bit"
 
 namespace {
 
-int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+int Fd(std::intptr_t handle) {
+  return static_cast<int>(handle);
+}
 
 }  // namespace
 
@@ -24,13 +26,6 @@ bool InputFile::Open(const char* path) {
   handle_ = open(path, O_RDONLY | O_CLOEXEC);
   if (Fd(handle_) < 0) {
     error_ = errno;
-    return false;
-  }
-  struct stat info {};
-  if (fstat(Fd(handle_), &info) != 0 || S_ISDIR(info.st_mode)) {
-    error_ = S_ISDIR(info.st_mode) ? EISDIR : errno;
-    close(Fd(handle_));
-    handle_ = -1;
     return false;
   }
   return true;
@@ -60,6 +55,23 @@ std::size_t InputFile::Read(void* buffer, std::size_t size) {
   return done;
 }
 
+std::size_t InputFile::ReadAt(std::uint64_t position, void* buffer, std::size_t size) {
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t got =
+        pread(Fd(handle_), bytes + done, size - done, static_cast<off_t>(position + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error_ = errno;
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
 bool InputFile::IsSameFileAs(const char* path) const {
   struct stat mine {};
   struct stat other {};
@@ -73,6 +85,16 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::Create(const char* path) {
   handle_ = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (Fd(handle_) < 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool OutputFile::CreateNew(const char* path, bool* existed) {
+  handle_ = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  *existed = Fd(handle_) < 0 && errno == EEXIST;
   if (Fd(handle_) < 0) {
     error_ = errno;
     return false;

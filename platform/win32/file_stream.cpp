@@ -72,6 +72,10 @@ std::size_t InputFile::Read(void* buffer, std::size_t size) {
   return done;
 }
 
+std::size_t InputFile::ReadAt(std::uint64_t position, void* buffer, std::size_t size) {
+  return Seek(position) ? Read(buffer, size) : 0;
+}
+
 bool InputFile::IsSameFileAs(const char* path) const {
   HANDLE other = OpenWide(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
   if (other == INVALID_HANDLE_VALUE) return false;
@@ -93,6 +97,18 @@ bool OutputFile::Create(const char* path) {
   HANDLE file = OpenWide(path, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (file == INVALID_HANDLE_VALUE) {
     error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  handle_ = Stored(file);
+  return true;
+}
+
+bool OutputFile::CreateNew(const char* path, bool* existed) {
+  HANDLE file = OpenWide(path, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+  DWORD failure = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  *existed = failure == ERROR_FILE_EXISTS || failure == ERROR_ALREADY_EXISTS;
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = static_cast<int>(failure);
     return false;
   }
   handle_ = Stored(file);

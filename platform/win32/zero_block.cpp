@@ -5,13 +5,15 @@
 ZeroBlock::ZeroBlock(std::size_t size, BlockHeap heap)
     : data_(heap == BlockHeap::kLocal ? LocalAlloc(LMEM_ZEROINIT, size)
                                       : GlobalAlloc(GMEM_ZEROINIT, size)),
+      size_(size),
       heap_(heap) {}
 
 ZeroBlock::~ZeroBlock() {
   Release();
 }
 
-ZeroBlock::ZeroBlock(ZeroBlock&& other) noexcept : data_(other.data_), heap_(other.heap_) {
+ZeroBlock::ZeroBlock(ZeroBlock&& other) noexcept
+    : data_(other.data_), size_(other.size_), heap_(other.heap_) {
   other.data_ = nullptr;
 }
 
@@ -19,6 +21,7 @@ ZeroBlock& ZeroBlock::operator=(ZeroBlock&& other) noexcept {
   if (this != &other) {
     Release();
     data_ = other.data_;
+    size_ = other.size_;
     heap_ = other.heap_;
     other.data_ = nullptr;
   }
