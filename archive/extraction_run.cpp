@@ -31,12 +31,13 @@ RunOutcome Stop(Report& report, const char* text, const char* title) {
 }
 
 // Fills slot i with the output prefix and the entry's name as the host writes it.
-bool FillSlot(NameTable& table, int i, const char* prefix, const char* storedName) {
+bool FillSlot(NameTable& table, int i, const char* prefix, const char* storedName,
+              StoredNameConverter& converter) {
   char mapped[kNameFieldSize + 1];
   MapStoredSeparators(storedName, kHostRules.separator, mapped);
   char hostName[kSlotSize];
   table.leavesOutput[i] = StoredNameLeavesDirectory(storedName);
-  return StoredNameToHost(mapped, hostName, sizeof hostName) &&
+  return converter.ToHost(mapped, hostName, sizeof hostName) &&
          JoinPath(prefix, hostName, table.slots[i].chars(), kSlotSize);
 }
 
@@ -92,8 +93,9 @@ RunOutcome Run(const char* archivePath, const char* outputDirectory, const char*
   if (!records.ok()) return Stop(report, "Memory Failed!", "Error");
   DirectoryRecord* directory = records.as<DirectoryRecord>();
   ReadDirectory(archive, header, directory, kMaxEntries);
+  StoredNameConverter converter;
   for (int i = 0; i < entryCount; ++i) {
-    if (!FillSlot(table, i, prefix, directory[i].entry.name)) {
+    if (!FillSlot(table, i, prefix, directory[i].entry.name, converter)) {
       return Stop(report, "Output Path Too Long!", "Err");
     }
   }

@@ -6,6 +6,7 @@
 
 class InputFile {
  public:
+  friend class OutputFile;
   InputFile() = default;
   ~InputFile();
   InputFile(const InputFile&) = delete;
@@ -41,6 +42,11 @@ class OutputFile {
   // something was (the file is then left as it is and not opened).
   bool CreateNew(const char* path, bool* existed);
   bool Write(const void* data, std::size_t size);
+  // Appends up to size bytes of source, from an absolute position, copied by
+  // the system without passing through the program. Returns how many it
+  // copied; fewer when the source ends, on any failure, or where the system
+  // cannot (then 0): the caller moves the rest itself, and meets the error there.
+  std::size_t CopyFrom(InputFile& source, std::uint64_t position, std::size_t size);
   bool Close();
   int error() const { return error_; }
 

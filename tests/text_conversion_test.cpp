@@ -7,21 +7,22 @@
 namespace {
 
 std::string ToHost(const std::string& stored, std::size_t size = 127) {
+  StoredNameConverter converter;
   char out[200] = {};
-  if (!StoredNameToHost(stored.c_str(), out, size)) return "<too long>";
+  if (!converter.ToHost(stored.c_str(), out, size)) return "<too long>";
   return out;
 }
 
 #ifdef _WIN32
 // File names stay code page 932 on Windows: the wide file calls convert them.
-TEST(StoredNameToHost, KeepsTheStoredBytes) {
+TEST(StoredNameConverter, KeepsTheStoredBytes) {
   EXPECT_EQ(ToHost("\x95\x5C\\\x83\x5C.TXT"), "\x95\x5C\\\x83\x5C.TXT");
   EXPECT_EQ(ToHost("A\x81"), "A\x81");
   EXPECT_EQ(ToHost(std::string(12, '\xB1'), 13), std::string(12, '\xB1'));
   EXPECT_EQ(ToHost(std::string(12, '\xB1'), 12), "<too long>");
 }
 #else
-TEST(StoredNameToHost, UsesMicrosoftsTable) {
+TEST(StoredNameConverter, UsesMicrosoftsTable) {
   EXPECT_EQ(ToHost("\x81\x60"), "\xEF\xBD\x9E");  // U+FF5E, not the wave dash U+301C
   EXPECT_EQ(ToHost("\x81\x5C"), "\xE2\x80\x95");  // U+2015
   EXPECT_EQ(ToHost("\x5C"), "\\");                // a lone 0x5C stays a backslash
@@ -31,12 +32,25 @@ TEST(StoredNameToHost, UsesMicrosoftsTable) {
   EXPECT_EQ(ToHost("SE/A.WAV"), "SE/A.WAV");
 }
 
-TEST(StoredNameToHost, UndecodableNamesAreKeptAsStored) {
+TEST(StoredNameConverter, UndecodableNamesAreKeptAsStored) {
   EXPECT_EQ(ToHost("A\x81"), "A\x81");          // a lead byte without its second byte
   EXPECT_EQ(ToHost("\x85\x40X"), "\x85\x40X");  // an unassigned code
 }
 
-TEST(StoredNameToHost, RefusesWhatDoesNotFit) {
+TEST(StoredNameConverter, OneConverterServesManyNames) {
+  // A name that fails to decode must leave nothing behind for the next one.
+  StoredNameConverter converter;
+  char out[64];
+  ASSERT_TRUE(converter.ToHost("A\x81", out, sizeof out));
+  EXPECT_STREQ(out, "A\x81");
+  ASSERT_TRUE(converter.ToHost("\x95\x5C", out, sizeof out));
+  EXPECT_STREQ(out, "表");
+  ASSERT_FALSE(converter.ToHost(std::string(12, '\xB1').c_str(), out, 20));
+  ASSERT_TRUE(converter.ToHost("\x83\x5C", out, sizeof out));
+  EXPECT_STREQ(out, "ソ");
+}
+
+TEST(StoredNameConverter, RefusesWhatDoesNotFit) {
   // Twelve half-width katakana take 36 bytes in UTF-8.
   EXPECT_EQ(ToHost(std::string(12, '\xB1'), 37).size(), 36u);
   EXPECT_EQ(ToHost(std::string(12, '\xB1'), 36), "<too long>");

@@ -16,6 +16,9 @@ int Fd(std::intptr_t handle) {
   return static_cast<int>(handle);
 }
 
+// Below a few pages the kernel's range copy costs more than a read and a write.
+constexpr std::size_t kSmallCopy = 64 * 1024;
+
 }  // namespace
 
 InputFile::~InputFile() {
@@ -115,6 +118,20 @@ bool OutputFile::Write(const void* data, std::size_t size) {
     size -= static_cast<std::size_t>(put);
   }
   return true;
+}
+
+std::size_t OutputFile::CopyFrom(InputFile& source, std::uint64_t position, std::size_t size) {
+  if (size < kSmallCopy) return 0;
+  std::size_t done = 0;
+  while (done < size) {
+    off64_t from = static_cast<off64_t>(position + done);
+    ssize_t copied =
+        copy_file_range(Fd(source.handle_), &from, Fd(handle_), nullptr, size - done, 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied <= 0) break;
+    done += static_cast<std::size_t>(copied);
+  }
+  return done;
 }
 
 bool OutputFile::Close() {
