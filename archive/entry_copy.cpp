@@ -59,20 +59,16 @@ int CopyByteRange(std::uint32_t start, std::uint32_t end, const char* archivePat
     }
   }
 
-  std::uint64_t done = 0;
+  // The system copies what it can without the buffer; the buffer takes the
+  // rest piece by piece. Every piece is read from its own absolute position, so
+  // a short read cannot shift what follows, and only bytes read are written.
+  std::uint64_t done = output.CopyFrom(archive, start, length);
   while (done < length) {
     std::uint64_t left = length - done;
     std::size_t piece = left < kTransferSize ? static_cast<std::size_t>(left) : kTransferSize;
-    // Every piece is read from its own absolute position, so a short read cannot
-    // shift what follows. The system moves the bytes where it can; the buffer
-    // takes what it leaves, and only the bytes that were read are written.
-    std::size_t got = output.CopyFrom(archive, start + done, piece);
-    if (got < piece) {
-      std::size_t more = archive.ReadAt(start + done + got, buffer.chars(), piece - got);
-      if (more > 0 && !output.Write(buffer.chars(), more)) {
-        return Report(outputPath, "write failed", output.error(), kCopyWriteFailed);
-      }
-      got += more;
+    std::size_t got = archive.ReadAt(start + done, buffer.chars(), piece);
+    if (got > 0 && !output.Write(buffer.chars(), got)) {
+      return Report(outputPath, "write failed", output.error(), kCopyWriteFailed);
     }
     done += got;
     if (got < piece) {

@@ -46,7 +46,7 @@ class OutputFile {
   // the system without passing through the program. Returns how many it
   // copied; fewer when the source ends, on any failure, or where the system
   // cannot (then 0): the caller moves the rest itself, and meets the error there.
-  std::size_t CopyFrom(InputFile& source, std::uint64_t position, std::size_t size);
+  std::uint64_t CopyFrom(InputFile& source, std::uint64_t position, std::uint64_t size);
   bool Close();
   int error() const { return error_; }
 

@@ -120,16 +120,16 @@ bool OutputFile::Write(const void* data, std::size_t size) {
   return true;
 }
 
-std::size_t OutputFile::CopyFrom(InputFile& source, std::uint64_t position, std::size_t size) {
+std::uint64_t OutputFile::CopyFrom(InputFile& source, std::uint64_t position, std::uint64_t size) {
   if (size < kSmallCopy) return 0;
-  std::size_t done = 0;
+  std::uint64_t done = 0;
   while (done < size) {
     off64_t from = static_cast<off64_t>(position + done);
-    ssize_t copied =
-        copy_file_range(Fd(source.handle_), &from, Fd(handle_), nullptr, size - done, 0);
+    ssize_t copied = copy_file_range(Fd(source.handle_), &from, Fd(handle_), nullptr,
+                                     static_cast<std::size_t>(size - done), 0);
     if (copied < 0 && errno == EINTR) continue;
     if (copied <= 0) break;
-    done += static_cast<std::size_t>(copied);
+    done += static_cast<std::uint64_t>(copied);
   }
   return done;
 }
