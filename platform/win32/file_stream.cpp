@@ -130,7 +130,7 @@ bool OutputFile::Write(const void* data, std::size_t size) {
 }
 
 // Windows has no range copy between open files: the caller's buffer does it all.
-std::size_t OutputFile::CopyFrom(InputFile&, std::uint64_t, std::size_t) {
+std::uint64_t OutputFile::CopyFrom(InputFile&, std::uint64_t, std::uint64_t) {
   return 0;
 }
 
