@@ -23,6 +23,9 @@ class ZeroBlock {
   }
 
  private:
+  // The host's side: take a zero-filled block, give one back.
+  static void* Take(std::size_t size, BlockHeap heap);
+  static void Give(void* data, std::size_t size, BlockHeap heap);
   void Release();
 
   void* data_ = nullptr;

@@ -16,6 +16,27 @@ int Fd(std::intptr_t handle) {
   return static_cast<int>(handle);
 }
 
+// Reads until size bytes, the end of the file or an error; from the current
+// position, or from *position when given.
+std::size_t ReadFully(int fd, const std::uint64_t* position, void* buffer, std::size_t size,
+                      int* error) {
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t got = position == nullptr
+                      ? read(fd, bytes + done, size - done)
+                      : pread(fd, bytes + done, size - done, static_cast<off_t>(*position + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *error = errno;
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
 // Below a few pages the kernel's range copy costs more than a read and a write.
 constexpr std::size_t kSmallCopy = 64 * 1024;
 
@@ -43,36 +64,11 @@ bool InputFile::Seek(std::uint64_t position) {
 }
 
 std::size_t InputFile::Read(void* buffer, std::size_t size) {
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  std::size_t done = 0;
-  while (done < size) {
-    ssize_t got = read(Fd(handle_), bytes + done, size - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      error_ = errno;
-      break;
-    }
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
+  return ReadFully(Fd(handle_), nullptr, buffer, size, &error_);
 }
 
 std::size_t InputFile::ReadAt(std::uint64_t position, void* buffer, std::size_t size) {
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  std::size_t done = 0;
-  while (done < size) {
-    ssize_t got =
-        pread(Fd(handle_), bytes + done, size - done, static_cast<off_t>(position + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      error_ = errno;
-      break;
-    }
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
+  return ReadFully(Fd(handle_), &position, buffer, size, &error_);
 }
 
 bool InputFile::IsSameFileAs(const char* path) const {
