@@ -18,7 +18,8 @@ enum CopyResult : int {
 };
 
 // Copies the archive's bytes from start up to end into a new file at
-// outputPath, through one 200000-byte buffer. An end below start is a span
+// outputPath: by the system where it can copy between files, otherwise
+// through one buffer of at most 200000 bytes. An end below start is a span
 // whose sum passed 2^32: the bytes up to 2^32 are copied and it is cut short.
 // Every failure but the buffer's is reported on standard error, naming the
 // output path; the buffer's is a message box.
