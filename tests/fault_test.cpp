@@ -113,9 +113,9 @@ TEST_F(Faults, OutputDirectoryThatIsAFile) {
 }
 
 TEST_F(Faults, EntryPast2GiBInASparseArchive) {
-  // Entry 1 is 2.25 GiB of holes; entry 2 starts past 2^31. Only entries 2
+  // Entry 1 is 2.5 GiB of holes; entry 2 starts past 2^31. Only entries 2
   // and 3 are asked for, so nothing large is written.
-  const std::uint64_t hole = 0x90000000u;
+  const std::uint64_t hole = 0xA0000000u;
   const std::string far = PatternBytes(1 << 20, 9);
   const std::string last = "the end";
   {
@@ -144,6 +144,7 @@ TEST_F(Faults, EntryPast2GiBInASparseArchive) {
   EXPECT_TRUE(ReadFile(out_ + "/FAR.BIN") == far);
   EXPECT_EQ(ReadFile(out_ + "/LAST.TXT"), last);
   EXPECT_FALSE(PathExists(out_ + "/HOLE.BIN"));
+  ExpectOnlyOutputChanged({"out"});
 }
 
 TEST_F(Faults, DirectoryOffsetPastTheEnd) {
