@@ -81,8 +81,11 @@ bool KeyFromVirtualKey(WORD virtualKey, ExtendedKey* key) {
 }  // namespace
 
 bool HasConsole() {
-  RawConsole console;
-  return console.ok();
+  HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(input);
+  return true;
 }
 
 ConsoleKey ReadConsoleKey() {
