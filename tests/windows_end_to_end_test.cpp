@@ -254,22 +254,31 @@ TEST_F(WindowsProgram, KeyWaitInATerminal) {
   if (!Have("tmux")) GTEST_SKIP() << "needs tmux";
   const std::string tmux = "tmux -L marrowgilder-" + std::to_string(getpid());
   const std::string status = dir_ / "status";
+  // "credits" shows three screens: the command list, the version, the identifiers.
   std::string command = "env LC_ALL=C.UTF-8 WINEDEBUG=-all " + kWine + " " + kExe +
-                        " cd; echo $? > " + status + "; sleep 60";
+                        " credits; echo $? > " + status + "; sleep 60";
   ASSERT_EQ(std::system((tmux + " new-session -d -s keys -x 80 -y 25 '" + command + "'").c_str()),
             0);
   auto screen = [&] { return Capture(tmux + " capture-pane -p -t keys"); };
-  const std::string prompt = "どれかキーを押してください";
-  bool shown = Eventually([&] { return screen().find(prompt) != std::string::npos; }, 60000);
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  bool waited = !PathExists(status);
+  auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(700)); };
+  bool shown = Eventually(
+      [&] { return screen().find("どれかキーを押してください") != std::string::npos; }, 60000);
+  pause();
+  bool firstWaited = !PathExists(status);
+  std::system((tmux + " send-keys -t keys x").c_str());
+  bool second = Eventually([&] { return screen().find("Genuine") != std::string::npos; }, 20000);
+  pause();
+  bool secondWaited = !PathExists(status);
+  // Up: a prefix for this wait, and its second code ends the third screen's wait.
   std::system((tmux + " send-keys -t keys Up").c_str());
   bool ended = Eventually([&] { return PathExists(status); }, 20000);
   std::string finalStatus = ReadFile(status);
   std::system((tmux + " kill-server").c_str());
   ASSERT_TRUE(shown) << "no screen in the terminal";
-  EXPECT_TRUE(waited) << "the first screen did not wait";
-  ASSERT_TRUE(ended) << "a cursor key did not end both waits";
+  EXPECT_TRUE(firstWaited) << "the first screen did not wait";
+  EXPECT_TRUE(second) << "a key did not bring the second screen";
+  EXPECT_TRUE(secondWaited) << "the second screen did not wait";
+  ASSERT_TRUE(ended) << "a cursor key did not end the last two waits";
   EXPECT_EQ(finalStatus, "0\n");
 }
 
