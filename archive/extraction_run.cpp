@@ -8,6 +8,7 @@
 #include "archive/entry_copy.h"
 #include "archive/name_table.h"
 #include "archive/output_paths.h"
+#include "archive/stored_names.h"
 #include "archive/start_reply.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"

@@ -8,24 +8,6 @@ char FoldAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool IsDriveStart(const char* path) {
-  char letter = FoldAscii(path[0]);
-  return letter >= 'a' && letter <= 'z' && path[1] == ':';
-}
-
-// True when a name made only of dots and blanks holds two dots or more.
-bool NamesParent(const char* name, std::size_t length) {
-  int dots = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (name[i] == '.') {
-      ++dots;
-    } else if (name[i] != ' ') {
-      return false;
-    }
-  }
-  return dots >= 2;
-}
-
 }  // namespace
 
 bool BuildOutputPrefix(const char* outputDirectory, const PathRules& rules, char* prefix,
@@ -43,37 +25,6 @@ bool BuildOutputPrefix(const char* outputDirectory, const PathRules& rules, char
   if (!endsInSeparator) prefix[length] = rules.separator;
   prefix[needed] = '\0';
   return true;
-}
-
-void MapStoredSeparators(const char* stored, char separator, char* out) {
-  std::size_t i = 0;
-  while (stored[i] != '\0') {
-    if (CharLength(CodePage::kCp932, stored + i) == 2) {
-      out[i] = stored[i];
-      out[i + 1] = stored[i + 1];
-      i += 2;
-    } else {
-      out[i] = stored[i] == '\\' ? separator : stored[i];
-      ++i;
-    }
-  }
-  out[i] = '\0';
-}
-
-bool StoredNameLeavesDirectory(const char* stored) {
-  if (stored[0] == '\\' || stored[0] == '/' || IsDriveStart(stored)) return true;
-  const char* name = stored;
-  const char* p = stored;
-  for (;;) {
-    bool atEnd = *p == '\0';
-    if (atEnd || *p == '\\' || *p == '/') {
-      if (NamesParent(name, static_cast<std::size_t>(p - name))) return true;
-      if (atEnd) return false;
-      name = ++p;
-    } else {
-      p += CharLength(CodePage::kCp932, p);
-    }
-  }
 }
 
 bool JoinPath(const char* prefix, const char* name, char* out, std::size_t size) {

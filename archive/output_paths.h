@@ -12,16 +12,6 @@
 bool BuildOutputPrefix(const char* outputDirectory, const PathRules& rules, char* prefix,
                        std::size_t size);
 
-// Copies a stored name (code page 932, '\' between its directories), turning
-// each '\' that is not a double-byte character's second byte into separator.
-// out must hold strlen(stored) + 1 bytes.
-void MapStoredSeparators(const char* stored, char separator, char* out);
-
-// True when a stored name would lead out of the output directory: it starts at
-// a root or a drive, or one of its names is ".." (or dots and blanks that
-// Windows reads as "..").
-bool StoredNameLeavesDirectory(const char* stored);
-
 // Joins prefix and name; false when the path and its terminator exceed size.
 bool JoinPath(const char* prefix, const char* name, char* out, std::size_t size);
 

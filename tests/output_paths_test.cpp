@@ -17,12 +17,6 @@ std::string Prefix(const std::string& directory, const PathRules& rules, std::si
   return prefix;
 }
 
-std::string Mapped(const std::string& stored, char separator) {
-  char out[64] = {};
-  MapStoredSeparators(stored.c_str(), separator, out);
-  return out;
-}
-
 std::string DirectoryPart(const std::string& path, const PathRules& rules) {
   std::size_t offset = 0;
   std::size_t length = DirectoryPartOf(path.c_str(), rules, &offset);
@@ -56,37 +50,6 @@ TEST(OutputPrefix, MustFitItsStorage) {
   EXPECT_EQ(Prefix(std::string(125, 'a'), kLinuxRules), std::string(125, 'a') + "/");
   EXPECT_EQ(Prefix(std::string(126, 'a'), kLinuxRules), "<too long>");
   EXPECT_EQ(Prefix(std::string(125, 'a') + "/", kLinuxRules, 127), std::string(125, 'a') + "/");
-}
-
-TEST(StoredSeparators, BecomeTheHostsAndSpareDoubleByteCharacters) {
-  EXPECT_EQ(Mapped("SE\\A.WAV", '/'), "SE/A.WAV");
-  EXPECT_EQ(Mapped("SE\\A.WAV", '\\'), "SE\\A.WAV");
-  EXPECT_EQ(Mapped(kHyo + "\\" + kSo + ".TXT", '/'), kHyo + "/" + kSo + ".TXT");
-  EXPECT_EQ(Mapped(kDash + kDash, '/'), kDash + kDash);
-  EXPECT_EQ(Mapped("A\\\\B", '/'), "A//B");
-  // A lead byte at the very end stands alone; the terminator is not taken with it.
-  EXPECT_EQ(Mapped("AB\x95", '/'), "AB\x95");
-}
-
-TEST(LeavingNames, RootsDrivesAndParentsAreRefused) {
-  for (const std::string& name :
-       {std::string("\\ETC\\X"), std::string("/etc/x"), std::string("C:X.TXT"),
-        std::string("c:\\X"), std::string(".."), std::string("..\\X"), std::string("A\\..\\..\\X"),
-        std::string("A/../X"), std::string("A\\.."), std::string("...\\X"),
-        std::string(".. \\X")}) {
-    EXPECT_TRUE(StoredNameLeavesDirectory(name.c_str())) << name;
-  }
-}
-
-TEST(LeavingNames, OrdinaryNamesStay) {
-  for (const std::string& name :
-       {std::string("A.TXT"), std::string("SE\\A.WAV"), std::string("..A"), std::string("A.."),
-        std::string(".\\A"), std::string("AB:C"), std::string(""), kHyo + "\\X", kSo + kDash,
-        std::string("1:")}) {
-    EXPECT_FALSE(StoredNameLeavesDirectory(name.c_str())) << name;
-  }
-  // 0x5C inside 表 is no separator, so "表.." is one name, not a parent.
-  EXPECT_FALSE(StoredNameLeavesDirectory((kHyo + "..").c_str()));
 }
 
 TEST(JoinPath, FitsOrRefuses) {
