@@ -34,8 +34,9 @@ int CopyByteRange(std::uint32_t start, std::uint32_t end, const char* archivePat
   const std::uint64_t reachable = kOffsetLimit - start;
   const std::uint64_t length = wanted < reachable ? wanted : reachable;
   // A small entry needs no more buffer than its own length.
-  ZeroBlock buffer(length < kTransferSize ? static_cast<std::size_t>(length) + 1 : kTransferSize,
-                   BlockHeap::kLocal);
+  const std::size_t bufferSize =
+      length < kTransferSize ? static_cast<std::size_t>(length) + 1 : kTransferSize;
+  ZeroBlock buffer(bufferSize, BlockHeap::kLocal);
   if (!buffer.ok()) {
     ShowMessageBox("Memory Getter Is Failed!", "Error");
     return kCopyNoBuffer;
@@ -59,24 +60,12 @@ int CopyByteRange(std::uint32_t start, std::uint32_t end, const char* archivePat
     }
   }
 
-  // The system copies what it can without the buffer; the buffer takes the
-  // rest piece by piece. Every piece is read from its own absolute position, so
-  // a short read cannot shift what follows, and only bytes read are written.
-  std::uint64_t done = output.CopyFrom(archive, start, length);
-  while (done < length) {
-    std::uint64_t left = length - done;
-    std::size_t piece = left < kTransferSize ? static_cast<std::size_t>(left) : kTransferSize;
-    std::size_t got = archive.ReadAt(start + done, buffer.chars(), piece);
-    if (got > 0 && !output.Write(buffer.chars(), got)) {
-      return Report(outputPath, "write failed", output.error(), kCopyWriteFailed);
-    }
-    done += got;
-    if (got < piece) {
-      if (archive.error() != 0) {
-        return Report(outputPath, "read failed", archive.error(), kCopyReadFailed);
-      }
-      break;
-    }
+  std::uint64_t done = TransferRange(archive, start, length, output, buffer.chars(), bufferSize);
+  if (done < length && output.error() != 0) {
+    return Report(outputPath, "write failed", output.error(), kCopyWriteFailed);
+  }
+  if (done < length && archive.error() != 0) {
+    return Report(outputPath, "read failed", archive.error(), kCopyReadFailed);
   }
   if (!output.Close()) return Report(outputPath, "write failed", output.error(), kCopyWriteFailed);
   if (done < wanted) {

@@ -3,6 +3,7 @@
 // delivers them on Linux).
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,3 +23,10 @@ class HostArguments {
   std::vector<char*> pointers_;  // into texts_, ending in nullptr
   int unconvertible_ = 0;
 };
+
+// The arguments as UTF-8 text (on Linux the bytes as delivered), for mgarc,
+// which takes any name the system can hold.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
+// A path given as such an argument, as the standard library's file calls take it.
+std::filesystem::path PathFromUtf8(const std::string& text);

@@ -1,6 +1,9 @@
 // The console: standard output and error, the prompt's line of input.
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 // Takes the user's locale for the console's character set.
 void PrepareConsole();
 
@@ -14,3 +17,12 @@ void FlushOut();
 
 // The next character of standard input, or -1 at its end.
 int ReadInputChar();
+
+// mgarc's text is UTF-8 inside: a Windows console shows it as UTF-16,
+// redirected output and every Linux stream get the UTF-8 bytes.
+enum class TextStream { kOut, kErr };
+void WriteUtf8(TextStream stream, std::string_view text);
+// Raw bytes on standard output, never translated.
+bool WriteBinaryOut(const void* data, std::size_t size);
+bool FlushText(TextStream stream);
+bool IsTerminal(TextStream stream);

@@ -3,6 +3,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+
+// Which file a handle reaches, whatever name it was opened by.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileIdentity& other) const {
+    return device == other.device && file == other.file;
+  }
+};
 
 class InputFile {
  public:
@@ -12,8 +22,10 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Opens a file for reading.
+  // Opens a file for reading; path is in the host's encoding.
   bool Open(const char* path);
+  // The same, by a path as the standard library holds it (UTF-16 on Windows).
+  bool Open(const std::filesystem::path& path);
   bool Seek(std::uint64_t position);
   // Reads up to size bytes; fewer only at the end of the file or on an error.
   std::size_t Read(void* buffer, std::size_t size);
@@ -21,6 +33,9 @@ class InputFile {
   std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t size);
   // True when path names this very file (also through another name or a link).
   bool IsSameFileAs(const char* path) const;
+  // The file's size, identity and modification time (seconds since 1970);
+  // false when the system cannot tell.
+  bool Describe(std::uint64_t* size, FileIdentity* identity, std::int64_t* modified);
   // The system's code of the last failure, 0 if none.
   int error() const { return error_; }
 
@@ -31,6 +46,7 @@ class InputFile {
 
 class OutputFile {
  public:
+  friend class OutputDirectory;
   OutputFile() = default;
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
@@ -54,6 +70,13 @@ class OutputFile {
   std::intptr_t handle_ = -1;  // a descriptor, or a Windows handle
   int error_ = 0;
 };
+
+// Moves length bytes of source, from position on, to the end of destination:
+// by the system where it can, through buffer (bufferSize bytes) otherwise.
+// Returns how many were moved: fewer when the source ends or an operation
+// fails (source.error() or destination.error() then tells which).
+std::uint64_t TransferRange(InputFile& source, std::uint64_t position, std::uint64_t length,
+                            OutputFile& destination, void* buffer, std::size_t bufferSize);
 
 // True when a file, not a directory, exists at path: readable or not.
 bool PathNamesFile(const char* path);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 // Converts stored names into the host's encoding; one converter serves a run.
 class StoredNameConverter {
@@ -18,4 +20,26 @@ class StoredNameConverter {
 
  private:
   void* converter_ = nullptr;  // the system's conversion state, where the host needs one
+};
+
+// Stored names to and from UTF-8 by the host's own converter (the one above),
+// for showing names and for building archives. One codec serves one thread.
+class NameCodec {
+ public:
+  NameCodec();
+  ~NameCodec();
+  NameCodec(const NameCodec&) = delete;
+  NameCodec& operator=(const NameCodec&) = delete;
+
+  // UTF-8 for the stored bytes; false when they are not code page 932.
+  bool Decode(std::string_view stored, std::string& utf8);
+  // Code page 932 for UTF-8 text; false when some character has no form.
+  bool Encode(std::string_view utf8, std::string& stored);
+  // The name that the host's file calls take for one stored level: UTF-8 on
+  // Linux (the stored bytes when they do not decode), code page 932 on Windows.
+  std::string FileName(std::string_view stored);
+
+ private:
+  void* decoder_ = nullptr;  // the system's conversion state, where the host needs one
+  void* encoder_ = nullptr;
 };

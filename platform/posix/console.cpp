@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 #include <langinfo.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
@@ -54,4 +55,29 @@ void FlushOut() {
 int ReadInputChar() {
   int c = std::getchar();
   return c == EOF ? -1 : c;
+}
+
+namespace {
+
+FILE* StreamOf(TextStream stream) {
+  return stream == TextStream::kOut ? stdout : stderr;
+}
+
+}  // namespace
+
+void WriteUtf8(TextStream stream, std::string_view text) {
+  if (stream == TextStream::kErr) std::fflush(stdout);
+  std::fwrite(text.data(), 1, text.size(), StreamOf(stream));
+}
+
+bool WriteBinaryOut(const void* data, std::size_t size) {
+  return std::fwrite(data, 1, size, stdout) == size;
+}
+
+bool FlushText(TextStream stream) {
+  return std::fflush(StreamOf(stream)) == 0;
+}
+
+bool IsTerminal(TextStream stream) {
+  return isatty(fileno(StreamOf(stream))) == 1;
 }

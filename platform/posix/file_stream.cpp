@@ -55,6 +55,22 @@ bool InputFile::Open(const char* path) {
   return true;
 }
 
+bool InputFile::Open(const std::filesystem::path& path) {
+  return Open(path.c_str());
+}
+
+bool InputFile::Describe(std::uint64_t* size, FileIdentity* identity, std::int64_t* modified) {
+  struct stat info {};
+  if (fstat(Fd(handle_), &info) != 0) {
+    error_ = errno;
+    return false;
+  }
+  *size = static_cast<std::uint64_t>(info.st_size);
+  *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  *modified = static_cast<std::int64_t>(info.st_mtime);
+  return true;
+}
+
 bool InputFile::Seek(std::uint64_t position) {
   if (lseek(Fd(handle_), static_cast<off_t>(position), SEEK_SET) < 0) {
     error_ = errno;

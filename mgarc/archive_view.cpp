@@ -1,0 +1,84 @@
+#include "mgarc/archive_view.h"
+
+#include <cstring>
+
+#include "archive/archive_format.h"
+#include "mgarc/entry_names.h"
+#include "platform/arguments.h"
+#include "platform/file_stream.h"
+#include "platform/text_conversion.h"
+
+namespace {
+
+std::string SystemReason(int error) {
+  char text[256];
+  SystemErrorText(error, text, sizeof text);
+  return text;
+}
+
+}  // namespace
+
+bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason) {
+  view = ArchiveView{};
+  view.path = path;
+  view.file = std::make_unique<InputFile>();
+  InputFile& file = *view.file;
+  if (!file.Open(PathFromUtf8(path))) {
+    reason = SystemReason(file.error());
+    return false;
+  }
+  if (!file.Describe(&view.fileSize, &view.identity, &view.modified)) {
+    reason = SystemReason(file.error());
+    return false;
+  }
+  std::size_t got = file.ReadAt(0, view.header.data(), view.header.size());
+  if (got < view.header.size() && file.error() != 0) {
+    reason = SystemReason(file.error());
+    return false;
+  }
+  view.magic.assign(reinterpret_cast<const char*>(view.header.data()), got < 5 ? got : 5);
+  if (view.magic != "VIZ00" && view.magic != "ZEL00") {
+    reason = "not a VIZ00 or ZEL00 archive";
+    return false;
+  }
+  if (got < view.header.size()) {
+    reason = "header cut short: the file has " + std::to_string(got) + " bytes, a header 16";
+    return false;
+  }
+  ArchiveHeader header = DecodeArchiveHeader(view.header.data());
+  view.entryCount = header.entryCount;
+  view.directoryOffset = header.directoryOffset;
+  if (view.directoryOffset < kFirstEntryOffset) {
+    reason = "directory offset " + std::to_string(view.directoryOffset) +
+             " lies inside the 16-byte header";
+    return false;
+  }
+  if (view.directoryEnd() > view.fileSize) {
+    reason = "the directory (" + std::to_string(view.entryCount) + " records at offset " +
+             std::to_string(view.directoryOffset) + ") runs past the end of the file (" +
+             std::to_string(view.fileSize) + " bytes)";
+    return false;
+  }
+
+  std::vector<unsigned char> records(std::size_t{16} * view.entryCount);
+  if (file.ReadAt(view.directoryOffset, records.data(), records.size()) < records.size()) {
+    reason = file.error() != 0 ? SystemReason(file.error()) : "the directory could not be read";
+    return false;
+  }
+  NameCodec codec;
+  view.entries.resize(view.entryCount);
+  std::uint64_t offset = kFirstEntryOffset;
+  for (int i = 0; i < view.entryCount; ++i) {
+    DirectoryRecord record = DecodeDirectoryRecord(&records[std::size_t{16} * i], 0);
+    ArchiveEntry& entry = view.entries[i];
+    entry.index = i + 1;
+    entry.stored = record.entry.name;
+    entry.size = record.entry.size;
+    entry.offset = offset;
+    offset += entry.size;
+    std::string decoded;
+    if (codec.Decode(entry.stored, decoded)) entry.decoded = std::move(decoded);
+    entry.shown = ShownName(entry.stored, entry.decoded);
+  }
+  return true;
+}

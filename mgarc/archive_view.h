@@ -1,0 +1,45 @@
+// An archive as mgarc reads it: the header, and every directory record with
+// its exact 64-bit offset and its name as shown.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file_stream.h"
+
+struct ArchiveEntry {
+  int index = 0;       // counting from 1, as every output shows it
+  std::string stored;  // the stored bytes before the first zero
+  std::uint32_t size = 0;
+  std::uint64_t offset = 0;            // 16 plus the sizes before it, never wrapped
+  std::optional<std::string> decoded;  // UTF-8, '\' kept; empty when not code page 932
+  std::string shown;                   // as every output shows it (ShownName)
+
+  std::uint64_t end() const { return offset + size; }
+};
+
+struct ArchiveView {
+  std::string path;  // as given
+  std::array<unsigned char, 16> header{};
+  std::string magic;
+  std::uint16_t entryCount = 0;
+  std::uint32_t directoryOffset = 0;
+  std::uint64_t fileSize = 0;
+  std::int64_t modified = 0;  // seconds since 1970
+  FileIdentity identity;
+  std::vector<ArchiveEntry> entries;
+  std::unique_ptr<InputFile> file;  // open for reading the entries' data
+
+  std::uint64_t directoryEnd() const {
+    return std::uint64_t{directoryOffset} + std::uint64_t{16} * entryCount;
+  }
+};
+
+// Opens and checks the archive at path (as given on the command line): the
+// magic, a whole header, a directory inside the file. On failure, reason says
+// why, for the line "mgarc: ARCHIVE: reason".
+bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason);

@@ -1,0 +1,55 @@
+#include <vector>
+
+#include "mgarc/archive_view.h"
+#include "mgarc/commands.h"
+#include "mgarc/entry_names.h"
+#include "platform/console.h"
+#include "platform/file_stream.h"
+
+int RunCat(const CatOptions& options) {
+  ArchiveView archive;
+  std::string reason;
+  if (!LoadArchive(options.archive, archive, reason)) {
+    ReportProblem(options.archive, reason);
+    return 2;
+  }
+  // The last match wins, as extraction leaves it.
+  const ArchiveEntry* found = nullptr;
+  for (const ArchiveEntry& entry : archive.entries) {
+    if (EqualsIgnoringAsciiCase(entry.shown, options.name)) found = &entry;
+  }
+  if (found == nullptr) {
+    ReportProblem(options.archive, "no entry named " + options.name);
+    return 2;
+  }
+  std::uint64_t available =
+      found->offset >= archive.fileSize ? 0 : archive.fileSize - found->offset;
+  std::uint64_t length = found->size < available ? found->size : available;
+  std::vector<char> buffer(1 << 20);
+  for (std::uint64_t done = 0; done < length;) {
+    std::uint64_t left = length - done;
+    std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
+    std::size_t got = archive.file->ReadAt(found->offset + done, buffer.data(), piece);
+    if (got > 0 && !WriteBinaryOut(buffer.data(), got)) {
+      ReportProblem(options.archive, "cannot write to standard output");
+      return 2;
+    }
+    done += got;
+    if (got < piece) {
+      char text[256];
+      SystemErrorText(archive.file->error(), text, sizeof text);
+      ReportProblem(options.archive, std::string("cannot be read: ") + text);
+      return 2;
+    }
+  }
+  if (!FlushText(TextStream::kOut)) {
+    ReportProblem(options.archive, "cannot write to standard output");
+    return 2;
+  }
+  if (length < found->size) {
+    ReportProblem(found->shown, "cut short: the archive holds " + std::to_string(length) +
+                                    " of the entry's " + std::to_string(found->size) + " bytes");
+    return 1;
+  }
+  return 0;
+}

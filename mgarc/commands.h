@@ -1,0 +1,39 @@
+// mgarc's commands. Each returns the process exit status: 0 done, 1 done with
+// findings or entries not written, 2 stopped (a line on standard error says why).
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ListOptions {
+  std::string archive;
+  bool json = false;
+  bool names = false;
+};
+int RunList(const ListOptions& options);
+
+struct VerifyOptions {
+  std::string archive;
+  bool json = false;
+};
+int RunVerify(const VerifyOptions& options);
+
+struct CatOptions {
+  std::string archive;
+  std::string name;
+};
+int RunCat(const CatOptions& options);
+
+struct ExtractOptions {
+  std::string archive;
+  std::vector<std::string> patterns;
+  std::string directory;  // empty: named after the archive, in the current directory
+  unsigned workers = 0;   // 0: one per processor
+  bool keepExisting = false;
+  bool verbose = false;
+  bool quiet = false;
+};
+int RunExtract(const ExtractOptions& options);
+
+// "mgarc: subject: reason" on standard error.
+void ReportProblem(const std::string& subject, const std::string& reason);

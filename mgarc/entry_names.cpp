@@ -1,0 +1,205 @@
+#include "mgarc/entry_names.h"
+
+#include <cstdio>
+
+#include "archive/path_rules.h"
+
+namespace {
+
+char FoldAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+void AppendEscaped(std::string& out, unsigned char byte) {
+  char escaped[5];
+  std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+  out += escaped;
+}
+
+// One character of UTF-8 text as a number: its code point, or a value past
+// Unicode for a byte that starts no valid sequence.
+char32_t NextCharacter(std::string_view text, std::size_t& i) {
+  auto byte = static_cast<unsigned char>(text[i]);
+  int more = byte < 0x80                   ? 0
+             : byte >= 0xC2 && byte < 0xE0 ? 1
+             : byte >= 0xE0 && byte < 0xF0 ? 2
+             : byte >= 0xF0 && byte < 0xF5 ? 3
+                                           : -1;
+  bool valid = more >= 0 && i + static_cast<std::size_t>(more) < text.size();
+  char32_t value = more <= 0 ? byte : byte & (0x3Fu >> more);
+  for (int k = 1; valid && k <= more; ++k) {
+    auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+    valid = (next & 0xC0) == 0x80;
+    value = (value << 6) | (next & 0x3Fu);
+  }
+  if (!valid) {
+    ++i;
+    return 0x110000 + byte;
+  }
+  i += static_cast<std::size_t>(more) + 1;
+  return value;
+}
+
+char32_t FoldCharacter(char32_t c) {
+  return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
+// Matches one "[...]" at pattern[p] (just past '['); p moves past its ']'.
+// Without a closing ']' the '[' is an ordinary character: nullopt.
+std::optional<bool> MatchSet(std::string_view pattern, std::size_t& p, char32_t c) {
+  std::size_t i = p;
+  bool negate = i < pattern.size() && (pattern[i] == '!' || pattern[i] == '^');
+  if (negate) ++i;
+  bool found = false;
+  bool first = true;
+  while (i < pattern.size() && (pattern[i] != ']' || first)) {
+    first = false;
+    char32_t low = FoldCharacter(NextCharacter(pattern, i));
+    char32_t high = low;
+    if (i + 1 < pattern.size() && pattern[i] == '-' && pattern[i + 1] != ']') {
+      ++i;
+      high = FoldCharacter(NextCharacter(pattern, i));
+    }
+    if (c >= low && c <= high) found = true;
+  }
+  if (i >= pattern.size()) return std::nullopt;
+  p = i + 1;
+  return found != negate;
+}
+
+}  // namespace
+
+std::string ShownName(std::string_view stored, const std::optional<std::string>& decoded) {
+  std::string out;
+  if (decoded) {
+    for (char c : *decoded) {
+      auto byte = static_cast<unsigned char>(c);
+      if (c == '\\') {
+        out += '/';
+      } else if (byte < 0x20 || byte == 0x7F) {
+        AppendEscaped(out, byte);
+      } else {
+        out += c;
+      }
+    }
+    return out;
+  }
+  auto keep = [&out](unsigned char byte) {
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+      out += static_cast<char>(byte);
+    } else {
+      AppendEscaped(out, byte);
+    }
+  };
+  for (std::size_t i = 0; i < stored.size();) {
+    auto byte = static_cast<unsigned char>(stored[i]);
+    if (IsLeadByte(CodePage::kCp932, byte) && i + 1 < stored.size()) {
+      // A double-byte character's second byte is never a separator.
+      keep(byte);
+      keep(static_cast<unsigned char>(stored[i + 1]));
+      i += 2;
+    } else {
+      if (byte == '\\' || byte == '/') {
+        out += '/';
+      } else {
+        keep(byte);
+      }
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> StoredLevels(std::string_view stored) {
+  std::vector<std::string> levels;
+  std::string level;
+  for (std::size_t i = 0; i < stored.size();) {
+    auto byte = static_cast<unsigned char>(stored[i]);
+    if (IsLeadByte(CodePage::kCp932, byte) && i + 1 < stored.size()) {
+      level.append(stored.substr(i, 2));
+      i += 2;
+      continue;
+    }
+    if (byte == '\\' || byte == '/') {
+      if (!level.empty()) levels.push_back(std::move(level));
+      level.clear();
+    } else {
+      level += static_cast<char>(byte);
+    }
+    ++i;
+  }
+  if (!level.empty()) levels.push_back(std::move(level));
+  return levels;
+}
+
+std::string NameKey(const std::vector<std::string>& levels, std::size_t count, bool foldCase) {
+  std::string key;
+  for (std::size_t k = 0; k < count && k < levels.size(); ++k) {
+    if (k > 0) key += '\\';
+    const std::string& level = levels[k];
+    for (std::size_t i = 0; i < level.size(); ++i) {
+      if (IsLeadByte(CodePage::kCp932, static_cast<unsigned char>(level[i])) &&
+          i + 1 < level.size()) {
+        key.append(level, i, 2);
+        ++i;
+      } else {
+        key += foldCase ? FoldAscii(level[i]) : level[i];
+      }
+    }
+  }
+  return key;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view other) {
+  if (text.size() != other.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (FoldAscii(text[i]) != FoldAscii(other[i])) return false;
+  }
+  return true;
+}
+
+bool GlobMatches(std::string_view pattern, std::string_view name) {
+  // Iterative matching with one point to return to: the last '*' seen.
+  std::size_t p = 0;
+  std::size_t n = 0;
+  std::size_t starP = std::string_view::npos;
+  std::size_t starN = 0;
+  while (n < name.size()) {
+    std::size_t nextN = n;
+    char32_t c = FoldCharacter(NextCharacter(name, nextN));
+    if (p < pattern.size() && pattern[p] == '*') {
+      starP = ++p;
+      starN = n;
+      continue;
+    }
+    bool matched = false;
+    std::size_t nextP = p;
+    if (p < pattern.size() && pattern[p] == '?') {
+      matched = true;
+      nextP = p + 1;
+    } else if (p < pattern.size() && pattern[p] == '[') {
+      nextP = p + 1;
+      std::optional<bool> set = MatchSet(pattern, nextP, c);
+      if (set) {
+        matched = *set;
+      } else {
+        nextP = p + 1;
+        matched = c == '[';
+      }
+    } else if (p < pattern.size()) {
+      matched = FoldCharacter(NextCharacter(pattern, nextP)) == c;
+    }
+    if (matched) {
+      p = nextP;
+      n = nextN;
+    } else if (starP != std::string_view::npos) {
+      p = starP;
+      NextCharacter(name, starN);
+      n = starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}

@@ -1,0 +1,29 @@
+// Entry names as mgarc shows and compares them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The name a user sees: the decoded text with '/' between directories and
+// control characters escaped; without a decoding, the stored bytes with each
+// byte outside printable ASCII (and '\' itself) as \xHH.
+std::string ShownName(std::string_view stored, const std::optional<std::string>& decoded);
+
+// The stored name's levels, split at '\' and '/' that are not the second byte
+// of a double-byte character; empty levels (doubled separators) are dropped.
+std::vector<std::string> StoredLevels(std::string_view stored);
+
+// Levels joined by '\', with ASCII letters folded when the host's file system
+// folds them (never a double-byte character's second byte): two names with
+// one key are one file.
+std::string NameKey(const std::vector<std::string>& levels, std::size_t count, bool foldCase);
+
+// True when text equals other ignoring the case of ASCII letters.
+bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view other);
+
+// Shell-style match of a whole name: '*' any run of characters, '?' one
+// character ('/' included in both), "[...]" one of a set ("[!...]" or
+// "[^...]" none of it, ranges "a-z"); ASCII letters match either case.
+bool GlobMatches(std::string_view pattern, std::string_view name);

@@ -1,0 +1,85 @@
+#include "mgarc/extraction_plan.h"
+
+#include <map>
+#include <set>
+#include <unordered_map>
+
+#include "archive/stored_names.h"
+#include "mgarc/entry_names.h"
+
+namespace {
+
+// A work item ends after this many entries or bytes, whichever comes first.
+constexpr std::size_t kItemEntries = 64;
+constexpr std::uint64_t kItemBytes = 32ull << 20;
+
+}  // namespace
+
+void DecideFates(ExtractionPlan& plan, const HostNaming& naming) {
+  std::unordered_map<std::string, std::size_t> lastOfName;
+  std::vector<std::string> keys(plan.entries.size());
+  for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    PlannedEntry& planned = plan.entries[i];
+    const std::string& stored = planned.entry->stored;
+    planned.levels = StoredLevels(stored);
+    if (planned.levels.empty() || StoredNameLeavesDirectory(stored.c_str())) {
+      planned.fate = EntryFate::kLeaves;
+    } else if (naming.windowsNames && StoredNameReservedOnWindows(stored.c_str())) {
+      planned.fate = EntryFate::kReserved;
+    } else {
+      keys[i] = NameKey(planned.levels, planned.levels.size(), naming.foldCase);
+      lastOfName[keys[i]] = i;
+    }
+  }
+  // In directory order, as the files would come to be one after another.
+  std::set<std::string> files;
+  std::set<std::string> directories;
+  for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    PlannedEntry& planned = plan.entries[i];
+    if (planned.fate != EntryFate::kWrite) continue;
+    if (lastOfName[keys[i]] != i) {
+      planned.fate = EntryFate::kReplacedLater;
+      continue;
+    }
+    if (directories.count(keys[i]) != 0) {
+      planned.fate = EntryFate::kIsDirectory;
+      continue;
+    }
+    std::vector<std::string> parents;
+    for (std::size_t count = 1; count < planned.levels.size(); ++count) {
+      parents.push_back(NameKey(planned.levels, count, naming.foldCase));
+      if (files.count(parents.back()) != 0) planned.fate = EntryFate::kNeedsDirectory;
+    }
+    if (planned.fate != EntryFate::kWrite) continue;
+    files.insert(keys[i]);
+    directories.insert(parents.begin(), parents.end());
+  }
+}
+
+void DivideWork(ExtractionPlan& plan) {
+  // Entries of one directory, in directory order, wherever they stand.
+  std::map<std::string, std::vector<std::size_t>> byDirectory;
+  std::vector<std::string> order;
+  for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    const PlannedEntry& planned = plan.entries[i];
+    if (planned.fate != EntryFate::kWrite) continue;
+    std::string directory = NameKey(planned.levels, planned.levels.size() - 1, false);
+    auto [slot, added] = byDirectory.try_emplace(directory);
+    if (added) order.push_back(directory);
+    slot->second.push_back(i);
+  }
+  for (const std::string& directory : order) {
+    WorkItem item;
+    std::uint64_t bytes = 0;
+    for (std::size_t i : byDirectory[directory]) {
+      if (item.entries.size() == kItemEntries || (!item.entries.empty() && bytes >= kItemBytes)) {
+        plan.work.push_back(std::move(item));
+        item = WorkItem{};
+        bytes = 0;
+      }
+      item.entries.push_back(i);
+      bytes += plan.entries[i].entry->size;
+    }
+    plan.work.push_back(std::move(item));
+  }
+}

@@ -1,0 +1,67 @@
+// What an extraction writes where, decided before a byte moves, so that the
+// result does not depend on how many workers run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mgarc/archive_view.h"
+
+enum class EntryFate {
+  kWrite,
+  kReplacedLater,   // a later entry is the same file: it wins
+  kLeaves,          // the name leads out of the output directory
+  kReserved,        // Windows cannot hold the name as a file
+  kNeedsDirectory,  // a level of its path is an earlier entry's file
+  kIsDirectory,     // an earlier entry needs its name as a directory
+};
+
+struct PlannedEntry {
+  const ArchiveEntry* entry = nullptr;
+  EntryFate fate = EntryFate::kWrite;
+  std::vector<std::string> levels;  // in the host's file-name encoding; the last is the file
+};
+
+// Entries written one after another by one worker: all in one directory.
+struct WorkItem {
+  std::vector<std::size_t> entries;  // into ExtractionPlan::entries, in directory order
+};
+
+struct ExtractionPlan {
+  std::vector<PlannedEntry> entries;  // the selected ones, in directory order
+  std::vector<WorkItem> work;         // every kWrite entry in exactly one item
+};
+
+struct HostNaming {
+  bool foldCase;      // names that differ in ASCII case only are one file
+  bool windowsNames;  // device names, ':' and the like are not plain files
+};
+
+// Plans the selected entries (selected[i] for archive.entries[i]). fileName
+// turns one stored level into the host's file name.
+template <typename FileName>
+ExtractionPlan PlanExtraction(const ArchiveView& archive, const std::vector<bool>& selected,
+                              const HostNaming& naming, FileName fileName);
+
+// The fates, decided on stored names alone.
+void DecideFates(ExtractionPlan& plan, const HostNaming& naming);
+// Groups the entries to write into work items: one directory each, and no
+// more than a share of the work, so that workers stay busy on large entries too.
+void DivideWork(ExtractionPlan& plan);
+
+template <typename FileName>
+ExtractionPlan PlanExtraction(const ArchiveView& archive, const std::vector<bool>& selected,
+                              const HostNaming& naming, FileName fileName) {
+  ExtractionPlan plan;
+  for (std::size_t i = 0; i < archive.entries.size(); ++i) {
+    if (selected[i])
+      plan.entries.push_back(PlannedEntry{&archive.entries[i], EntryFate::kWrite, {}});
+  }
+  DecideFates(plan, naming);
+  for (PlannedEntry& planned : plan.entries) {
+    for (std::string& level : planned.levels) level = fileName(level);
+  }
+  DivideWork(plan);
+  return plan;
+}

@@ -1,0 +1,87 @@
+#include "mgarc/mgarc.h"
+
+#include <CLI/CLI.hpp>
+#include <exception>
+#include <sstream>
+
+#include "mgarc/commands.h"
+#include "platform/console.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+void AddArchive(CLI::App& command, std::string& archive) {
+  command.add_option("ARCHIVE", archive, "a VIZ00 or ZEL00 archive")->required();
+}
+
+}  // namespace
+
+void ReportProblem(const std::string& subject, const std::string& reason) {
+  FlushText(TextStream::kOut);
+  WriteUtf8(TextStream::kErr, "mgarc: " + subject + ": " + reason + "\n");
+}
+
+int RunMgarc(const std::vector<std::string>& arguments) {
+  CLI::App app("Lists, checks, prints and extracts VIZ00 and ZEL00 game archives.", "mgarc");
+  app.set_version_flag("--version", "mgarc " MARROWGILDER_VERSION);
+  app.require_subcommand(1);
+  app.failure_message(CLI::FailureMessage::help);
+
+  ListOptions list;
+  CLI::App* listCommand = app.add_subcommand("list", "list the entries: index, size, offset, name");
+  auto* json = listCommand->add_flag("--json", list.json, "one JSON document");
+  listCommand->add_flag("--names", list.names, "each name alone on a line, in directory order")
+      ->excludes(json);
+  AddArchive(*listCommand, list.archive);
+
+  VerifyOptions verify;
+  CLI::App* verifyCommand =
+      app.add_subcommand("verify", "read everything and report every finding; writes nothing");
+  verifyCommand->add_flag("--json", verify.json, "one JSON document");
+  AddArchive(*verifyCommand, verify.archive);
+
+  CatOptions cat;
+  CLI::App* catCommand = app.add_subcommand("cat", "write one entry's bytes to standard output");
+  AddArchive(*catCommand, cat.archive);
+  catCommand->add_option("NAME", cat.name, "the name as list shows it, ASCII case ignored")
+      ->required();
+
+  ExtractOptions extract;
+  CLI::App* extractCommand = app.add_subcommand("extract", "extract entries into a directory");
+  extractCommand->add_option("-C,--directory", extract.directory,
+                             "extract into DIR (default: the archive's name without extension)");
+  extractCommand->add_option("-j,--jobs", extract.workers, "worker threads (default: processors)")
+      ->check(CLI::Range(1u, 1024u));
+  extractCommand->add_flag("-k,--keep-existing", extract.keepExisting,
+                           "keep files that exist already");
+  auto* verbose =
+      extractCommand->add_flag("-v,--verbose", extract.verbose, "print each path written");
+  extractCommand->add_flag("-q,--quiet", extract.quiet, "print errors only")->excludes(verbose);
+  AddArchive(*extractCommand, extract.archive);
+  extractCommand->add_option("PATTERN", extract.patterns,
+                             "only names that match a shell pattern ('*' and '?' match '/' too)");
+
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  if (!reversed.empty()) reversed.pop_back();  // the program's own name
+  std::ostringstream out;
+  std::ostringstream err;
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    int status = app.exit(error, out, err);
+    WriteUtf8(TextStream::kOut, out.str());
+    WriteUtf8(TextStream::kErr, err.str());
+    FlushText(TextStream::kOut);
+    return status == 0 ? 0 : kUsageError;
+  }
+  try {
+    if (listCommand->parsed()) return RunList(list);
+    if (verifyCommand->parsed()) return RunVerify(verify);
+    if (catCommand->parsed()) return RunCat(cat);
+    return RunExtract(extract);
+  } catch (const std::exception& error) {
+    ReportProblem("error", error.what());
+    return 2;
+  }
+}

@@ -1,0 +1,8 @@
+// mgarc's command line: the arguments (UTF-8, program name first) in, the
+// exit status out. Nothing escapes as an exception.
+#pragma once
+
+#include <string>
+#include <vector>
+
+int RunMgarc(const std::vector<std::string>& arguments);

@@ -1,0 +1,81 @@
+#include <nlohmann/json.hpp>
+
+#include "mgarc/archive_checks.h"
+#include "mgarc/archive_view.h"
+#include "mgarc/commands.h"
+#include "platform/console.h"
+#include "platform/file_stream.h"
+#include "platform/text_conversion.h"
+
+namespace {
+
+std::string FindingLine(const ArchiveView& archive, const Finding& finding) {
+  std::string line = finding.kind + ": ";
+  if (finding.index) {
+    line += "entry " + std::to_string(*finding.index) + " (" +
+            archive.entries[static_cast<std::size_t>(*finding.index - 1)].shown + "): ";
+  }
+  return line + finding.message + "\n";
+}
+
+// Reads every byte of the entries' data that the file holds, so that a file
+// the system cannot read is found too.
+bool ReadAllData(ArchiveView& archive) {
+  std::uint64_t end = archive.entries.empty() ? 16 : archive.entries.back().end();
+  if (end > archive.fileSize) end = archive.fileSize;
+  std::vector<char> buffer(1 << 20);
+  for (std::uint64_t at = 16; at < end;) {
+    std::uint64_t left = end - at;
+    std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
+    std::size_t got = archive.file->ReadAt(at, buffer.data(), piece);
+    if (got < piece) return false;
+    at += got;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunVerify(const VerifyOptions& options) {
+  ArchiveView archive;
+  std::string reason;
+  if (!LoadArchive(options.archive, archive, reason)) {
+    ReportProblem(options.archive, reason);
+    return 2;
+  }
+  if (!ReadAllData(archive)) {
+    char text[256];
+    SystemErrorText(archive.file->error(), text, sizeof text);
+    ReportProblem(options.archive, std::string("cannot be read: ") + text);
+    return 2;
+  }
+  NameCodec codec;
+  std::vector<Finding> findings = CheckArchive(
+      archive,
+      [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); });
+  if (options.json) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const Finding& finding : findings) {
+      list.push_back({{"kind", finding.kind},
+                      {"index", finding.index ? nlohmann::ordered_json(*finding.index) : nullptr},
+                      {"message", finding.message}});
+    }
+    nlohmann::ordered_json document = {
+        {"archive", archive.path}, {"ok", findings.empty()}, {"findings", std::move(list)}};
+    WriteUtf8(
+        TextStream::kOut,
+        document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
+  } else {
+    std::string out;
+    for (const Finding& finding : findings) out += FindingLine(archive, finding);
+    out += archive.path + ": " + std::to_string(archive.entries.size()) +
+           (archive.entries.size() == 1 ? " entry, " : " entries, ") +
+           (findings.empty() ? std::string("no findings")
+                             : std::to_string(findings.size()) +
+                                   (findings.size() == 1 ? " finding" : " findings")) +
+           "\n";
+    WriteUtf8(TextStream::kOut, out);
+  }
+  if (!FlushText(TextStream::kOut)) return 2;
+  return findings.empty() ? 0 : 1;
+}

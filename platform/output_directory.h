@@ -1,0 +1,48 @@
+// Where mgarc writes: a directory reached level by level from the one the
+// user named, never through a symbolic link (or junction) below it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "platform/file_stream.h"
+
+enum class PlaceOutcome {
+  kOk,
+  kThroughLink,    // a level is a symbolic link: never followed
+  kNotADirectory,  // a level is a file
+  kIsDirectory,    // the file's own name is a directory
+  kKept,           // the file exists and is to be kept
+  kIsArchive,      // the file is the archive being read
+  kFailed,         // the system refused: error() tells why
+};
+
+class OutputDirectory {
+ public:
+  OutputDirectory() = default;
+  ~OutputDirectory();
+  OutputDirectory(OutputDirectory&& other) noexcept;
+  OutputDirectory& operator=(OutputDirectory&& other) noexcept;
+  OutputDirectory(const OutputDirectory&) = delete;
+  OutputDirectory& operator=(const OutputDirectory&) = delete;
+
+  // Opens root, creating it and its parents when missing. Links on the way to
+  // root itself are followed: the user named it.
+  bool OpenRoot(const std::filesystem::path& root);
+  // Opens the level name (in the host's file-name encoding) below this one,
+  // creating it when missing.
+  PlaceOutcome OpenLevel(const std::string& name, OutputDirectory& level) const;
+  // Creates the file name here. An existing file or link there is removed
+  // first (a link is never written through), unless keepExisting; the archive
+  // itself is never touched.
+  PlaceOutcome CreateFile(const std::string& name, bool keepExisting, const FileIdentity& archive,
+                          OutputFile& file) const;
+  // The system's code of the last failure.
+  int error() const { return error_; }
+
+ private:
+  std::intptr_t handle_ = -1;   // a descriptor (Linux)
+  std::filesystem::path path_;  // the directory's path (Windows)
+  mutable int error_ = 0;
+};
