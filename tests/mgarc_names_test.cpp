@@ -1,0 +1,177 @@
+// mgarc's pure decisions: how names are shown, matched, checked and planned.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mgarc/archive_checks.h"
+#include "mgarc/entry_names.h"
+#include "mgarc/extraction_plan.h"
+
+namespace {
+
+const std::string kHyo = "\x95\x5C";  // 表, whose second byte is '\'
+
+TEST(ShownName, DecodedTextWithSlashesAndEscapedControls) {
+  EXPECT_EQ(ShownName("SE\\A.WAV", std::string("SE\\A.WAV")), "SE/A.WAV");
+  EXPECT_EQ(ShownName(kHyo + "\\X", std::string("表\\X")), "表/X");
+  EXPECT_EQ(ShownName("A\x1B[2J", std::string("A\x1B[2J")), "A\\x1B[2J");
+}
+
+TEST(ShownName, UndecodableBytesAreEscapedAndPairsKeepTheirSecondByte) {
+  // 85 40 is no character; its second byte '@' is printable and stays.
+  EXPECT_EQ(ShownName("A\x85\x40\\B", std::nullopt), "A\\x85@/B");
+  // An undecodable pair whose second byte is 5C: no separator, and '\' is escaped.
+  EXPECT_EQ(ShownName("\x85\x5C"
+                      "A",
+                      std::nullopt),
+            "\\x85\\x5CA");
+  EXPECT_EQ(ShownName("\xFF\x01", std::nullopt), "\\xFF\\x01");
+}
+
+TEST(StoredLevels, SplitAtSeparatorsThatAreNoSecondBytes) {
+  EXPECT_EQ(StoredLevels("SE\\A.WAV"), (std::vector<std::string>{"SE", "A.WAV"}));
+  EXPECT_EQ(StoredLevels(kHyo + "\\" + kHyo), (std::vector<std::string>{kHyo, kHyo}));
+  EXPECT_EQ(StoredLevels("A\\\\B/C\\"), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_TRUE(StoredLevels("").empty());
+}
+
+TEST(NameKey, FoldsAsciiOnlyWhereAsked) {
+  std::vector<std::string> levels{"Se", "a.Wav"};
+  EXPECT_EQ(NameKey(levels, 2, true), "se\\a.wav");
+  EXPECT_EQ(NameKey(levels, 1, false), "Se");
+  // ア (83 41) and ャ (83 61): a second byte is never folded.
+  EXPECT_NE(NameKey({"\x83\x41"}, 1, true), NameKey({"\x83\x61"}, 1, true));
+}
+
+TEST(GlobMatches, ShellPatternsOverWholeNames) {
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool matches;
+  };
+  const Case cases[] = {
+      {"*.wav", "SE/DOOR.WAV", true},  // '*' crosses '/', case ignored
+      {"se/*", "SE/DOOR.WAV", true},
+      {"*.wav", "SE/DOOR.WAVE", false},
+      {"SE?DOOR.WAV", "SE/DOOR.WAV", true},  // '?' matches '/'
+      {"?.TXT", "表.TXT", true},             // '?' is one character, not one byte
+      {"??.TXT", "表.TXT", false},
+      {"[a-c]*", "B.TXT", true},
+      {"[!a-c]*", "B.TXT", false},
+      {"[^x]", "y", true},
+      {"[]]", "]", true},
+      {"[", "[", true},
+      {"*", "", true},
+      {"", "A", false},
+      {"a*b*c", "aXbYbZc", true},
+      {"a*b*c", "aXbYbZ", false},
+      {"音声/*", "音声/声.TXT", true},
+      {"\\x85*", "\\x85@", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GlobMatches(c.pattern, c.name), c.matches) << c.pattern << " ~ " << c.name;
+  }
+}
+
+ArchiveView ViewOf(const std::vector<std::pair<std::string, std::uint32_t>>& entries) {
+  ArchiveView view;
+  view.magic = "VIZ00";
+  std::uint64_t offset = 16;
+  for (const auto& [name, size] : entries) {
+    ArchiveEntry entry;
+    entry.index = static_cast<int>(view.entries.size()) + 1;
+    entry.stored = name;
+    entry.decoded = name;
+    entry.size = size;
+    entry.offset = offset;
+    offset += size;
+    view.entries.push_back(entry);
+  }
+  view.entryCount = static_cast<std::uint16_t>(entries.size());
+  view.directoryOffset = static_cast<std::uint32_t>(offset);
+  view.fileSize = view.directoryEnd();
+  return view;
+}
+
+std::vector<EntryFate> Fates(const ArchiveView& view, const HostNaming& naming) {
+  ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(view.entries.size(), true), naming,
+                                       [](const std::string& level) { return level; });
+  std::vector<EntryFate> fates(view.entries.size());
+  for (const PlannedEntry& planned : plan.entries) {
+    fates[static_cast<std::size_t>(planned.entry->index - 1)] = planned.fate;
+  }
+  return fates;
+}
+
+constexpr HostNaming kLinux{false, false};
+constexpr HostNaming kWindows{true, true};
+
+TEST(ExtractionPlan, TheLastOfOneNameWinsAndCaseCountsWhereTheHostFoldsIt) {
+  ArchiveView view = ViewOf({{"A.TXT", 1}, {"a.txt", 2}, {"A.TXT", 3}});
+  EXPECT_EQ(Fates(view, kLinux), (std::vector<EntryFate>{EntryFate::kReplacedLater,
+                                                         EntryFate::kWrite, EntryFate::kWrite}));
+  EXPECT_EQ(Fates(view, kWindows),
+            (std::vector<EntryFate>{EntryFate::kReplacedLater, EntryFate::kReplacedLater,
+                                    EntryFate::kWrite}));
+}
+
+TEST(ExtractionPlan, FileAndDirectoryOfOneNameFailOnTheSecond) {
+  EXPECT_EQ(Fates(ViewOf({{"SE", 1}, {"SE\\A.WAV", 1}}), kLinux),
+            (std::vector<EntryFate>{EntryFate::kWrite, EntryFate::kNeedsDirectory}));
+  EXPECT_EQ(Fates(ViewOf({{"SE\\A.WAV", 1}, {"se", 1}}), kWindows),
+            (std::vector<EntryFate>{EntryFate::kWrite, EntryFate::kIsDirectory}));
+}
+
+TEST(ExtractionPlan, RefusedNamesAndWorkItemsOfOneDirectory) {
+  ArchiveView view = ViewOf({{"..\\X", 1}, {"NUL.TXT", 1}, {"A\\1", 1}, {"B\\1", 1}, {"A\\2", 1}});
+  EXPECT_EQ(Fates(view, kWindows)[0], EntryFate::kLeaves);
+  EXPECT_EQ(Fates(view, kWindows)[1], EntryFate::kReserved);
+  EXPECT_EQ(Fates(view, kLinux)[1], EntryFate::kWrite);
+  ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(5, true), kLinux,
+                                       [](const std::string& level) { return level; });
+  ASSERT_EQ(plan.work.size(), 3u);  // NUL.TXT at the top, A, B
+  std::vector<int> a;
+  for (std::size_t i : plan.work[1].entries) a.push_back(plan.entries[i].entry->index);
+  EXPECT_EQ(a, (std::vector<int>{3, 5}));
+}
+
+std::vector<std::string> Kinds(const ArchiveView& view, bool canonical = true) {
+  std::vector<std::string> kinds;
+  for (const Finding& finding : CheckArchive(view, [&](const std::string&text, std::string&out) {
+         out = canonical ? text : text + "?";
+         return true;
+       })) {
+    kinds.push_back(finding.kind + (finding.index ? "@" + std::to_string(*finding.index) : ""));
+  }
+  return kinds;
+}
+
+TEST(ArchiveChecks, EachKindOnTheEntryItConcerns) {
+  EXPECT_TRUE(Kinds(ViewOf({{"A.TXT", 3}, {"SE\\B.WAV", 2}})).empty());
+  EXPECT_EQ(Kinds(ViewOf({{"A", 1}, {"a", 1}, {"A\\B", 1}})),
+            (std::vector<std::string>{"duplicate_name@2", "name_file_and_directory@3"}));
+  EXPECT_EQ(Kinds(ViewOf({{"SE\\B", 1}, {"se", 1}})),
+            (std::vector<std::string>{"name_file_and_directory@2"}));
+  EXPECT_EQ(Kinds(ViewOf({{"..\\X", 1}, {"CON", 1}, {"C:X", 1}})),
+            (std::vector<std::string>{"name_leaves_directory@1", "name_reserved_on_windows@2",
+                                      "name_leaves_directory@3"}));
+  EXPECT_EQ(Kinds(ViewOf({{"A", 1}}), false), (std::vector<std::string>{"name_not_canonical@1"}));
+
+  ArchiveView layout = ViewOf({{"A", 10}, {"B", 10}});
+  layout.header[6] = 1;
+  layout.directoryOffset = 40;  // 4 bytes after the data
+  layout.fileSize = layout.directoryEnd() + 3;
+  layout.entries[1].decoded.reset();
+  EXPECT_EQ(Kinds(layout),
+            (std::vector<std::string>{"reserved_bytes_set", "gap_before_directory",
+                                      "bytes_after_directory", "name_not_decodable@2"}));
+
+  ArchiveView past = ViewOf({{"A", 10}, {"B", 100}});
+  past.directoryOffset = 30;
+  past.fileSize = past.directoryEnd();
+  EXPECT_EQ(Kinds(past),
+            (std::vector<std::string>{"data_past_end@2", "data_overlaps_directory@2"}));
+}
+
+}  // namespace
