@@ -41,6 +41,29 @@ DirectoryRecord DecodeDirectoryRecord(const unsigned char* record, std::uint32_t
   return decoded;
 }
 
+namespace {
+
+void PutLe(unsigned char* out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+}  // namespace
+
+void EncodeArchiveHeader(const char* magic, std::uint16_t entryCount, std::uint32_t directoryOffset,
+                         unsigned char* out) {
+  std::memset(out, 0, kFirstEntryOffset);
+  std::memcpy(out, magic, 5);
+  PutLe(out + 8, entryCount, 2);
+  PutLe(out + 10, directoryOffset, 4);
+}
+
+void EncodeDirectoryRecord(const char* name, std::uint32_t size, unsigned char* out) {
+  std::memset(out, 0, kNameFieldSize);
+  std::size_t length = std::strlen(name);
+  std::memcpy(out, name, length < kNameFieldSize ? length : kNameFieldSize);
+  PutLe(out + kNameFieldSize, size, 4);
+}
+
 HeaderCheck ReadArchiveHeader(InputFile& archive, const char* expectedMagic,
                               ArchiveHeader& header) {
   unsigned char bytes[kHeaderSize] = {};

@@ -54,6 +54,14 @@ ArchiveHeader DecodeArchiveHeader(const unsigned char* bytes);
 // Decodes one 16-byte record whose data begins at start.
 DirectoryRecord DecodeDirectoryRecord(const unsigned char* record, std::uint32_t start);
 
+// Encodes a header: the magic, the reserved bytes zero, the count and the
+// directory offset; out receives 16 bytes (the two after the header zero too).
+void EncodeArchiveHeader(const char* magic, std::uint16_t entryCount, std::uint32_t directoryOffset,
+                         unsigned char* out);
+
+// Encodes one record: the name (at most 12 bytes, zero-padded) and the size.
+void EncodeDirectoryRecord(const char* name, std::uint32_t size, unsigned char* out);
+
 // Reads the header from the start of the archive. On kOk, header is filled.
 HeaderCheck ReadArchiveHeader(InputFile& archive, const char* expectedMagic, ArchiveHeader& header);
 

@@ -60,7 +60,7 @@ int CopyByteRange(std::uint32_t start, std::uint32_t end, const char* archivePat
     }
   }
 
-  std::uint64_t done = TransferRange(archive, start, length, output, buffer.chars(), bufferSize);
+  std::uint64_t done = TransferRange(archive, start, length, output, 0, buffer.chars(), bufferSize);
   if (done < length && output.error() != 0) {
     return Report(outputPath, "write failed", output.error(), kCopyWriteFailed);
   }

@@ -35,5 +35,16 @@ struct ExtractOptions {
 };
 int RunExtract(const ExtractOptions& options);
 
+struct CreateOptions {
+  std::string archive;
+  std::string directory;
+  std::string magic = "VIZ00";
+  std::string orderFile;  // empty: sorted by stored names
+  unsigned workers = 0;   // 0: one per processor
+  bool verbose = false;
+  bool quiet = false;
+};
+int RunCreate(const CreateOptions& options);
+
 // "mgarc: subject: reason" on standard error.
 void ReportProblem(const std::string& subject, const std::string& reason);

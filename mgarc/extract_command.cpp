@@ -1,13 +1,12 @@
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "mgarc/archive_view.h"
 #include "mgarc/commands.h"
 #include "mgarc/entry_names.h"
 #include "mgarc/extraction_plan.h"
+#include "mgarc/ordered_results.h"
 #include "mgarc/progress_line.h"
 #include "platform/arguments.h"
 #include "platform/console.h"
@@ -19,13 +18,6 @@
 namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-enum class Outcome { kPending, kDone, kKept, kFailed };
-
-struct EntryResult {
-  Outcome outcome = Outcome::kPending;
-  std::string problem;
-};
 
 std::string SystemReason(int error) {
   char text[256];
@@ -60,16 +52,16 @@ std::string FateProblem(EntryFate fate) {
   return {};
 }
 
-// Everything the workers share; results are published under the lock.
+// What the workers share: each takes the next work item until none is left.
 class Extraction {
  public:
   Extraction(const ArchiveView& archive, const ExtractionPlan& plan, const OutputDirectory& root,
-             bool keepExisting)
+             bool keepExisting, OrderedResults& results)
       : archive_(archive),
         plan_(plan),
         root_(root),
         keepExisting_(keepExisting),
-        results_(plan.entries.size()) {}
+        results_(results) {}
 
   void Work() {
     InputFile source;
@@ -79,24 +71,13 @@ class Extraction {
       const WorkItem& item = plan_.work[k];
       if (!opened) {
         for (std::size_t i : item.entries) {
-          Publish(i,
-                  {Outcome::kFailed, "cannot open the archive: " + SystemReason(source.error())});
+          results_.Publish(
+              i, {Outcome::kFailed, "cannot open the archive: " + SystemReason(source.error())});
         }
         continue;
       }
       WriteItem(item, source, buffer);
     }
-  }
-
-  std::mutex& mutex() { return mutex_; }
-  std::condition_variable& changed() { return changed_; }
-  std::vector<EntryResult>& results() { return results_; }
-  std::uint64_t bytesDone() const { return bytesDone_; }
-
-  void Publish(std::size_t i, EntryResult result) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    results_[i] = std::move(result);
-    changed_.notify_one();
   }
 
  private:
@@ -124,21 +105,21 @@ class Extraction {
       }
     }
     for (std::size_t i : item.entries) {
-      EntryResult result{Outcome::kFailed, problem};
+      ItemResult result{Outcome::kFailed, problem};
       if (problem.empty()) result = WriteEntry(*at, plan_.entries[i], source, buffer);
-      Publish(i, std::move(result));
+      results_.Publish(i, std::move(result));
     }
   }
 
-  EntryResult WriteEntry(const OutputDirectory& directory, const PlannedEntry& planned,
-                         InputFile& source, std::vector<char>& buffer) {
+  ItemResult WriteEntry(const OutputDirectory& directory, const PlannedEntry& planned,
+                        InputFile& source, std::vector<char>& buffer) {
     const ArchiveEntry& entry = *planned.entry;
     OutputFile file;
     switch (directory.CreateFile(planned.levels.back(), keepExisting_, archive_.identity, file)) {
       case PlaceOutcome::kOk:
         break;
       case PlaceOutcome::kKept:
-        return {Outcome::kKept, {}};
+        return {Outcome::kSilent, {}};
       case PlaceOutcome::kIsArchive:
         return {Outcome::kFailed, "not written: this is the archive itself"};
       case PlaceOutcome::kIsDirectory:
@@ -151,8 +132,8 @@ class Extraction {
         entry.offset >= archive_.fileSize ? 0 : archive_.fileSize - entry.offset;
     std::uint64_t length = entry.size < available ? entry.size : available;
     std::uint64_t done =
-        TransferRange(source, entry.offset, length, file, buffer.data(), buffer.size());
-    bytesDone_ += done;
+        TransferRange(source, entry.offset, length, file, 0, buffer.data(), buffer.size());
+    results_.AddBytes(done);
     if (done < length && file.error() != 0) {
       return {Outcome::kFailed, "write failed: " + SystemReason(file.error())};
     }
@@ -171,80 +152,8 @@ class Extraction {
   const ExtractionPlan& plan_;
   const OutputDirectory& root_;
   const bool keepExisting_;
+  OrderedResults& results_;
   std::atomic<std::size_t> nextItem_{0};
-  std::atomic<std::uint64_t> bytesDone_{0};
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<EntryResult> results_;
-};
-
-// Prints results in directory order as they come, and the progress line.
-class Reporter {
- public:
-  Reporter(const ExtractOptions& options, const std::string& directory, std::uint64_t bytes,
-           std::size_t entries)
-      : options_(options),
-        directory_(directory),
-        bytes_(bytes),
-        entries_(entries),
-        progress_(!options.quiet && IsTerminal(TextStream::kErr)),
-        start_(std::chrono::steady_clock::now()) {}
-
-  // Prints the results from the cursor on that are known; false when one failed.
-  bool PrintReady(const ExtractionPlan& plan, const std::vector<EntryResult>& results) {
-    bool allWritten = true;
-    std::string out;
-    std::string err;
-    for (; cursor_ < results.size() && results[cursor_].outcome != Outcome::kPending; ++cursor_) {
-      const EntryResult& result = results[cursor_];
-      const std::string& shown = plan.entries[cursor_].entry->shown;
-      if (result.outcome == Outcome::kFailed) {
-        err += "mgarc: " + shown + ": " + result.problem + "\n";
-        allWritten = false;
-      } else if (result.outcome == Outcome::kDone && options_.verbose &&
-                 plan.entries[cursor_].fate == EntryFate::kWrite) {
-        out += directory_ + "/" + shown + "\n";
-      }
-    }
-    if (!out.empty() || !err.empty()) {
-      ClearProgress();
-      if (!out.empty()) WriteUtf8(TextStream::kOut, out);
-      if (!err.empty()) WriteUtf8(TextStream::kErr, err);
-      FlushText(TextStream::kOut);
-    }
-    return allWritten;
-  }
-
-  void DrawProgress(std::uint64_t bytesDone) {
-    if (!progress_) return;
-    auto now = std::chrono::steady_clock::now();
-    if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
-    double seconds = std::chrono::duration<double>(now - start_).count();
-    WriteUtf8(TextStream::kErr,
-              "\r" + ProgressText(cursor_, entries_, bytesDone, bytes_, seconds) + "\x1b[K");
-    drawn_ = true;
-    lastDraw_ = now;
-  }
-
-  // True once every result has been printed: they all are known.
-  bool finished() const { return cursor_ == entries_; }
-
-  void ClearProgress() {
-    if (!drawn_) return;
-    WriteUtf8(TextStream::kErr, "\r\x1b[K");
-    drawn_ = false;
-  }
-
- private:
-  const ExtractOptions& options_;
-  const std::string& directory_;
-  const std::uint64_t bytes_;
-  const std::size_t entries_;
-  const bool progress_;
-  const std::chrono::steady_clock::time_point start_;
-  std::chrono::steady_clock::time_point lastDraw_;
-  bool drawn_ = false;
-  std::size_t cursor_ = 0;
 };
 
 }  // namespace
@@ -284,33 +193,29 @@ int RunExtract(const ExtractOptions& options) {
   for (const PlannedEntry& planned : plan.entries) {
     if (planned.fate == EntryFate::kWrite) bytes += planned.entry->size;
   }
-  Extraction extraction(archive, plan, root, options.keepExisting);
+  OrderedResults results(plan.entries.size());
   for (std::size_t i = 0; i < plan.entries.size(); ++i) {
     EntryFate fate = plan.entries[i].fate;
-    if (fate == EntryFate::kReplacedLater) extraction.results()[i].outcome = Outcome::kDone;
+    if (fate == EntryFate::kReplacedLater) results.Preset(i, {Outcome::kSilent, {}});
     if (fate != EntryFate::kWrite && fate != EntryFate::kReplacedLater) {
-      extraction.results()[i] = {Outcome::kFailed, FateProblem(fate)};
+      results.Preset(i, {Outcome::kFailed, FateProblem(fate)});
     }
   }
-
+  Extraction extraction(archive, plan, root, options.keepExisting, results);
   unsigned workers = options.workers != 0 ? options.workers : std::thread::hardware_concurrency();
   if (workers == 0) workers = 1;
   if (workers > plan.work.size()) workers = static_cast<unsigned>(plan.work.size());
   std::vector<std::thread> threads;
   for (unsigned w = 0; w < workers; ++w) threads.emplace_back([&extraction] { extraction.Work(); });
 
-  Reporter reporter(options, directory, bytes, plan.entries.size());
-  bool allWritten = true;
-  {
-    std::unique_lock<std::mutex> lock(extraction.mutex());
-    for (;;) {
-      allWritten = reporter.PrintReady(plan, extraction.results()) && allWritten;
-      if (reporter.finished()) break;
-      reporter.DrawProgress(extraction.bytesDone());
-      extraction.changed().wait_for(lock, std::chrono::milliseconds(100));
-    }
+  ProgressDisplay progress(!options.quiet && IsTerminal(TextStream::kErr), plan.entries.size(),
+                           bytes);
+  auto name = [&plan](std::size_t i) { return plan.entries[i].entry->shown; };
+  std::function<std::string(std::size_t)> doneLine;
+  if (options.verbose) {
+    doneLine = [&](std::size_t i) { return directory + "/" + plan.entries[i].entry->shown; };
   }
+  bool allWritten = results.TellAll(name, doneLine, progress);
   for (std::thread& thread : threads) thread.join();
-  reporter.ClearProgress();
   return allWritten && allMatched ? 0 : 1;
 }

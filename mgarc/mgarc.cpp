@@ -23,7 +23,8 @@ void ReportProblem(const std::string& subject, const std::string& reason) {
 }
 
 int RunMgarc(const std::vector<std::string>& arguments) {
-  CLI::App app("Lists, checks, prints and extracts VIZ00 and ZEL00 game archives.", "mgarc");
+  CLI::App app("Lists, checks, prints, extracts and creates VIZ00 and ZEL00 game archives.",
+               "mgarc");
   app.set_version_flag("--version", "mgarc " MARROWGILDER_VERSION);
   app.require_subcommand(1);
   app.failure_message(CLI::FailureMessage::help);
@@ -62,6 +63,22 @@ int RunMgarc(const std::vector<std::string>& arguments) {
   extractCommand->add_option("PATTERN", extract.patterns,
                              "only names that match a shell pattern ('*' and '?' match '/' too)");
 
+  CreateOptions create;
+  CLI::App* createCommand =
+      app.add_subcommand("create", "make an archive of every file below a directory");
+  createCommand->add_option("--magic", create.magic, "VIZ00 (the default) or ZEL00")
+      ->check(CLI::IsMember({"VIZ00", "ZEL00"}));
+  createCommand->add_option("--order", create.orderFile,
+                            "the entries' order: one name a line, as list --names prints them");
+  createCommand->add_option("-j,--jobs", create.workers, "worker threads (default: processors)")
+      ->check(CLI::Range(1u, 1024u));
+  auto* createVerbose =
+      createCommand->add_flag("-v,--verbose", create.verbose, "print each name packed");
+  createCommand->add_flag("-q,--quiet", create.quiet, "print errors only")->excludes(createVerbose);
+  createCommand->add_option("ARCHIVE", create.archive, "the archive to write")->required();
+  createCommand->add_option("DIR", create.directory, "the directory whose files it holds")
+      ->required();
+
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   if (!reversed.empty()) reversed.pop_back();  // the program's own name
   std::ostringstream out;
@@ -79,6 +96,7 @@ int RunMgarc(const std::vector<std::string>& arguments) {
     if (listCommand->parsed()) return RunList(list);
     if (verifyCommand->parsed()) return RunVerify(verify);
     if (catCommand->parsed()) return RunCat(cat);
+    if (createCommand->parsed()) return RunCreate(create);
     return RunExtract(extract);
   } catch (const std::exception& error) {
     ReportProblem("error", error.what());

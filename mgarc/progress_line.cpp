@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/console.h"
+
 std::string ProgressText(std::uint64_t entriesDone, std::uint64_t entries, std::uint64_t bytesDone,
                          std::uint64_t bytes, double seconds) {
   constexpr double kMiB = 1024.0 * 1024.0;
@@ -12,4 +14,24 @@ std::string ProgressText(std::uint64_t entriesDone, std::uint64_t entries, std::
                 static_cast<unsigned long long>(entries), static_cast<double>(bytesDone) / kMiB,
                 static_cast<double>(bytes) / kMiB, rate);
   return text;
+}
+
+ProgressDisplay::ProgressDisplay(bool shown, std::uint64_t entries, std::uint64_t bytes)
+    : shown_(shown), entries_(entries), bytes_(bytes), start_(std::chrono::steady_clock::now()) {}
+
+void ProgressDisplay::Draw(std::uint64_t entriesDone, std::uint64_t bytesDone) {
+  if (!shown_) return;
+  auto now = std::chrono::steady_clock::now();
+  if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+  double seconds = std::chrono::duration<double>(now - start_).count();
+  WriteUtf8(TextStream::kErr,
+            "\r" + ProgressText(entriesDone, entries_, bytesDone, bytes_, seconds) + "\x1b[K");
+  drawn_ = true;
+  lastDraw_ = now;
+}
+
+void ProgressDisplay::Clear() {
+  if (!drawn_) return;
+  WriteUtf8(TextStream::kErr, "\r\x1b[K");
+  drawn_ = false;
 }

@@ -54,15 +54,25 @@ class OutputFile {
 
   // Creates the file, or empties it when it exists.
   bool Create(const char* path);
+  // Opens an existing file for writing at positions, emptying nothing: each
+  // worker writes its part of one file through a handle of its own.
+  bool OpenForUpdate(const std::filesystem::path& path);
+  // Creates a new file with a name of its own in the directory of target,
+  // named after it; created receives its path.
+  bool CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& created);
   // Creates the file only when nothing is at path yet; *existed tells whether
   // something was (the file is then left as it is and not opened).
   bool CreateNew(const char* path, bool* existed);
-  bool Write(const void* data, std::size_t size);
-  // Appends up to size bytes of source, from an absolute position, copied by
-  // the system without passing through the program. Returns how many it
-  // copied; fewer when the source ends, on any failure, or where the system
-  // cannot (then 0): the caller moves the rest itself, and meets the error there.
-  std::uint64_t CopyFrom(InputFile& source, std::uint64_t position, std::uint64_t size);
+  // Writes all of data at an absolute position.
+  bool WriteAt(std::uint64_t at, const void* data, std::size_t size);
+  // Copies up to size bytes of source, from position on, to at and on, by the
+  // system without passing through the program. Returns how many it copied;
+  // fewer when the source ends, on any failure, or where the system cannot
+  // (then 0): the caller moves the rest itself, and meets the error there.
+  std::uint64_t CopyFrom(InputFile& source, std::uint64_t position, std::uint64_t size,
+                         std::uint64_t at);
+  // Makes the file's bytes durable before it is renamed into place.
+  bool Sync();
   bool Close();
   int error() const { return error_; }
 
@@ -71,12 +81,33 @@ class OutputFile {
   int error_ = 0;
 };
 
-// Moves length bytes of source, from position on, to the end of destination:
+// Moves length bytes of source, from position on, to destination from at on:
 // by the system where it can, through buffer (bufferSize bytes) otherwise.
 // Returns how many were moved: fewer when the source ends or an operation
 // fails (source.error() or destination.error() then tells which).
 std::uint64_t TransferRange(InputFile& source, std::uint64_t position, std::uint64_t length,
-                            OutputFile& destination, void* buffer, std::size_t bufferSize);
+                            OutputFile& destination, std::uint64_t at, void* buffer,
+                            std::size_t bufferSize);
+
+// The identity of what path names, links followed; false when nothing is there.
+bool IdentifyPath(const std::filesystem::path& path, FileIdentity* identity);
+// The same with the size, for a file.
+bool DescribePath(const std::filesystem::path& path, FileIdentity* identity, std::uint64_t* size);
+
+// Puts the file at from in the place of to (replacing what is there) in one
+// step, and makes the rename durable; error receives the system's code.
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to, int* error);
+
+// While an object lives, an interrupt (SIGINT, SIGTERM, SIGHUP; on Windows
+// Ctrl+C or a closed console) first removes the file at path, then ends the
+// program as it would have: half a file is never left behind.
+class RemoveOnInterrupt {
+ public:
+  explicit RemoveOnInterrupt(const std::filesystem::path& path);
+  ~RemoveOnInterrupt();
+  RemoveOnInterrupt(const RemoveOnInterrupt&) = delete;
+  RemoveOnInterrupt& operator=(const RemoveOnInterrupt&) = delete;
+};
 
 // True when a file, not a directory, exists at path: readable or not.
 bool PathNamesFile(const char* path);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/file_stream.h"
@@ -72,6 +73,24 @@ TEST(RecordDecoding, SpanSumWrapsAt32Bits) {
   DirectoryRecord decoded = DecodeDirectoryRecord(Bytes(record), 0xFFFFFFF0u);
   EXPECT_EQ(decoded.span.end, 0x10u);
   EXPECT_LT(decoded.span.end, decoded.span.start);
+}
+
+TEST(Encoding, ReadsBackAsWrittenWithTheReservedBytesZero) {
+  unsigned char header[16];
+  std::memset(header, 0xAA, sizeof header);
+  EncodeArchiveHeader("ZEL00", 65535, 0xFEDCBA98u, header);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(header), 16),
+            std::string("ZEL00\0\0\0\xFF\xFF\x98\xBA\xDC\xFE\0\0", 16));
+  unsigned char record[16];
+  std::memset(record, 0xAA, sizeof record);
+  EncodeDirectoryRecord("SE\\A.WAV", 0x01020304u, record);
+  DirectoryRecord decoded = DecodeDirectoryRecord(record, 16);
+  EXPECT_STREQ(decoded.entry.name, "SE\\A.WAV");
+  EXPECT_EQ(decoded.entry.size, 0x01020304u);
+  EXPECT_EQ(record[11], 0);
+  EncodeDirectoryRecord("ABCDEFGHIJKL", 0, record);  // twelve bytes: no terminator
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(record), 16),
+            "ABCDEFGHIJKL" + std::string(4, '\0'));
 }
 
 class ArchiveReading : public ::testing::Test {

@@ -117,27 +117,38 @@ bool OutputFile::CreateNew(const char* path, bool* existed) {
   return true;
 }
 
-bool OutputFile::Write(const void* data, std::size_t size) {
+bool OutputFile::WriteAt(std::uint64_t at, const void* data, std::size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    ssize_t put = write(Fd(handle_), bytes, size);
+    ssize_t put = pwrite(Fd(handle_), bytes, size, static_cast<off_t>(at));
     if (put < 0 && errno == EINTR) continue;
     if (put < 0) {
       error_ = errno;
       return false;
     }
     bytes += put;
+    at += static_cast<std::uint64_t>(put);
     size -= static_cast<std::size_t>(put);
   }
   return true;
 }
 
-std::uint64_t OutputFile::CopyFrom(InputFile& source, std::uint64_t position, std::uint64_t size) {
+bool OutputFile::Sync() {
+  if (fsync(Fd(handle_)) != 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+std::uint64_t OutputFile::CopyFrom(InputFile& source, std::uint64_t position, std::uint64_t size,
+                                   std::uint64_t at) {
   if (size < kSmallCopy) return 0;
   std::uint64_t done = 0;
   while (done < size) {
     off64_t from = static_cast<off64_t>(position + done);
-    ssize_t copied = copy_file_range(Fd(source.handle_), &from, Fd(handle_), nullptr,
+    off64_t to = static_cast<off64_t>(at + done);
+    ssize_t copied = copy_file_range(Fd(source.handle_), &from, Fd(handle_), &to,
                                      static_cast<std::size_t>(size - done), 0);
     if (copied < 0 && errno == EINTR) continue;
     if (copied <= 0) break;

@@ -115,22 +115,35 @@ bool OutputFile::CreateNew(const char* path, bool* existed) {
   return true;
 }
 
-bool OutputFile::Write(const void* data, std::size_t size) {
+bool OutputFile::WriteAt(std::uint64_t at, const void* data, std::size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   while (size > 0) {
+    // A position in the request: workers write their parts of one file at once.
+    OVERLAPPED place{};
+    place.Offset = static_cast<DWORD>(at);
+    place.OffsetHigh = static_cast<DWORD>(at >> 32);
     DWORD put = 0;
-    if (!WriteFile(Handle(handle_), bytes, static_cast<DWORD>(size), &put, nullptr)) {
+    if (!WriteFile(Handle(handle_), bytes, static_cast<DWORD>(size), &put, &place)) {
       error_ = static_cast<int>(GetLastError());
       return false;
     }
     bytes += put;
+    at += put;
     size -= put;
   }
   return true;
 }
 
-// Windows has no range copy between open files: the caller's buffer does it all.
-std::uint64_t OutputFile::CopyFrom(InputFile&, std::uint64_t, std::uint64_t) {
+bool OutputFile::Sync() {
+  if (!FlushFileBuffers(Handle(handle_))) {
+    error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+// Windows has no range copy between open files: the buffer moves every byte.
+std::uint64_t OutputFile::CopyFrom(InputFile&, std::uint64_t, std::uint64_t, std::uint64_t) {
   return 0;
 }
 

@@ -1,0 +1,283 @@
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "archive/archive_format.h"
+#include "mgarc/commands.h"
+#include "mgarc/ordered_results.h"
+#include "mgarc/packing_list.h"
+#include "platform/arguments.h"
+#include "platform/console.h"
+#include "platform/file_stream.h"
+#include "platform/text_conversion.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+std::string SystemReason(int error) {
+  char text[256];
+  SystemErrorText(error, text, sizeof text);
+  return text;
+}
+
+std::string Utf8Of(const fs::path& path) {
+  std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// Every regular file below root, links followed. What cannot be packed is
+// named in notes and left out; failure tells why the tree cannot be read.
+struct TreeWalk {
+  std::vector<PackedFile> files;
+  std::vector<PackingProblem> notes;
+  std::string failure;
+};
+
+TreeWalk WalkTree(const fs::path& root, const std::vector<FileIdentity>& leaveOut) {
+  TreeWalk walk;
+  // The directories from root down to where the walk stands: a link to one of
+  // them would lead round for ever. Another link to a directory is followed.
+  std::vector<FileIdentity> ancestors(1);
+  std::map<fs::path, int> childrenOf;  // directories, with how many things each holds
+  IdentifyPath(root, &ancestors[0]);
+  std::error_code failure;
+  fs::recursive_directory_iterator it(root, fs::directory_options::follow_directory_symlink,
+                                      failure);
+  for (; !failure && it != fs::recursive_directory_iterator(); it.increment(failure)) {
+    const fs::path& path = it->path();
+    std::string relative = Utf8Of(path.lexically_relative(root));
+    ++childrenOf[path.parent_path()];
+    std::error_code statusFailure;
+    fs::file_status status = it->status(statusFailure);
+    FileIdentity identity;
+    if (fs::is_directory(status)) {
+      childrenOf.try_emplace(path, 0);
+      ancestors.resize(static_cast<std::size_t>(it.depth()) + 1);
+      if (IdentifyPath(path, &identity) &&
+          std::find(ancestors.begin(), ancestors.end(), identity) != ancestors.end()) {
+        walk.notes.push_back({relative, "left out: a link back to a directory above it"});
+        childrenOf.erase(path);
+        it.disable_recursion_pending();
+      } else {
+        ancestors.push_back(identity);
+      }
+    } else if (fs::is_regular_file(status)) {
+      std::uint64_t size = 0;
+      if (!DescribePath(path, &identity, &size)) {
+        walk.failure = relative + ": it went while the tree was read";
+        return walk;
+      }
+      if (std::find(leaveOut.begin(), leaveOut.end(), identity) == leaveOut.end()) {
+        walk.files.push_back({path, relative, {}, size});
+      }
+    } else {
+      walk.notes.push_back({relative, "left out: neither a file nor a directory"});
+    }
+  }
+  if (failure) {
+    walk.failure = failure.message();
+    return walk;
+  }
+  for (const auto& [directory, children] : childrenOf) {
+    if (children == 0 && directory != root) {
+      walk.notes.push_back({Utf8Of(directory.lexically_relative(root)),
+                            "left out: an archive cannot hold an empty directory"});
+    }
+  }
+  // Reports in one order on every machine, whatever order the system lists.
+  std::sort(walk.files.begin(), walk.files.end(),
+            [](const PackedFile& a, const PackedFile& b) { return a.relative < b.relative; });
+  std::sort(walk.notes.begin(), walk.notes.end(),
+            [](const PackingProblem& a, const PackingProblem& b) { return a.subject < b.subject; });
+  return walk;
+}
+
+// Copies each file into its place in the new archive; each worker takes the
+// next file until none is left.
+class Packing {
+ public:
+  Packing(const std::vector<PackedFile>& files, const fs::path& temporary, OrderedResults& results)
+      : files_(files), temporary_(temporary), results_(results) {
+    std::uint64_t offset = kFirstEntryOffset;
+    for (const PackedFile& file : files) {
+      offsets_.push_back(offset);
+      offset += file.size;
+    }
+  }
+
+  void Work() {
+    OutputFile archive;
+    bool opened = archive.OpenForUpdate(temporary_);
+    std::vector<char> buffer(kBufferSize);
+    for (std::size_t i; (i = next_++) < files_.size();) {
+      if (!opened) {
+        results_.Publish(
+            i, {Outcome::kFailed, "cannot write the archive: " + SystemReason(archive.error())});
+        continue;
+      }
+      results_.Publish(i, Pack(files_[i], offsets_[i], archive, buffer));
+    }
+  }
+
+ private:
+  ItemResult Pack(const PackedFile& file, std::uint64_t offset, OutputFile& archive,
+                  std::vector<char>& buffer) {
+    InputFile source;
+    if (!source.Open(file.path)) {
+      return {Outcome::kFailed, "cannot open: " + SystemReason(source.error())};
+    }
+    std::uint64_t size = 0;
+    FileIdentity identity;
+    std::int64_t modified = 0;
+    if (!source.Describe(&size, &identity, &modified) || size != file.size) {
+      return {Outcome::kFailed, "changed size while the archive was made"};
+    }
+    std::uint64_t done =
+        TransferRange(source, 0, size, archive, offset, buffer.data(), buffer.size());
+    results_.AddBytes(done);
+    if (done < size && archive.error() != 0) {
+      return {Outcome::kFailed, "cannot write the archive: " + SystemReason(archive.error())};
+    }
+    if (done < size && source.error() != 0) {
+      return {Outcome::kFailed, "cannot read: " + SystemReason(source.error())};
+    }
+    if (done < size || !source.Describe(&size, &identity, &modified) || size != file.size) {
+      return {Outcome::kFailed, "changed size while the archive was made"};
+    }
+    return {Outcome::kDone, {}};
+  }
+
+  const std::vector<PackedFile>& files_;
+  const fs::path& temporary_;
+  OrderedResults& results_;
+  std::vector<std::uint64_t> offsets_;
+  std::atomic<std::size_t> next_{0};
+};
+
+void ReportAll(const std::vector<PackingProblem>& problems) {
+  for (const PackingProblem& problem : problems) ReportProblem(problem.subject, problem.reason);
+}
+
+// Header and directory for the files in their order.
+bool WriteHeaderAndDirectory(const std::vector<PackedFile>& files, const std::string& magic,
+                             OutputFile& archive) {
+  std::uint64_t directoryOffset = kFirstEntryOffset;
+  for (const PackedFile& file : files) directoryOffset += file.size;
+  std::vector<unsigned char> directory(kRecordSize * files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EncodeDirectoryRecord(files[i].stored.c_str(), static_cast<std::uint32_t>(files[i].size),
+                          &directory[kRecordSize * i]);
+  }
+  unsigned char header[kFirstEntryOffset];
+  EncodeArchiveHeader(magic.c_str(), static_cast<std::uint16_t>(files.size()),
+                      static_cast<std::uint32_t>(directoryOffset), header);
+  return archive.WriteAt(0, header, sizeof header) &&
+         archive.WriteAt(directoryOffset, directory.data(), directory.size());
+}
+
+}  // namespace
+
+int RunCreate(const CreateOptions& options) {
+  const fs::path archivePath = PathFromUtf8(options.archive);
+  const fs::path root = PathFromUtf8(options.directory);
+  std::error_code failure;
+  if (!fs::is_directory(root, failure)) {
+    ReportProblem(options.directory, failure ? failure.message() : "not a directory");
+    return 2;
+  }
+  // An archive made inside the tree is not packed into itself.
+  std::vector<FileIdentity> leaveOut;
+  FileIdentity existing;
+  if (IdentifyPath(archivePath, &existing)) leaveOut.push_back(existing);
+  TreeWalk walk = WalkTree(root, leaveOut);
+  if (!walk.failure.empty()) {
+    ReportProblem(options.directory, "cannot be read: " + walk.failure);
+    return 2;
+  }
+  ReportAll(walk.notes);
+
+  NameCodec codec;
+  NameConversion conversion{
+      [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
+      [&codec](const std::string& text, std::string& out) { return codec.Decode(text, out); }};
+  std::vector<PackingProblem> problems = AssignStoredNames(walk.files, conversion);
+  std::vector<std::string> order;
+  if (!options.orderFile.empty()) {
+    InputFile orderFile;
+    std::uint64_t size = 0;
+    FileIdentity identity;
+    std::int64_t modified = 0;
+    if (!orderFile.Open(PathFromUtf8(options.orderFile)) ||
+        !orderFile.Describe(&size, &identity, &modified)) {
+      ReportProblem(options.orderFile, SystemReason(orderFile.error()));
+      return 2;
+    }
+    std::string text(static_cast<std::size_t>(size), '\0');
+    text.resize(orderFile.ReadAt(0, text.data(), text.size()));
+    order = ParseOrder(text);
+  }
+  std::vector<std::string> unlisted;
+  std::vector<PackingProblem> orderProblems =
+      ArrangeFiles(walk.files, options.orderFile.empty() ? nullptr : &order, unlisted);
+  problems.insert(problems.end(), orderProblems.begin(), orderProblems.end());
+  std::string limit;
+  if (!FitsTheContainer(walk.files, limit)) {
+    problems.push_back({options.archive, limit});
+  }
+  if (!problems.empty()) {
+    ReportAll(problems);
+    ReportProblem(options.archive, "not written");
+    return 2;
+  }
+  for (const std::string& name : unlisted) {
+    ReportProblem(name, "not in the order file: packed after the names it lists");
+  }
+  if (walk.files.size() > 5000) {
+    ReportProblem(options.archive, std::to_string(walk.files.size()) +
+                                       " entries: marrowgilder extracts at most 5000");
+  }
+
+  OutputFile archive;
+  fs::path temporary;
+  if (!archive.CreateTemporaryBeside(archivePath, temporary)) {
+    ReportProblem(options.archive,
+                  "cannot create a file beside it: " + SystemReason(archive.error()));
+    return 2;
+  }
+  RemoveOnInterrupt removeOnInterrupt(temporary);
+  std::uint64_t bytes = 0;
+  for (const PackedFile& file : walk.files) bytes += file.size;
+  OrderedResults results(walk.files.size());
+  Packing packing(walk.files, temporary, results);
+  unsigned workers = options.workers != 0 ? options.workers : std::thread::hardware_concurrency();
+  if (workers == 0) workers = 1;
+  if (workers > walk.files.size()) workers = static_cast<unsigned>(walk.files.size());
+  std::vector<std::thread> threads;
+  for (unsigned w = 0; w < workers; ++w) threads.emplace_back([&packing] { packing.Work(); });
+  ProgressDisplay progress(!options.quiet && IsTerminal(TextStream::kErr), walk.files.size(),
+                           bytes);
+  auto name = [&walk](std::size_t i) { return walk.files[i].relative; };
+  std::function<std::string(std::size_t)> doneLine;
+  if (options.verbose) doneLine = name;
+  bool packed = results.TellAll(name, doneLine, progress);
+  for (std::thread& thread : threads) thread.join();
+
+  int error = 0;
+  bool written = packed && WriteHeaderAndDirectory(walk.files, options.magic, archive) &&
+                 archive.Sync() && archive.Close();
+  if (packed && !written) error = archive.error();
+  if (written && !ReplaceFile(temporary, archivePath, &error)) written = false;
+  if (!written) {
+    archive.Close();
+    fs::remove(temporary, failure);
+    ReportProblem(options.archive,
+                  error != 0 ? "not written: " + SystemReason(error) : std::string("not written"));
+    return 2;
+  }
+  return 0;
+}

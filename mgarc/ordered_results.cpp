@@ -1,0 +1,49 @@
+#include "mgarc/ordered_results.h"
+
+#include <chrono>
+
+#include "platform/console.h"
+
+void OrderedResults::Publish(std::size_t i, ItemResult result) {
+  Outcome outcome = result.outcome;
+  results_[i] = std::move(result);
+  states_[i].store(outcome, std::memory_order_release);
+  if (++published_ == results_.size()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    allPublished_.notify_one();
+  }
+}
+
+bool OrderedResults::TellAll(const std::function<std::string(std::size_t)>& name,
+                             const std::function<std::string(std::size_t)>& doneLine,
+                             ProgressDisplay& progress) {
+  bool noneFailed = true;
+  std::size_t cursor = 0;
+  for (;;) {
+    std::string out;
+    std::string err;
+    for (; cursor < results_.size(); ++cursor) {
+      Outcome outcome = states_[cursor].load(std::memory_order_acquire);
+      if (outcome == Outcome::kPending) break;
+      if (outcome == Outcome::kFailed) {
+        err += "mgarc: " + name(cursor) + ": " + results_[cursor].problem + "\n";
+        noneFailed = false;
+      } else if (outcome == Outcome::kDone && doneLine) {
+        out += doneLine(cursor) + "\n";
+      }
+    }
+    if (!out.empty() || !err.empty()) {
+      progress.Clear();
+      WriteUtf8(TextStream::kOut, out);
+      WriteUtf8(TextStream::kErr, err);
+      FlushText(TextStream::kOut);
+    }
+    if (cursor == results_.size()) break;
+    progress.Draw(cursor, bytesDone_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    allPublished_.wait_for(lock, std::chrono::milliseconds(100),
+                           [this] { return published_ == results_.size(); });
+  }
+  progress.Clear();
+  return noneFailed;
+}

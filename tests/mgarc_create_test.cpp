@@ -1,0 +1,198 @@
+// mgarc create: archives that extract to the tree they came from.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "mgarc/packing_list.h"
+#include "platform/file_stream.h"
+#include "platform/text_conversion.h"
+#include "run_tool.h"
+#include "test_archive.h"
+
+namespace {
+
+class MgarcCreate : public ::testing::Test {
+ protected:
+  ToolRun Run(const std::vector<std::string>& arguments, const RunOptions& options = {}) {
+    return RunTool(MGARC_BINARY, arguments, "", options);
+  }
+  void Put(const std::string& relative, const std::string& bytes) {
+    std::filesystem::create_directories(
+        std::filesystem::path(tree_ + "/" + relative).parent_path());
+    WriteFile(tree_ + "/" + relative, bytes);
+  }
+  TempDir dir_;
+  std::string tree_ = dir_ / "tree";
+  std::string archive_ = dir_ / "new.dat";
+};
+
+TEST_F(MgarcCreate, RoundTripGivesTheSameBytes) {
+  // 表 and ソ end in byte 5C; 〜 as Windows writes it (U+FF5E) and ― (U+2015).
+  TestArchive original{"ZEL00",
+                       {{"Z.TXT", "last by name, first by place"},
+                        {"\x95\x5C\\\x83\x5C.TXT", "so"},
+                        {"SE\\DOOR.WAV", PatternBytes(300000)},
+                        {"\x81\x60\x81\x5C.TXT", "wave dash"},
+                        {"EMPTY", ""},
+                        {"SE\\A.WAV", "a"}}};
+  std::string a = dir_ / "a.dat";
+  WriteFile(a, original.Bytes());
+  std::string order = dir_ / "order.txt";
+  WriteFile(order, Run({"list", "--names", a}).out);
+  ASSERT_EQ(Run({"extract", "-q", "-C", tree_, a}).exitStatus, 0);
+  for (const char* jobs : {"1", "3"}) {
+    ToolRun run =
+        Run({"create", "--magic", "ZEL00", "--order", order, "-j", jobs, archive_, tree_});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(ReadFile(archive_) == original.Bytes()) << "-j " << jobs;
+  }
+}
+
+TEST_F(MgarcCreate, WithoutAnOrderEntriesAreSortedByStoredBytes) {
+  Put("b.txt", "b");
+  Put("B/X", "x");
+  Put("表.TXT", "hyo");
+  Put("A.TXT", "a");
+  ToolRun run = Run({"create", "-v", archive_, tree_});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out, "A.TXT\nB/X\nb.txt\n表.TXT\n");
+  EXPECT_TRUE(ReadFile(archive_) ==
+              (TestArchive{"VIZ00",
+                           {{"A.TXT", "a"}, {"B\\X", "x"}, {"b.txt", "b"}, {"\x95\x5C.TXT", "hyo"}}}
+                   .Bytes()));
+}
+
+TEST_F(MgarcCreate, EveryNameThatBreaksARuleIsReportedAndNothingIsWritten) {
+  Put("OK.TXT", "fine");
+  Put("TWELVE_BYTES.TXT", "too long");
+  Put("〜.TXT", "U+301C: glibc writes 81 60, which reads back as U+FF5E");
+  Put("😀", "no code page 932 form");
+  Put("NUL.TXT", "a device on Windows");
+  Put("A:B", "a stream on Windows");
+  Put("DOT.", "trailing dot");
+  Put("a\\b", "a backslash in a Linux name");
+  Put("Case", "one");
+  Put("CASE", "two");
+  WriteFile(archive_, "the old archive");
+  ToolRun run = Run({"create", archive_, tree_});
+  EXPECT_EQ(run.exitStatus, 2);
+  for (const char* name :
+       {"TWELVE_BYTES.TXT", "〜.TXT", "😀", "NUL.TXT", "A:B", "DOT.", "a\\b", "Case"}) {
+    EXPECT_NE(run.err.find(std::string("mgarc: ") + name + ": "), std::string::npos) << name;
+  }
+  EXPECT_EQ(run.err.find("OK.TXT"), std::string::npos);
+  EXPECT_NE(run.err.find("mgarc: " + archive_ + ": not written\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(archive_), "the old archive");
+  EXPECT_EQ(ListTree(dir_.path()).size(), ListTree(tree_).size() + 2);  // tree/, new.dat
+}
+
+TEST_F(MgarcCreate, OrderFileNamesMustBeFilesAndAppearOnce) {
+  Put("A", "a");
+  Put("SE/B", "b");
+  Put("C", "c");
+  std::string order = dir_ / "order.txt";
+  WriteFile(order, "\xEF\xBB\xBFSE\\B\r\n\r\nA\r\n");
+  ToolRun run = Run({"create", "-v", "--order", order, archive_, tree_});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.out, "SE/B\nA\nC\n");
+  EXPECT_EQ(run.err, "mgarc: C: not in the order file: packed after the names it lists\n");
+
+  WriteFile(order, "A\nMISSING\nA\n");
+  ToolRun bad = Run({"create", "--order", order, dir_ / "other.dat", tree_});
+  EXPECT_EQ(bad.exitStatus, 2);
+  EXPECT_NE(bad.err.find("mgarc: MISSING: listed in the order file"), std::string::npos);
+  EXPECT_NE(bad.err.find("mgarc: A: listed twice"), std::string::npos);
+  EXPECT_FALSE(PathExists(dir_ / "other.dat"));
+}
+
+TEST_F(MgarcCreate, TheContainersLimitsAreCheckedBeforeAByteIsWritten) {
+  // Two sparse files of 2 GiB: an offset would pass 2^32.
+  std::filesystem::create_directories(tree_);
+  for (const char* name : {"/A", "/B"}) {
+    WriteFile(tree_ + name, "");
+    std::filesystem::resize_file(tree_ + name, std::uintmax_t{1} << 31);
+  }
+  ToolRun large = Run({"create", archive_, tree_});
+  EXPECT_EQ(large.exitStatus, 2);
+  EXPECT_NE(large.err.find("offsets reach no further"), std::string::npos) << large.err;
+  EXPECT_FALSE(PathExists(archive_));
+
+  std::filesystem::remove_all(tree_);
+  std::filesystem::create_directories(tree_);
+  for (int i = 0; i < 65536; ++i) WriteFile(tree_ + "/" + std::to_string(i), "");
+  ToolRun many = Run({"create", "-q", archive_, tree_});
+  EXPECT_EQ(many.exitStatus, 2);
+  EXPECT_NE(many.err.find("65536 files: an archive holds at most 65535"), std::string::npos);
+  std::filesystem::remove(tree_ + "/0");
+  ToolRun most = Run({"create", "-q", archive_, tree_});
+  EXPECT_EQ(most.exitStatus, 0);
+  EXPECT_EQ(most.err,
+            "mgarc: " + archive_ + ": 65535 entries: marrowgilder extracts at most 5000\n");
+}
+
+TEST_F(MgarcCreate, AFailedWriteLeavesTheOldArchiveAndNoTemporaryFile) {
+  Put("BIG", PatternBytes(200000));
+  WriteFile(archive_, "the old archive");
+  RunOptions limited;
+  limited.fileSizeLimit = 100000;
+  ToolRun run = Run({"create", archive_, tree_}, limited);
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_NE(run.err.find("mgarc: BIG: cannot write the archive: File too large"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(ReadFile(archive_), "the old archive");
+  EXPECT_EQ(ListTree(dir_.path()), (std::vector<std::string>{"new.dat", "tree/", "tree/BIG"}));
+}
+
+TEST_F(MgarcCreate, WhatCannotBeStoredIsNamedAndLeftOut) {
+  Put("A", "a");
+  std::filesystem::create_directories(tree_ + "/EMPTY");
+  ASSERT_EQ(mkfifo((tree_ + "/FIFO").c_str(), 0666), 0);
+  std::filesystem::create_directory_symlink(tree_, tree_ + "/LOOP");
+  Put("D/B", "b");
+  std::filesystem::create_directory_symlink(tree_ + "/D", tree_ + "/LINKED");
+  ToolRun run = Run({"create", "-v", tree_ + "/self.dat", tree_});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.out, "A\nD/B\nLINKED/B\n");  // links are followed
+  EXPECT_EQ(run.err,
+            "mgarc: EMPTY: left out: an archive cannot hold an empty directory\n"
+            "mgarc: FIFO: left out: neither a file nor a directory\n"
+            "mgarc: LOOP: left out: a link back to a directory above it\n");
+  // Made again, the archive inside the tree is not packed into itself.
+  EXPECT_EQ(Run({"create", "-q", tree_ + "/self.dat", tree_}).exitStatus, 0);
+  EXPECT_EQ(Run({"list", "--names", tree_ + "/self.dat"}).out, "A\nD/B\nLINKED/B\n");
+}
+
+TEST(RemoveOnInterrupt, TheFileGoesAndTheProgramDiesOfTheSignal) {
+  TempDir dir;
+  std::string path = dir / "partial";
+  WriteFile(path, "half");
+  pid_t child = fork();
+  if (child == 0) {
+    RemoveOnInterrupt guard(path);
+    raise(SIGTERM);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_FALSE(PathExists(path));
+}
+
+TEST(PackingList, OrderLinesAndContainerLimits) {
+  EXPECT_EQ(ParseOrder("A\r\n\nSE\\B\nC/D"), (std::vector<std::string>{"A", "SE/B", "C/D"}));
+  std::vector<PackedFile> files(2);
+  files[0].size = 0xFFFFFFFFull - 16 - 32;  // the last byte just below 2^32
+  std::string reason;
+  EXPECT_TRUE(FitsTheContainer(files, reason));
+  files[1].size = 1;
+  EXPECT_FALSE(FitsTheContainer(files, reason));
+}
+
+}  // namespace
