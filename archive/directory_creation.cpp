@@ -15,8 +15,11 @@ void BeginDirectoryWalk(DirectoryWalk& walk, const char* path, const PathRules& 
   std::memcpy(walk.directory, path + offset, length);
   std::memcpy(walk.partial, path, offset);
   walk.partialLength = offset;
-  bool rooted = length > 0 && walk.directory[0] == rules.separator;
-  if (rooted || rules.anchorAtRoot) walk.partial[walk.partialLength++] = rules.separator;
+  // The partial paths keep the path's own form: a relative path (also after a
+  // drive) stays relative, so the directories land where the files will be opened.
+  if (length > 0 && walk.directory[0] == rules.separator) {
+    walk.partial[walk.partialLength++] = rules.separator;
+  }
 }
 
 bool NextDirectory(DirectoryWalk& walk) {

@@ -12,13 +12,12 @@ struct PathRules {
   char separator;       // the separator the tool writes
   bool slashSeparates;  // '/' also ends a directory name when reading a path
   bool backslashSeparates;
-  bool drives;        // "C:" at the start of a path names a drive
-  bool foldCase;      // names that differ only in ASCII case are one name
-  bool anchorAtRoot;  // a path without a leading separator is made from the root
+  bool drives;    // "C:" at the start of a path names a drive
+  bool foldCase;  // names that differ only in ASCII case are one name
 };
 
-inline constexpr PathRules kWindowsRules{CodePage::kCp932, '\\', true, true, true, true, true};
-inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/', true, false, false, false, false};
+inline constexpr PathRules kWindowsRules{CodePage::kCp932, '\\', true, true, true, true};
+inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/', true, false, false, false};
 
 // True when byte b starts a double-byte character under the code page.
 inline bool IsLeadByte(CodePage codePage, unsigned char b) {

@@ -1,6 +1,7 @@
 // The cross-built Windows program, run under Wine from this side: code page
 // 932 bytes on its console, "\" paths, Windows file names on Wine's Z: drive,
 // a real message box under Xvfb and the key wait in a terminal.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,6 +88,77 @@ class WindowsProgram : public ::testing::Test {
   TempDir dir_;
   std::string archive_ = dir_ / "game.dat";
   std::string out_ = dir_ / "out";
+};
+
+const std::string kOwnPrefix = MARROWGILDER_WINE_PREFIX;
+
+// The names in the prefix's dosdevices that are serial or parallel ports.
+std::vector<std::string> PortsOfOwnPrefix() {
+  std::vector<std::string> ports;
+  if (DIR* devices = opendir((kOwnPrefix + "/dosdevices").c_str())) {
+    while (dirent* entry = readdir(devices)) {
+      std::string name = entry->d_name;
+      if (name.rfind("com", 0) == 0 || name.rfind("lpt", 0) == 0) ports.push_back(name);
+    }
+    closedir(devices);
+  }
+  return ports;
+}
+
+// Made once per build. Wine makes a port of every serial device it finds, at
+// every start, unless the registry maps that port: mapped to nothing, it is
+// removed. COM1-COM9 and LPT1-LPT9 are the ones a file name can reach.
+bool PrepareOwnPrefix() {
+  const std::string ready = kOwnPrefix + "/ports-lead-nowhere";
+  if (PathExists(ready)) return true;
+  std::string ports = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n";
+  for (const char* kind : {"COM", "LPT"}) {
+    for (int n = 1; n <= 9; ++n)
+      ports += "\"" + std::string(kind) + std::to_string(n) + "\"=\"\"\n";
+  }
+  WriteFile(kOwnPrefix + ".reg", ports);
+  // The second start is the first with the ports mapped.
+  std::string setUp = "export WINEPREFIX='" + kOwnPrefix +
+                      "' WINEDLLOVERRIDES='mscoree,mshtml='; wineboot --init && wine reg import '" +
+                      kOwnPrefix + ".reg' && wineserver -w && wine cmd /c exit && wineserver -w";
+  if (std::system(("(" + setUp + ") >/dev/null 2>&1").c_str()) != 0) return false;
+  for (const std::string& port : PortsOfOwnPrefix()) {
+    bool numberedBelowTen = port.size() == 4 && port[3] >= '1' && port[3] <= '9';
+    if (numberedBelowTen) return false;
+  }
+  WriteFile(ready, "");
+  return true;
+}
+
+// The Windows program in a Wine prefix of the tests' own, where a device name
+// that slipped through could never reach a real serial or parallel port, and
+// where drive M: is the test's directory.
+class WindowsProgramInOwnPrefix : public WindowsProgram {
+ protected:
+  void SetUp() override {
+    WindowsProgram::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(PrepareOwnPrefix()) << "cannot make the Wine prefix " << kOwnPrefix;
+    // The ports that Wine found on this machine go too; the registry keeps
+    // COM1-COM9 and LPT1-LPT9 away at the next start.
+    for (const std::string& port : PortsOfOwnPrefix()) {
+      unlink((kOwnPrefix + "/dosdevices/" + port).c_str());
+    }
+    const std::string drive = kOwnPrefix + "/dosdevices/m:";
+    unlink(drive.c_str());
+    ASSERT_EQ(symlink(dir_.path().c_str(), drive.c_str()), 0);
+    const char* previous = getenv("WINEPREFIX");
+    previousPrefix_ = previous == nullptr ? "" : previous;
+    setenv("WINEPREFIX", kOwnPrefix.c_str(), 1);
+  }
+  void TearDown() override {
+    if (previousPrefix_.empty()) {
+      unsetenv("WINEPREFIX");
+    } else {
+      setenv("WINEPREFIX", previousPrefix_.c_str(), 1);
+    }
+  }
+  std::string previousPrefix_;
 };
 
 TEST_F(WindowsProgram, CompleteRunSpeaksCodePage932WithBackslashPaths) {
@@ -172,6 +245,34 @@ TEST_F(WindowsProgram, ArgumentsCodePage932CannotHoldAreRefused) {
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find("argument 3"), std::string::npos) << run.err;
   EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"game.dat"});
+}
+
+TEST_F(WindowsProgramInOwnPrefix, OutputDirectoryWithoutARootIsTakenFromTheCurrentDirectory) {
+  // The current directory is M:\cwd, and M:\ is the test's directory.
+  WriteFile(archive_, TestArchive{"VIZ00", {{"A.TXT", "a"}, {"SE\\B.WAV", "b"}}}.Bytes());
+  struct Case {
+    std::string output;
+    std::vector<std::string> tree;  // below the test's directory afterwards
+  };
+  for (const Case& c : {
+           Case{"REL\\SUB",
+                {"cwd/", "cwd/REL/", "cwd/REL/SUB/", "cwd/REL/SUB/A.TXT", "cwd/REL/SUB/SE/",
+                 "cwd/REL/SUB/SE/B.WAV", "game.dat"}},
+           Case{"M:OUT",
+                {"cwd/", "cwd/OUT/", "cwd/OUT/A.TXT", "cwd/OUT/SE/", "cwd/OUT/SE/B.WAV",
+                 "game.dat"}},
+           Case{"M:\\ROOTED",
+                {"ROOTED/", "ROOTED/A.TXT", "ROOTED/SE/", "ROOTED/SE/B.WAV", "cwd/", "game.dat"}},
+       }) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      if (entry.path().filename() != "game.dat") std::filesystem::remove_all(entry.path());
+    }
+    std::filesystem::create_directory(dir_ / "cwd");
+    ToolRun run = RunTool(kWine, {kExe, "TK", WindowsArgument(archive_), c.output}, "1\n",
+                          RunOptions{dir_ / "cwd"});
+    EXPECT_EQ(run.exitStatus, 0) << c.output << ": " << run.err;
+    EXPECT_EQ(ListTree(dir_.path()), c.tree) << c.output;
+  }
 }
 
 // A process started in the background, killed if the test ends first.
