@@ -54,7 +54,7 @@ void RunDirectoryPass(const NameTable& table, int entryCount, const PathRules& r
   std::size_t previousOffset = 0;
   std::size_t previousLength = 0;
   for (int i = 0; i < entryCount; ++i) {
-    if (table.leavesOutput[i]) continue;
+    if (table.refusal[i] != NameRefusal::kNone) continue;
     const char* path = SlotPath(table, i);
     std::size_t offset = 0;
     std::size_t length = DirectoryPartOf(path, rules, &offset);

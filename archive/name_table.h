@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "archive/stored_names.h"
 #include "platform/zero_block.h"
 
 inline constexpr int kMaxEntries = 5000;
@@ -10,8 +11,8 @@ inline constexpr std::size_t kSlotSize = 127;  // 126 bytes of path and the term
 
 struct NameTable {
   ZeroBlock slots[kMaxEntries];
-  // The entry's stored name would lead out of the output directory: it is never written.
-  bool leavesOutput[kMaxEntries];
+  // An entry whose stored name is refused is never written, nor its directories made.
+  NameRefusal refusal[kMaxEntries];
 };
 
 inline const char* SlotPath(const NameTable& table, int i) {

@@ -14,10 +14,13 @@ struct PathRules {
   bool backslashSeparates;
   bool drives;    // "C:" at the start of a path names a drive
   bool foldCase;  // names that differ only in ASCII case are one name
+  // CON, NUL, COM1 and the like name devices in any directory, and a ':'
+  // names a stream of another file: neither is a plain file here.
+  bool devicesAndStreams;
 };
 
-inline constexpr PathRules kWindowsRules{CodePage::kCp932, '\\', true, true, true, true};
-inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/', true, false, false, false};
+inline constexpr PathRules kWindowsRules{CodePage::kCp932, '\\', true, true, true, true, true};
+inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/', true, false, false, false, false};
 
 // True when byte b starts a double-byte character under the code page.
 inline bool IsLeadByte(CodePage codePage, unsigned char b) {

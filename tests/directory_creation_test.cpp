@@ -108,7 +108,7 @@ TEST_F(DirectoryPass, DirectoriesDifferingInCaseAreOneOnlyWhereTheHostSaysSo) {
 
 TEST_F(DirectoryPass, EntriesLeavingTheOutputAreNotFollowed) {
   Fill({"in/A.TXT", "../escaped/B.TXT"});
-  table_->leavesOutput[1] = true;
+  table_->refusal[1] = NameRefusal::kLeavesOutput;
   RunDirectoryPass(*table_, count_, kHostRules);
   EXPECT_FALSE(PathExists(dir_ / "../escaped"));
   EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"in/"});

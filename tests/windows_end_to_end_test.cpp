@@ -275,6 +275,22 @@ TEST_F(WindowsProgramInOwnPrefix, OutputDirectoryWithoutARootIsTakenFromTheCurre
   }
 }
 
+TEST_F(WindowsProgramInOwnPrefix, DevicesAndStreamsAreRefusedLikeNamesLeavingTheOutput) {
+  const std::vector<std::string> refused = {"NUL.TXT",  "aux",        "COM1.DAT",    "lpt1",
+                                            "CON .TXT", "SE\\PRN\\A", "README.TXT:x"};
+  TestArchive archive{"VIZ00", {{"OK.TXT", "ok"}}};
+  for (const std::string& name : refused) archive.entries.push_back({name, "lost"});
+  WriteFile(archive_, archive.Bytes());
+  ToolRun run = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_)}, "1\n");
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(ListTree(out_), std::vector<std::string>{"OK.TXT"});
+  for (const std::string& name : refused) {
+    EXPECT_NE(run.err.find(WindowsPath(out_) + "\\" + name + ": the name "), std::string::npos)
+        << name << " in " << run.err;
+  }
+  EXPECT_EQ(run.out.find("Loading : No.   2/"), std::string::npos);
+}
+
 // A process started in the background, killed if the test ends first.
 class Background {
  public:
