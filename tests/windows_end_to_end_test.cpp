@@ -196,17 +196,24 @@ TEST_F(WindowsProgram, DirectoriesDifferingInCaseAreOne) {
   EXPECT_EQ(ListTree(out_), (std::vector<std::string>{"SE/", "SE/A.WAV", "SE/B.WAV"}));
 }
 
+// The screens as the program writes them to a pipe: 80-byte rows in code page
+// 932 that the console wraps, then the 24 line breaks that scroll them away.
+std::string ScreenBytes(const std::vector<const Screen*>& screens) {
+  std::string bytes;
+  for (const Screen* screen : screens) {
+    for (const char* row : screen->rows) {
+      std::string cp932 = Utf8ToCp932(row);
+      EXPECT_EQ(cp932.size(), 80u);
+      bytes += cp932;
+    }
+    bytes += std::string(24, '\n');
+  }
+  return bytes;
+}
+
 TEST_F(WindowsProgram, ScreensAreTheirExactBytes) {
   ToolRun run = Run({"cd"}, "");
-  std::string expected;
-  for (const Screen* screen : {&CommandListScreen, &VersionScreen}) {
-    for (const char* row : screen->rows) {
-      std::string bytes = Utf8ToCp932(row);
-      ASSERT_EQ(bytes.size(), 80u);
-      expected += bytes;
-    }
-    expected += std::string(24, '\n');
-  }
+  std::string expected = ScreenBytes({&CommandListScreen, &VersionScreen});
   EXPECT_TRUE(run.out == expected) << "got " << run.out.size() << " bytes";
   EXPECT_EQ(run.exitStatus, 0);
   // The full-width 'Ｄ' is 0x82 0x63 here: its second byte is "c".
@@ -239,12 +246,40 @@ TEST_F(WindowsProgram, ReportsAndExitStatuses) {
 }
 
 TEST_F(WindowsProgram, ArgumentsCodePage932CannotHoldAreRefused) {
+  // Only where a '?' would name another file: the paths of an extraction.
   WriteFile(archive_, TestArchive{"VIZ00", {{"A.TXT", "abc"}}}.Bytes());
-  ToolRun run = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_ + "😀")}, "1\n");
-  EXPECT_EQ(run.exitStatus, 2);
-  EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find("argument 3"), std::string::npos) << run.err;
-  EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"game.dat"});
+  for (const auto& [arguments, number] : std::vector<std::pair<std::vector<std::string>, int>>{
+           {{"TK", WindowsArgument(dir_ / "game😀.dat"), WindowsArgument(out_)}, 2},
+           {{"TK", WindowsArgument(archive_), WindowsArgument(out_ + "😀")}, 3},
+       }) {
+    ToolRun run = Run(arguments, "1\n");
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("argument " + std::to_string(number)), std::string::npos) << run.err;
+    EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"game.dat"});
+  }
+}
+
+TEST_F(WindowsProgram, ArgumentsCodePage932CannotHoldAreDispatchedWithQuestionMarks) {
+  // "c😀" becomes "c??": the operating instructions, then the command list.
+  ToolRun screens = Run({"c😀"}, "");
+  EXPECT_TRUE(screens.out == ScreenBytes({&HelpScreen, &CommandListScreen}))
+      << "got " << screens.out.size() << " bytes";
+  EXPECT_EQ(screens.exitStatus, 0);
+
+  ToolRun five = Run({"TK😀", "😀", "😀", "😀", "😀"}, "1\n");
+  EXPECT_EQ(five.out + five.err, "");
+  EXPECT_EQ(five.exitStatus, 0);
+
+  ToolRun unknownGame = Run({"😀", WindowsArgument(archive_), WindowsArgument(out_ + "😀")}, "1\n");
+  EXPECT_EQ(unknownGame.out + unknownGame.err, "");
+  EXPECT_EQ(unknownGame.exitStatus, 0);
+
+  // The identifier still matches by containment.
+  WriteFile(archive_, TestArchive{"VIZ00", {{"A.TXT", "abc"}}}.Bytes());
+  ToolRun extracted = Run({"TK😀", WindowsArgument(archive_), WindowsArgument(out_)}, "1\n");
+  EXPECT_EQ(extracted.exitStatus, 0) << extracted.err;
+  EXPECT_EQ(ReadFile(out_ + "/A.TXT"), "abc");
 }
 
 TEST_F(WindowsProgramInOwnPrefix, OutputDirectoryWithoutARootIsTakenFromTheCurrentDirectory) {
