@@ -23,11 +23,12 @@ namespace {
 
 const std::string kExe = MARROWGILDER_WINDOWS_EXE;
 const std::string kWine = "/usr/bin/wine";
-const std::string kAllocationLine = "MemAllocating" + std::string(50, '.') + "Done!\n";
+// Redirected output ends its lines as Windows programs do, with CR LF.
+const std::string kAllocationLine = "MemAllocating" + std::string(50, '.') + "Done!\r\n";
 
 std::string Prompt(int count) {
   return Utf8ToCp932(std::to_string(count) +
-                     "個のデータが見つかりました。\n何番目のデータから抽出をはじめますか？\n");
+                     "個のデータが見つかりました。\r\n何番目のデータから抽出をはじめますか？\r\n");
 }
 
 // The Linux path as an argument names it to Wine: on its Z: drive, in UTF-8,
@@ -165,8 +166,8 @@ TEST_F(WindowsProgram, CompleteRunSpeaksCodePage932WithBackslashPaths) {
   WriteFile(archive_, TestArchive{"VIZ00", {{"A.TXT", "abc"}, {"SE\\B.WAV", "de"}}}.Bytes());
   ToolRun run = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_)}, "1\n");
   EXPECT_EQ(run.out, kAllocationLine + Prompt(2) + "Loading : No.   1/   2 -->" +
-                         WindowsPath(out_) + "\\A.TXT\nLoading : No.   2/   2 -->" +
-                         WindowsPath(out_) + "\\SE\\B.WAV\n");
+                         WindowsPath(out_) + "\\A.TXT\r\nLoading : No.   2/   2 -->" +
+                         WindowsPath(out_) + "\\SE\\B.WAV\r\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(ReadFile(out_ + "/A.TXT"), "abc");
@@ -185,7 +186,7 @@ TEST_F(WindowsProgram, JapaneseNamesBecomeWindowsFileNames) {
   EXPECT_EQ(ListTree(deep),
             (std::vector<std::string>{"表/", "表/ソ.TXT", "表/～.TXT", "音声/", "音声/声.TXT"}));
   EXPECT_EQ(ReadFile(deep + "/表/～.TXT"), "wave");
-  EXPECT_NE(run.out.find("-->" + WindowsPath(deep) + "\\\x95\x5C\\\x83\x5C.TXT\n"),
+  EXPECT_NE(run.out.find("-->" + WindowsPath(deep) + "\\\x95\x5C\\\x83\x5C.TXT\r\n"),
             std::string::npos);
 }
 
@@ -197,7 +198,7 @@ TEST_F(WindowsProgram, DirectoriesDifferingInCaseAreOne) {
 }
 
 // The screens as the program writes them to a pipe: 80-byte rows in code page
-// 932 that the console wraps, then the 24 line breaks that scroll them away.
+// 932 that the console wraps, then the 24 line ends that scroll them away.
 std::string ScreenBytes(const std::vector<const Screen*>& screens) {
   std::string bytes;
   for (const Screen* screen : screens) {
@@ -206,7 +207,7 @@ std::string ScreenBytes(const std::vector<const Screen*>& screens) {
       EXPECT_EQ(cp932.size(), 80u);
       bytes += cp932;
     }
-    bytes += std::string(24, '\n');
+    for (int i = 0; i < 24; ++i) bytes += "\r\n";
   }
   return bytes;
 }
@@ -234,6 +235,8 @@ TEST_F(WindowsProgram, ReportsAndExitStatuses) {
   WriteFile(archive_, TestArchive{"VIZ00", {{"GOOD", "g"}, {"..\\EVIL", "e"}}}.Bytes());
   ToolRun refused = Run({"TK", WindowsArgument(archive_), WindowsArgument(out_)}, "1\n");
   EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_EQ(refused.err, "Skipped : No.   2/   2 -->" + WindowsPath(out_) +
+                             "\\..\\EVIL: the name leads out of the output directory\r\n");
   EXPECT_FALSE(PathExists(dir_ / "EVIL"));
   EXPECT_EQ(ReadFile(out_ + "/GOOD"), "g");
 
