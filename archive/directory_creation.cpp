@@ -6,6 +6,8 @@
 #include "archive/output_paths.h"
 #include "platform/directory.h"
 
+static_assert(kSlotSize - 1 <= 255, "a walk holds every slot's directory part whole");
+
 void BeginDirectoryWalk(DirectoryWalk& walk, const char* path, const PathRules& rules) {
   walk = DirectoryWalk{};
   walk.rules = rules;

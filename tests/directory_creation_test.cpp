@@ -72,6 +72,11 @@ TEST(DirectoryWalk, NoLimitOnTheNumberOfLevels) {
   EXPECT_EQ(partials.back(), "/a/b/c/d/e/f/g/h/i/j/");
 }
 
+TEST(SlotSize, HoldsA113ByteDirectoryAndTheWidestNameOfEachHost) {
+  EXPECT_EQ(SlotSizeFor(kWindowsRules), 127u);
+  EXPECT_EQ(SlotSizeFor(kLinuxRules), 113u + 1u + 12u * 3u + 1u);  // 3 bytes per katakana
+}
+
 TEST(MakeDirectoryPath, CreatesEveryMissingLevelAndAcceptsExistingOnes) {
   TempDir dir;
   std::string path = dir / "a/b/c/d/e/f/g/h/FILE.BIN";
