@@ -6,6 +6,8 @@
 #include "archive/output_paths.h"
 #include "platform/directory.h"
 
+static_assert(kSlotSize - 1 <= 255, "a walk holds every slot's directory part whole");
+
 void BeginDirectoryWalk(DirectoryWalk& walk, const char* path, const PathRules& rules) {
   walk = DirectoryWalk{};
   walk.rules = rules;
@@ -15,8 +17,11 @@ void BeginDirectoryWalk(DirectoryWalk& walk, const char* path, const PathRules& 
   std::memcpy(walk.directory, path + offset, length);
   std::memcpy(walk.partial, path, offset);
   walk.partialLength = offset;
-  bool rooted = length > 0 && walk.directory[0] == rules.separator;
-  if (rooted || rules.anchorAtRoot) walk.partial[walk.partialLength++] = rules.separator;
+  // The partial paths keep the path's own form: a relative path (also after a
+  // drive) stays relative, so the directories land where the files will be opened.
+  if (length > 0 && walk.directory[0] == rules.separator) {
+    walk.partial[walk.partialLength++] = rules.separator;
+  }
 }
 
 bool NextDirectory(DirectoryWalk& walk) {
@@ -51,7 +56,7 @@ void RunDirectoryPass(const NameTable& table, int entryCount, const PathRules& r
   std::size_t previousOffset = 0;
   std::size_t previousLength = 0;
   for (int i = 0; i < entryCount; ++i) {
-    if (table.leavesOutput[i]) continue;
+    if (table.refusal[i] != NameRefusal::kNone) continue;
     const char* path = SlotPath(table, i);
     std::size_t offset = 0;
     std::size_t length = DirectoryPartOf(path, rules, &offset);

@@ -25,5 +25,5 @@ bool NextDirectory(DirectoryWalk& walk);
 void MakeDirectoryPath(const char* path, const PathRules& rules);
 
 // Calls MakeDirectoryPath for every entry whose directory part differs from
-// the previous entry's; entries whose names leave the output directory are passed over.
+// the previous entry's; entries whose names are refused are passed over.
 void RunDirectoryPass(const NameTable& table, int entryCount, const PathRules& rules);

@@ -8,8 +8,8 @@
 #include "archive/entry_copy.h"
 #include "archive/name_table.h"
 #include "archive/output_paths.h"
-#include "archive/stored_names.h"
 #include "archive/start_reply.h"
+#include "archive/stored_names.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
 #include "platform/host_rules.h"
@@ -37,17 +37,30 @@ bool FillSlot(NameTable& table, int i, const char* prefix, const char* storedNam
   char mapped[kNameFieldSize + 1];
   MapStoredSeparators(storedName, kHostRules.separator, mapped);
   char hostName[kSlotSize];
-  table.leavesOutput[i] = StoredNameLeavesDirectory(storedName);
+  table.refusal[i] = CheckStoredName(storedName, kHostRules);
   return converter.ToHost(mapped, hostName, sizeof hostName) &&
          JoinPath(prefix, hostName, table.slots[i].chars(), kSlotSize);
 }
 
-void PrintProgress(int number, int entryCount, const char* path, bool refused) {
+const char* RefusalReason(NameRefusal refusal) {
+  switch (refusal) {
+    case NameRefusal::kLeavesOutput:
+      return "the name leads out of the output directory";
+    case NameRefusal::kDevice:
+      return "the name is a device, not a file";
+    case NameRefusal::kStream:
+      return "the name holds a ':', which makes a stream of another file";
+    case NameRefusal::kNone:
+      break;
+  }
+  return "";
+}
+
+void PrintProgress(int number, int entryCount, const char* path, NameRefusal refusal) {
   char line[kSlotSize + 128];
-  if (refused) {
-    std::snprintf(line, sizeof line,
-                  "Skipped : No.% 4d/% 4d -->%s: the name leads out of the output directory\n",
-                  number, entryCount, path);
+  if (refusal != NameRefusal::kNone) {
+    std::snprintf(line, sizeof line, "Skipped : No.% 4d/% 4d -->%s: %s\n", number, entryCount, path,
+                  RefusalReason(refusal));
     WriteErr(line);
   } else {
     std::snprintf(line, sizeof line, "Loading : No.% 4d/% 4d -->%s\n", number, entryCount, path);
@@ -116,9 +129,10 @@ RunOutcome Run(const char* archivePath, const char* outputDirectory, const char*
 
   RunOutcome outcome = RunOutcome::kAllWritten;
   for (int i = static_cast<int>(first) - 1; i < entryCount; ++i) {
-    PrintProgress(i + 1, entryCount, SlotPath(table, i), table.leavesOutput[i]);
-    if (table.leavesOutput[i] || CopyByteRange(directory[i].span.start, directory[i].span.end,
-                                               archivePath, SlotPath(table, i)) != kCopyDone) {
+    PrintProgress(i + 1, entryCount, SlotPath(table, i), table.refusal[i]);
+    if (table.refusal[i] != NameRefusal::kNone ||
+        CopyByteRange(directory[i].span.start, directory[i].span.end, archivePath,
+                      SlotPath(table, i)) != kCopyDone) {
       outcome = RunOutcome::kSomeNotWritten;
     }
   }

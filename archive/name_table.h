@@ -3,15 +3,29 @@
 
 #include <cstddef>
 
+#include "archive/archive_format.h"
+#include "archive/path_rules.h"
+#include "archive/stored_names.h"
+#include "platform/host_rules.h"
 #include "platform/zero_block.h"
 
 inline constexpr int kMaxEntries = 5000;
-inline constexpr std::size_t kSlotSize = 127;  // 126 bytes of path and the terminator
+
+// An output directory of up to this many bytes fits a slot whatever the names.
+inline constexpr std::size_t kOutputDirectoryRoom = 113;
+
+// The directory, one separator, the longest host form of a stored name, the
+// terminator: 127 bytes on Windows, 151 on Linux.
+constexpr std::size_t SlotSizeFor(const PathRules& rules) {
+  return kOutputDirectoryRoom + 1 + kNameFieldSize * rules.bytesPerNameByte + 1;
+}
+
+inline constexpr std::size_t kSlotSize = SlotSizeFor(kHostRules);
 
 struct NameTable {
   ZeroBlock slots[kMaxEntries];
-  // The entry's stored name would lead out of the output directory: it is never written.
-  bool leavesOutput[kMaxEntries];
+  // An entry whose stored name is refused is never written, nor its directories made.
+  NameRefusal refusal[kMaxEntries];
 };
 
 inline const char* SlotPath(const NameTable& table, int i) {

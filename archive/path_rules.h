@@ -2,6 +2,8 @@
 // parameter so that both hosts' behaviour can be tested on any machine.
 #pragma once
 
+#include <cstddef>
+
 enum class CodePage {
   kCp932,  // Shift-JIS as Windows reads it: a lead byte takes the next byte with it
   kUtf8,   // no byte of a multi-byte character is ever '\\' or '/'
@@ -12,13 +14,18 @@ struct PathRules {
   char separator;       // the separator the tool writes
   bool slashSeparates;  // '/' also ends a directory name when reading a path
   bool backslashSeparates;
-  bool drives;        // "C:" at the start of a path names a drive
-  bool foldCase;      // names that differ only in ASCII case are one name
-  bool anchorAtRoot;  // a path without a leading separator is made from the root
+  bool drives;    // "C:" at the start of a path names a drive
+  bool foldCase;  // names that differ only in ASCII case are one name
+  // CON, NUL, COM1 and the like name devices in any directory, and a ':'
+  // names a stream of another file: neither is a plain file here.
+  bool devicesAndStreams;
+  // The most bytes one byte of a stored name (code page 932) takes in the
+  // host's file names: half-width katakana are 1 byte there, 3 in UTF-8.
+  std::size_t bytesPerNameByte;
 };
 
-inline constexpr PathRules kWindowsRules{CodePage::kCp932, '\\', true, true, true, true, true};
-inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/', true, false, false, false, false};
+inline constexpr PathRules kWindowsRules{CodePage::kCp932, '\\', true, true, true, true, true, 1};
+inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/', true, false, false, false, false, 3};
 
 // True when byte b starts a double-byte character under the code page.
 inline bool IsLeadByte(CodePage codePage, unsigned char b) {

@@ -99,6 +99,16 @@ bool StoredNameHasDeviceComponent(const char* stored) {
   return AnyLevel(stored, IsWindowsDeviceName);
 }
 
+NameRefusal CheckStoredName(const char* stored, const PathRules& rules) {
+  if (StoredNameLeavesDirectory(stored)) return NameRefusal::kLeavesOutput;
+  if (!rules.devicesAndStreams) return NameRefusal::kNone;
+  if (StoredNameHasDeviceComponent(stored)) return NameRefusal::kDevice;
+  for (const char* p = stored; *p != '\0'; p += CharLength(CodePage::kCp932, p)) {
+    if (*p == ':') return NameRefusal::kStream;
+  }
+  return NameRefusal::kNone;
+}
+
 bool StoredNameReservedOnWindows(const char* stored) {
   const char* afterDrive = IsDriveStart(stored) ? stored + 2 : stored;
   for (const char* p = afterDrive; *p != '\0'; p += CharLength(CodePage::kCp932, p)) {

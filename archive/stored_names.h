@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "archive/path_rules.h"
+
 // Copies a stored name, turning each '\' that is not a double-byte character's
 // second byte into separator. out must hold strlen(stored) + 1 bytes.
 void MapStoredSeparators(const char* stored, char separator, char* out);
@@ -21,6 +23,16 @@ bool IsWindowsDeviceName(const char* name, std::size_t length);
 
 // True when one of the stored name's levels is a Windows device name.
 bool StoredNameHasDeviceComponent(const char* stored);
+
+// Why an entry's stored name is not written on a host.
+enum class NameRefusal {
+  kNone,
+  kLeavesOutput,  // it would lead out of the output directory
+  kDevice,        // one of its levels names a device, not a file
+  kStream,        // a ':' would hide its bytes in a stream of another file
+};
+
+NameRefusal CheckStoredName(const char* stored, const PathRules& rules);
 
 // True when Windows could not hold the stored name as an ordinary file: a
 // device name, a ':' anywhere but in a drive at the start, one of < > " | ? *

@@ -1,9 +1,11 @@
 #include "cli/command_line.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "archive/extraction_run.h"
 #include "cli/screen_commands.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -42,7 +44,7 @@ const char* FindGameMagic(const char* argument) {
   return nullptr;
 }
 
-int RunCommandLine(int argc, char** argv) {
+int RunCommandLine(int argc, char** argv, unsigned lostCharacters) {
   if (argc == 2) {
     RunScreenCommands(argv[1]);
     return 0;
@@ -50,6 +52,17 @@ int RunCommandLine(int argc, char** argv) {
   if (argc == 4) {
     const char* magic = FindGameMagic(argv[1]);
     if (magic == nullptr) return 0;
+    // A '?' in place of a lost character would name another file.
+    for (int path = 2; path <= 3; ++path) {
+      if ((lostCharacters & (1u << path)) == 0) continue;
+      char line[160];
+      std::snprintf(line, sizeof line,
+                    "marrowgilder: argument %d holds characters that code page 932 cannot "
+                    "represent\n",
+                    path);
+      WriteErr(line);
+      return static_cast<int>(RunOutcome::kStopped);
+    }
     return static_cast<int>(ExtractArchive(argv[2], argv[3], magic));
   }
   return 0;

@@ -3,8 +3,9 @@
 
 // One argument shows screens; three extract an archive (game identifier,
 // archive path, output directory). Anything else ends silently with 0.
-// Returns the process exit status.
-int RunCommandLine(int argc, char** argv);
+// lostCharacters has bit i set when argument i lost characters that the host
+// could not hold. Returns the process exit status.
+int RunCommandLine(int argc, char** argv, unsigned lostCharacters = 0);
 
 // True when argument equals pattern ignoring the case of ASCII letters, or
 // contains pattern byte for byte (case-sensitive, blind to double-byte characters).

@@ -15,13 +15,14 @@ class HostArguments {
 
   int count() const { return static_cast<int>(pointers_.size()) - 1; }
   char** vector() { return pointers_.data(); }
-  // The number of the first argument that the host's encoding cannot hold, or 0.
-  int unconvertible() const { return unconvertible_; }
+  // Bit i set: argument i held characters that the host's encoding cannot
+  // hold, and each UTF-16 code unit of them became a '?'.
+  unsigned lostCharacters() const { return lostCharacters_; }
 
  private:
   std::vector<std::string> texts_;
   std::vector<char*> pointers_;  // into texts_, ending in nullptr
-  int unconvertible_ = 0;
+  unsigned lostCharacters_ = 0;
 };
 
 // The arguments as UTF-8 text (on Linux the bytes as delivered), for mgarc,

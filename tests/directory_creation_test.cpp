@@ -22,16 +22,32 @@ std::vector<std::string> Walk(const std::string& path, const PathRules& rules) {
 using Partials = std::vector<std::string>;
 
 TEST(DirectoryWalk, WindowsPartialPathsFromTheTopDown) {
-  EXPECT_EQ(Walk("D:\\Test\\SE\\A.WAV", kWindowsRules), (Partials{"D:\\Test\\", "D:\\Test\\SE\\"}));
-  EXPECT_EQ(Walk("D:\\A.BIN", kWindowsRules), Partials{});
-  EXPECT_EQ(Walk("D:\\Test\\\\SE\\A.WAV", kWindowsRules),
-            (Partials{"D:\\Test\\", "D:\\Test\\SE\\"}));
-  EXPECT_EQ(Walk("D:\\Test\\SE\\", kWindowsRules), (Partials{"D:\\Test\\", "D:\\Test\\SE\\"}));
-  EXPECT_EQ(Walk("\\Test\\A.BIN", kWindowsRules), Partials{"\\Test\\"});
-  EXPECT_EQ(Walk("Test\\A.BIN", kWindowsRules), Partials{"\\Test\\"});
-  EXPECT_EQ(Walk("D:\\Test\\..\\Out\\X.BIN", kWindowsRules),
-            (Partials{"D:\\Test\\", "D:\\Test\\..\\", "D:\\Test\\..\\Out\\"}));
-  EXPECT_EQ(Walk("D:\\a/b\\X.BIN", kWindowsRules), Partials{"D:\\a/b\\"});
+  struct Case {
+    const char* path;
+    Partials partials;
+  };
+  for (const Case& c : {
+           Case{"D:\\Test\\SE\\A.WAV", {"D:\\Test\\", "D:\\Test\\SE\\"}},
+           Case{"D:\\A.BIN", {}},
+           Case{"D:\\Test\\\\SE\\A.WAV", {"D:\\Test\\", "D:\\Test\\SE\\"}},
+           Case{"D:\\Test\\SE\\", {"D:\\Test\\", "D:\\Test\\SE\\"}},
+           Case{"D:\\Test\\..\\Out\\X.BIN",
+                {"D:\\Test\\", "D:\\Test\\..\\", "D:\\Test\\..\\Out\\"}},
+           Case{"D:\\a/b\\X.BIN", {"D:\\a/b\\"}},
+           // Only a path that begins with a separator starts at a root; a
+           // relative one, also after a drive, stays relative.
+           Case{"\\Test\\A.BIN", {"\\Test\\"}},
+           Case{"M:\\OUT\\A.BIN", {"M:\\OUT\\"}},
+           Case{"OUT\\A.BIN", {"OUT\\"}},
+           Case{"OUT\\SE\\A.WAV", {"OUT\\", "OUT\\SE\\"}},
+           Case{"REL\\SUB\\A.BIN", {"REL\\", "REL\\SUB\\"}},
+           Case{"M:OUT\\A.BIN", {"M:OUT\\"}},
+           Case{"M:OUT\\SE\\A.WAV", {"M:OUT\\", "M:OUT\\SE\\"}},
+           Case{"A.BIN", {}},
+           Case{"M:A.BIN", {}},
+       }) {
+    EXPECT_EQ(Walk(c.path, kWindowsRules), c.partials) << c.path;
+  }
 }
 
 TEST(DirectoryWalk, DoubleByteCharactersStayWhole) {
@@ -54,6 +70,11 @@ TEST(DirectoryWalk, NoLimitOnTheNumberOfLevels) {
   Partials partials = Walk("/a/b/c/d/e/f/g/h/i/j/X", kLinuxRules);
   ASSERT_EQ(partials.size(), 10u);
   EXPECT_EQ(partials.back(), "/a/b/c/d/e/f/g/h/i/j/");
+}
+
+TEST(SlotSize, HoldsA113ByteDirectoryAndTheWidestNameOfEachHost) {
+  EXPECT_EQ(SlotSizeFor(kWindowsRules), 127u);
+  EXPECT_EQ(SlotSizeFor(kLinuxRules), 113u + 1u + 12u * 3u + 1u);  // 3 bytes per katakana
 }
 
 TEST(MakeDirectoryPath, CreatesEveryMissingLevelAndAcceptsExistingOnes) {
@@ -92,7 +113,7 @@ TEST_F(DirectoryPass, DirectoriesDifferingInCaseAreOneOnlyWhereTheHostSaysSo) {
 
 TEST_F(DirectoryPass, EntriesLeavingTheOutputAreNotFollowed) {
   Fill({"in/A.TXT", "../escaped/B.TXT"});
-  table_->leavesOutput[1] = true;
+  table_->refusal[1] = NameRefusal::kLeavesOutput;
   RunDirectoryPass(*table_, count_, kHostRules);
   EXPECT_FALSE(PathExists(dir_ / "../escaped"));
   EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"in/"});

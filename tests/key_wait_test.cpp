@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+#include <csignal>
 #include <string>
 
 #include "run_in_terminal.h"
@@ -90,6 +91,16 @@ TEST(KeyWait, RedirectedStandardInputStillWaitsAtTheTerminal) {
   ASSERT_TRUE(run.Exited(kSoon));
 }
 
+void ExpectModeAsBefore(const TerminalRun& run, const std::string& what) {
+  termios after = run.Mode();
+  const termios& before = run.initialMode();
+  EXPECT_EQ(after.c_lflag, before.c_lflag) << what;
+  EXPECT_EQ(after.c_iflag, before.c_iflag) << what;
+  EXPECT_EQ(after.c_oflag, before.c_oflag) << what;
+  EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]) << what;
+  EXPECT_EQ(after.c_cc[VTIME], before.c_cc[VTIME]) << what;
+}
+
 TEST(KeyWait, TerminalModeIsRestored) {
   TerminalRun run(MARROWGILDER_BINARY, {"cd"});
   ASSERT_TRUE(run.WaitForOutput(kPrompt, 1, kSoon));
@@ -98,13 +109,19 @@ TEST(KeyWait, TerminalModeIsRestored) {
   EXPECT_EQ(during.c_lflag & (ICANON | ECHO | ISIG), 0u) << "not raw while waiting";
   run.Send("\x1b[B");
   ASSERT_TRUE(run.Exited(kSoon));
-  termios after = run.Mode();
-  const termios& before = run.initialMode();
-  EXPECT_EQ(after.c_lflag, before.c_lflag);
-  EXPECT_EQ(after.c_iflag, before.c_iflag);
-  EXPECT_EQ(after.c_oflag, before.c_oflag);
-  EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]);
-  EXPECT_EQ(after.c_cc[VTIME], before.c_cc[VTIME]);
+  ExpectModeAsBefore(run, "after the keys");
+}
+
+TEST(KeyWait, SignalThatEndsTheWaitRestoresTheModeAndStillEndsTheProgram) {
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    TerminalRun run(MARROWGILDER_BINARY, {"cd"});
+    ASSERT_TRUE(run.WaitForOutput(kPrompt, 1, kSoon));
+    ASSERT_TRUE(run.WaitForKeyWait(kSoon));
+    run.Signal(signal);
+    ASSERT_TRUE(run.Exited(kSoon)) << strsignal(signal);
+    EXPECT_EQ(run.endingSignal(), signal) << strsignal(signal);
+    ExpectModeAsBefore(run, strsignal(signal));
+  }
 }
 
 TEST(KeyWait, ReportWaitsForItsDismissal) {

@@ -82,6 +82,10 @@ bool TerminalRun::WaitForKeyWait(int timeoutMs) {
   return true;
 }
 
+void TerminalRun::Signal(int signal) {
+  kill(child_, signal);
+}
+
 void TerminalRun::Send(const std::string& keys) {
   ssize_t put = write(master_, keys.data(), keys.size());
   (void)put;
@@ -94,6 +98,7 @@ bool TerminalRun::Exited(int timeoutMs) {
     if (waitpid(child_, &status, WNOHANG) == child_) {
       exited_ = true;
       exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      endingSignal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
       break;
     }
     if (std::chrono::steady_clock::now() > deadline) return false;

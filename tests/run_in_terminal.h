@@ -25,12 +25,15 @@ class TerminalRun {
   bool WaitForKeyWait(int timeoutMs);
   // Types bytes at the terminal's keyboard.
   void Send(const std::string& keys);
+  // Sends the program a signal, as kill(1) would.
+  void Signal(int signal);
   // True once the program has ended, reading its output meanwhile.
   bool Exited(int timeoutMs);
   int Occurrences(const std::string& text) const;
 
   const std::string& output() const { return output_; }
-  int exitStatus() const { return exitStatus_; }  // -1 when ended by a signal
+  int exitStatus() const { return exitStatus_; }      // -1 when ended by a signal
+  int endingSignal() const { return endingSignal_; }  // 0 when it exited
   // The terminal's mode as the program leaves it.
   termios Mode() const;
   const termios& initialMode() const { return initialMode_; }
@@ -43,6 +46,7 @@ class TerminalRun {
   pid_t child_ = -1;
   bool exited_ = false;
   int exitStatus_ = -1;
+  int endingSignal_ = 0;
   std::string output_;
   termios initialMode_{};
 };

@@ -65,6 +65,33 @@ TEST(DeviceNames, AreFoundInAnyLevelAndAnyDisguise) {
   }
 }
 
+TEST(CheckStoredName, DevicesAndStreamsAreRefusedOnlyWhereTheyAreNoFiles) {
+  struct Case {
+    std::string name;
+    NameRefusal onWindows;
+    NameRefusal onLinux;
+  };
+  for (const Case& c : {
+           Case{"NUL.TXT", NameRefusal::kDevice, NameRefusal::kNone},
+           Case{"aux", NameRefusal::kDevice, NameRefusal::kNone},
+           Case{"COM1", NameRefusal::kDevice, NameRefusal::kNone},
+           Case{"Lpt9.Dat", NameRefusal::kDevice, NameRefusal::kNone},
+           Case{"CON .TXT", NameRefusal::kDevice, NameRefusal::kNone},
+           Case{"SE\\PRN\\A.WAV", NameRefusal::kDevice, NameRefusal::kNone},
+           Case{"README.TXT:x", NameRefusal::kStream, NameRefusal::kNone},
+           Case{"AB:C", NameRefusal::kStream, NameRefusal::kNone},
+           Case{"SE\\A.WAV:", NameRefusal::kStream, NameRefusal::kNone},
+           Case{"..\\NUL", NameRefusal::kLeavesOutput, NameRefusal::kLeavesOutput},
+           Case{"C:NUL", NameRefusal::kLeavesOutput, NameRefusal::kLeavesOutput},
+           Case{"NULL.TXT", NameRefusal::kNone, NameRefusal::kNone},
+           Case{"COM10", NameRefusal::kNone, NameRefusal::kNone},
+           Case{kSo + ".TXT", NameRefusal::kNone, NameRefusal::kNone},
+       }) {
+    EXPECT_EQ(CheckStoredName(c.name.c_str(), kWindowsRules), c.onWindows) << c.name;
+    EXPECT_EQ(CheckStoredName(c.name.c_str(), kLinuxRules), c.onLinux) << c.name;
+  }
+}
+
 TEST(ReservedOnWindows, DevicesStreamsForbiddenCharactersAndTrailingDots) {
   for (const std::string& name :
        {std::string("NUL.TXT"), std::string("README.TXT:x"), std::string("C:A:B"),

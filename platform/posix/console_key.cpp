@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
 
 #include "platform/terminal_keys.h"
@@ -13,6 +14,25 @@ namespace {
 
 // Tenths of a second to wait for the next byte of a key's sequence.
 constexpr int kSequenceGap = 1;
+
+// Signals that end the program during a wait would leave the user's shell
+// without echo: the mode goes back first.
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+// The terminal and its mode before the wait, set only while a wait holds it
+// raw: a signal handler can reach nothing else.
+volatile sig_atomic_t rawTerminal = -1;
+termios modeBeforeWait;
+
+// Async-signal-safe calls only.
+void RestoreModeThenEnd(int signal) {
+  tcsetattr(rawTerminal, TCSANOW, &modeBeforeWait);
+  struct sigaction byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  sigemptyset(&byDefault.sa_mask);
+  sigaction(signal, &byDefault, nullptr);
+  raise(signal);  // delivered as the handler returns, so the status names the signal
+}
 
 // The controlling terminal, in raw mode for as long as this object lives.
 class RawTerminal {
@@ -31,12 +51,26 @@ class RawTerminal {
     raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
+    modeBeforeWait = saved_;
+    rawTerminal = fd_;
+    struct sigaction handler {};
+    handler.sa_handler = RestoreModeThenEnd;
+    sigemptyset(&handler.sa_mask);
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
+      // A signal the user chose to ignore (nohup) stays ignored.
+      sigaction(kEndingSignals[i], nullptr, &previous_[i]);
+      if (previous_[i].sa_handler != SIG_IGN) sigaction(kEndingSignals[i], &handler, nullptr);
+    }
     // TCSANOW keeps keys typed ahead: each waits for its own screen.
     tcsetattr(fd_, TCSANOW, &raw);
   }
   ~RawTerminal() {
     if (fd_ < 0) return;
     tcsetattr(fd_, TCSANOW, &saved_);
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
+      sigaction(kEndingSignals[i], &previous_[i], nullptr);
+    }
+    rawTerminal = -1;
     close(fd_);
   }
   RawTerminal(const RawTerminal&) = delete;
@@ -61,8 +95,10 @@ class RawTerminal {
   }
 
  private:
+  static constexpr std::size_t kSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
   int fd_ = -1;
   termios saved_{};
+  struct sigaction previous_[kSignalCount] = {};
 };
 
 }  // namespace

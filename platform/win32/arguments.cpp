@@ -7,7 +7,9 @@
 #include "platform/win32/wide_text.h"
 
 // The arguments are read as UTF-16 and converted to code page 932 here, so the
-// program works whatever code page the system runs with.
+// program works whatever code page the system runs with. A character without
+// a form there becomes '?', so that the screen commands and the identifiers
+// still see the rest of the argument.
 HostArguments::HostArguments(int argc, char** argv) {
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -17,7 +19,7 @@ HostArguments::HostArguments(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
       bool lossy = false;
       texts_.push_back(CodePage932FromWide(wide[i], &lossy));
-      if (lossy && i > 0 && unconvertible_ == 0) unconvertible_ = i;
+      if (lossy && i < 32) lostCharacters_ |= 1u << i;
     }
     LocalFree(wide);
   }

@@ -32,9 +32,10 @@ void WriteCodePage932(FILE* stream, DWORD which, const char* text) {
 }  // namespace
 
 void PrepareConsole() {
-  // Line breaks are written as the program gives them, one "\n" each.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
+  // Text mode: redirected to a file or pipe, every line ends in CR LF, as
+  // Windows programs write them. A console is written through WriteWide.
+  _setmode(_fileno(stdout), _O_TEXT);
+  _setmode(_fileno(stderr), _O_TEXT);
 }
 
 void WriteOut(const char* text) {

@@ -14,11 +14,11 @@ std::wstring WideFromCodePage(const char* text, unsigned codePage) {
 std::string CodePage932FromWide(const wchar_t* text, bool* lossy) {
   BOOL usedDefault = FALSE;
   int length =
-      WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &usedDefault);
+      WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, "?", &usedDefault);
   if (lossy != nullptr) *lossy = usedDefault != FALSE;
   if (length <= 0) return std::string();
   std::string narrow(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text, -1, narrow.data(), length, nullptr, nullptr);
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text, -1, narrow.data(), length, "?", nullptr);
   narrow.resize(static_cast<std::size_t>(length - 1));
   return narrow;
 }

@@ -4,5 +4,6 @@
 #include <string>
 
 std::wstring WideFromCodePage(const char* text, unsigned codePage);
-// Characters code page 932 lacks become '?'; *lossy (when given) tells.
+// Each UTF-16 code unit that code page 932 lacks becomes '?'; *lossy (when
+// given) tells. No best fit: it would turn a yen sign into '\\' and change paths.
 std::string CodePage932FromWide(const wchar_t* text, bool* lossy = nullptr);
