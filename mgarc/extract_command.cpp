@@ -187,7 +187,7 @@ int RunExtract(const ExtractOptions& options) {
 
   NameCodec codec;
   ExtractionPlan plan =
-      PlanExtraction(archive, selected, HostNaming{kHostRules.foldCase, kHostReservesWindowsNames},
+      PlanExtraction(archive, selected, kHostRules,
                      [&codec](const std::string& level) { return codec.FileName(level); });
   std::uint64_t bytes = 0;
   for (const PlannedEntry& planned : plan.entries) {

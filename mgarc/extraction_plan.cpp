@@ -15,7 +15,7 @@ constexpr std::uint64_t kItemBytes = 32ull << 20;
 
 }  // namespace
 
-void DecideFates(ExtractionPlan& plan, const HostNaming& naming) {
+void DecideFates(ExtractionPlan& plan, const PathRules& rules) {
   std::unordered_map<std::string, std::size_t> lastOfName;
   std::vector<std::string> keys(plan.entries.size());
   for (std::size_t i = 0; i < plan.entries.size(); ++i) {
@@ -24,10 +24,10 @@ void DecideFates(ExtractionPlan& plan, const HostNaming& naming) {
     planned.levels = StoredLevels(stored);
     if (planned.levels.empty() || StoredNameLeavesDirectory(stored.c_str())) {
       planned.fate = EntryFate::kLeaves;
-    } else if (naming.windowsNames && StoredNameReservedOnWindows(stored.c_str())) {
+    } else if (rules.devicesAndStreams && StoredNameReservedOnWindows(stored.c_str())) {
       planned.fate = EntryFate::kReserved;
     } else {
-      keys[i] = NameKey(planned.levels, planned.levels.size(), naming.foldCase);
+      keys[i] = NameKey(planned.levels, planned.levels.size(), rules.foldCase);
       lastOfName[keys[i]] = i;
     }
   }
@@ -47,7 +47,7 @@ void DecideFates(ExtractionPlan& plan, const HostNaming& naming) {
     }
     std::vector<std::string> parents;
     for (std::size_t count = 1; count < planned.levels.size(); ++count) {
-      parents.push_back(NameKey(planned.levels, count, naming.foldCase));
+      parents.push_back(NameKey(planned.levels, count, rules.foldCase));
       if (files.count(parents.back()) != 0) planned.fate = EntryFate::kNeedsDirectory;
     }
     if (planned.fate != EntryFate::kWrite) continue;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/path_rules.h"
 #include "mgarc/archive_view.h"
 
 enum class EntryFate {
@@ -33,32 +34,27 @@ struct ExtractionPlan {
   std::vector<WorkItem> work;         // every kWrite entry in exactly one item
 };
 
-struct HostNaming {
-  bool foldCase;      // names that differ in ASCII case only are one file
-  bool windowsNames;  // device names, ':' and the like are not plain files
-};
-
-// Plans the selected entries (selected[i] for archive.entries[i]). fileName
-// turns one stored level into the host's file name.
+// Plans the selected entries (selected[i] for archive.entries[i]) for a host
+// with the given rules. fileName turns one stored level into its file name.
 template <typename FileName>
 ExtractionPlan PlanExtraction(const ArchiveView& archive, const std::vector<bool>& selected,
-                              const HostNaming& naming, FileName fileName);
+                              const PathRules& rules, FileName fileName);
 
 // The fates, decided on stored names alone.
-void DecideFates(ExtractionPlan& plan, const HostNaming& naming);
+void DecideFates(ExtractionPlan& plan, const PathRules& rules);
 // Groups the entries to write into work items: one directory each, and no
 // more than a share of the work, so that workers stay busy on large entries too.
 void DivideWork(ExtractionPlan& plan);
 
 template <typename FileName>
 ExtractionPlan PlanExtraction(const ArchiveView& archive, const std::vector<bool>& selected,
-                              const HostNaming& naming, FileName fileName) {
+                              const PathRules& rules, FileName fileName) {
   ExtractionPlan plan;
   for (std::size_t i = 0; i < archive.entries.size(); ++i) {
     if (selected[i])
       plan.entries.push_back(PlannedEntry{&archive.entries[i], EntryFate::kWrite, {}});
   }
-  DecideFates(plan, naming);
+  DecideFates(plan, rules);
   for (PlannedEntry& planned : plan.entries) {
     for (std::string& level : planned.levels) level = fileName(level);
   }

@@ -20,11 +20,3 @@ inline constexpr ConsoleKind kHostConsole = ConsoleKind::kJapaneseConsole;
 #else
 inline constexpr ConsoleKind kHostConsole = ConsoleKind::kUtf8Terminal;
 #endif
-
-// Whether the host's file system gives device names (NUL, COM1, ...), ':'
-// and the like a meaning of their own, so that they are no plain file names.
-#ifdef _WIN32
-inline constexpr bool kHostReservesWindowsNames = true;
-#else
-inline constexpr bool kHostReservesWindowsNames = false;
-#endif

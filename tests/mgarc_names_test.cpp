@@ -94,8 +94,8 @@ ArchiveView ViewOf(const std::vector<std::pair<std::string, std::uint32_t>>& ent
   return view;
 }
 
-std::vector<EntryFate> Fates(const ArchiveView& view, const HostNaming& naming) {
-  ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(view.entries.size(), true), naming,
+std::vector<EntryFate> Fates(const ArchiveView& view, const PathRules& rules) {
+  ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(view.entries.size(), true), rules,
                                        [](const std::string& level) { return level; });
   std::vector<EntryFate> fates(view.entries.size());
   for (const PlannedEntry& planned : plan.entries) {
@@ -104,8 +104,8 @@ std::vector<EntryFate> Fates(const ArchiveView& view, const HostNaming& naming) 
   return fates;
 }
 
-constexpr HostNaming kLinux{false, false};
-constexpr HostNaming kWindows{true, true};
+constexpr const PathRules& kLinux = kLinuxRules;
+constexpr const PathRules& kWindows = kWindowsRules;
 
 TEST(ExtractionPlan, TheLastOfOneNameWinsAndCaseCountsWhereTheHostFoldsIt) {
   ArchiveView view = ViewOf({{"A.TXT", 1}, {"a.txt", 2}, {"A.TXT", 3}});
