@@ -22,3 +22,23 @@ std::string CodePage932FromWide(const wchar_t* text, bool* lossy) {
   narrow.resize(static_cast<std::size_t>(length - 1));
   return narrow;
 }
+
+std::wstring WideFromUtf8(std::string_view text) {
+  if (text.empty()) return std::wstring();
+  int size = static_cast<int>(text.size());
+  int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+  if (text.empty()) return std::string();
+  int size = static_cast<int>(text.size());
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return std::string();
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
