@@ -42,7 +42,7 @@ class OutputDirectory {
   int error() const { return error_; }
 
  private:
-  std::intptr_t handle_ = -1;   // a descriptor (Linux)
+  std::intptr_t handle_ = -1;   // a descriptor (Linux), the directory held open (Windows)
   std::filesystem::path path_;  // the directory's path (Windows)
   mutable int error_ = 0;
 };

@@ -47,6 +47,35 @@ bool InputFile::Open(const char* path) {
   return true;
 }
 
+bool InputFile::Open(const std::filesystem::path& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  handle_ = Stored(file);
+  return true;
+}
+
+bool InputFile::Describe(std::uint64_t* size, FileIdentity* identity, std::int64_t* modified) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!Identity(Handle(handle_), &info)) {
+    error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  *size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+  *identity = {info.dwVolumeSerialNumber,
+               std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+  // 100-nanosecond steps since 1601.
+  std::int64_t ticks =
+      static_cast<std::int64_t>(std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32 |
+                                info.ftLastWriteTime.dwLowDateTime);
+  *modified = (ticks - 116444736000000000) / 10000000;
+  return true;
+}
+
 bool InputFile::Seek(std::uint64_t position) {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(position);
