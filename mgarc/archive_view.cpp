@@ -8,32 +8,22 @@
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
 
-namespace {
-
-std::string SystemReason(int error) {
-  char text[256];
-  SystemErrorText(error, text, sizeof text);
-  return text;
-}
-
-}  // namespace
-
 bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason) {
   view = ArchiveView{};
   view.path = path;
   view.file = std::make_unique<InputFile>();
   InputFile& file = *view.file;
   if (!file.Open(PathFromUtf8(path))) {
-    reason = SystemReason(file.error());
+    reason = SystemErrorUtf8(file.error());
     return false;
   }
   if (!file.Describe(&view.fileSize, &view.identity, &view.modified)) {
-    reason = SystemReason(file.error());
+    reason = SystemErrorUtf8(file.error());
     return false;
   }
   std::size_t got = file.ReadAt(0, view.header.data(), view.header.size());
   if (got < view.header.size() && file.error() != 0) {
-    reason = SystemReason(file.error());
+    reason = SystemErrorUtf8(file.error());
     return false;
   }
   view.magic.assign(reinterpret_cast<const char*>(view.header.data()), got < 5 ? got : 5);
@@ -62,7 +52,7 @@ bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason
 
   std::vector<unsigned char> records(std::size_t{16} * view.entryCount);
   if (file.ReadAt(view.directoryOffset, records.data(), records.size()) < records.size()) {
-    reason = file.error() != 0 ? SystemReason(file.error()) : "the directory could not be read";
+    reason = file.error() != 0 ? SystemErrorUtf8(file.error()) : "the directory could not be read";
     return false;
   }
   NameCodec codec;

@@ -36,9 +36,7 @@ int RunCat(const CatOptions& options) {
     }
     done += got;
     if (got < piece) {
-      char text[256];
-      SystemErrorText(archive.file->error(), text, sizeof text);
-      ReportProblem(options.archive, std::string("cannot be read: ") + text);
+      ReportProblem(options.archive, "cannot be read: " + SystemErrorUtf8(archive.file->error()));
       return 2;
     }
   }

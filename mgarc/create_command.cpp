@@ -19,12 +19,6 @@ namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
 
-std::string SystemReason(int error) {
-  char text[256];
-  SystemErrorText(error, text, sizeof text);
-  return text;
-}
-
 std::string Utf8Of(const fs::path& path) {
   std::u8string text = path.generic_u8string();
   return std::string(text.begin(), text.end());
@@ -117,7 +111,7 @@ class Packing {
     for (std::size_t i; (i = next_++) < files_.size();) {
       if (!opened) {
         results_.Publish(
-            i, {Outcome::kFailed, "cannot write the archive: " + SystemReason(archive.error())});
+            i, {Outcome::kFailed, "cannot write the archive: " + SystemErrorUtf8(archive.error())});
         continue;
       }
       results_.Publish(i, Pack(files_[i], offsets_[i], archive, buffer));
@@ -129,7 +123,7 @@ class Packing {
                   std::vector<char>& buffer) {
     InputFile source;
     if (!source.Open(file.path)) {
-      return {Outcome::kFailed, "cannot open: " + SystemReason(source.error())};
+      return {Outcome::kFailed, "cannot open: " + SystemErrorUtf8(source.error())};
     }
     std::uint64_t size = 0;
     FileIdentity identity;
@@ -141,10 +135,10 @@ class Packing {
         TransferRange(source, 0, size, archive, offset, buffer.data(), buffer.size());
     results_.AddBytes(done);
     if (done < size && archive.error() != 0) {
-      return {Outcome::kFailed, "cannot write the archive: " + SystemReason(archive.error())};
+      return {Outcome::kFailed, "cannot write the archive: " + SystemErrorUtf8(archive.error())};
     }
     if (done < size && source.error() != 0) {
-      return {Outcome::kFailed, "cannot read: " + SystemReason(source.error())};
+      return {Outcome::kFailed, "cannot read: " + SystemErrorUtf8(source.error())};
     }
     if (done < size || !source.Describe(&size, &identity, &modified) || size != file.size) {
       return {Outcome::kFailed, "changed size while the archive was made"};
@@ -214,7 +208,7 @@ int RunCreate(const CreateOptions& options) {
     std::int64_t modified = 0;
     if (!orderFile.Open(PathFromUtf8(options.orderFile)) ||
         !orderFile.Describe(&size, &identity, &modified)) {
-      ReportProblem(options.orderFile, SystemReason(orderFile.error()));
+      ReportProblem(options.orderFile, SystemErrorUtf8(orderFile.error()));
       return 2;
     }
     std::string text(static_cast<std::size_t>(size), '\0');
@@ -246,7 +240,7 @@ int RunCreate(const CreateOptions& options) {
   fs::path temporary;
   if (!archive.CreateTemporaryBeside(archivePath, temporary)) {
     ReportProblem(options.archive,
-                  "cannot create a file beside it: " + SystemReason(archive.error()));
+                  "cannot create a file beside it: " + SystemErrorUtf8(archive.error()));
     return 2;
   }
   RemoveOnInterrupt removeOnInterrupt(temporary);
@@ -275,8 +269,8 @@ int RunCreate(const CreateOptions& options) {
   if (!written) {
     archive.Close();
     fs::remove(temporary, failure);
-    ReportProblem(options.archive,
-                  error != 0 ? "not written: " + SystemReason(error) : std::string("not written"));
+    ReportProblem(options.archive, error != 0 ? "not written: " + SystemErrorUtf8(error)
+                                              : std::string("not written"));
     return 2;
   }
   return 0;

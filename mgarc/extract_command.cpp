@@ -19,12 +19,6 @@ namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
 
-std::string SystemReason(int error) {
-  char text[256];
-  SystemErrorText(error, text, sizeof text);
-  return text;
-}
-
 // The directory an archive extracts into by default: its file name without
 // the last extension ("voice.dat" gives "voice"), or with ".d" added.
 std::string DefaultDirectory(const std::string& archive) {
@@ -72,7 +66,7 @@ class Extraction {
       if (!opened) {
         for (std::size_t i : item.entries) {
           results_.Publish(
-              i, {Outcome::kFailed, "cannot open the archive: " + SystemReason(source.error())});
+              i, {Outcome::kFailed, "cannot open the archive: " + SystemErrorUtf8(source.error())});
         }
         continue;
       }
@@ -100,7 +94,7 @@ class Extraction {
           problem = "not written: a file stands where the path needs a directory";
           break;
         default:
-          problem = "cannot create a directory: " + SystemReason(at->error());
+          problem = "cannot create a directory: " + SystemErrorUtf8(at->error());
           break;
       }
     }
@@ -125,7 +119,7 @@ class Extraction {
       case PlaceOutcome::kIsDirectory:
         return {Outcome::kFailed, "not written: a directory has this name"};
       default:
-        return {Outcome::kFailed, "cannot create the file: " + SystemReason(directory.error())};
+        return {Outcome::kFailed, "cannot create the file: " + SystemErrorUtf8(directory.error())};
     }
     // Data past the end of the archive: the bytes that exist are written.
     std::uint64_t available =
@@ -135,12 +129,12 @@ class Extraction {
         TransferRange(source, entry.offset, length, file, 0, buffer.data(), buffer.size());
     results_.AddBytes(done);
     if (done < length && file.error() != 0) {
-      return {Outcome::kFailed, "write failed: " + SystemReason(file.error())};
+      return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
     }
     if (done < length) {
-      return {Outcome::kFailed, "read failed: " + SystemReason(source.error())};
+      return {Outcome::kFailed, "read failed: " + SystemErrorUtf8(source.error())};
     }
-    if (!file.Close()) return {Outcome::kFailed, "write failed: " + SystemReason(file.error())};
+    if (!file.Close()) return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
     if (length < entry.size) {
       return {Outcome::kFailed, "cut short: the archive holds " + std::to_string(length) +
                                     " of the entry's " + std::to_string(entry.size) + " bytes"};
@@ -181,7 +175,7 @@ int RunExtract(const ExtractOptions& options) {
       options.directory.empty() ? DefaultDirectory(options.archive) : options.directory;
   OutputDirectory root;
   if (!root.OpenRoot(PathFromUtf8(directory))) {
-    ReportProblem(directory, "cannot create the directory: " + SystemReason(root.error()));
+    ReportProblem(directory, "cannot create the directory: " + SystemErrorUtf8(root.error()));
     return 2;
   }
 

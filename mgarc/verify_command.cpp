@@ -44,9 +44,7 @@ int RunVerify(const VerifyOptions& options) {
     return 2;
   }
   if (!ReadAllData(archive)) {
-    char text[256];
-    SystemErrorText(archive.file->error(), text, sizeof text);
-    ReportProblem(options.archive, std::string("cannot be read: ") + text);
+    ReportProblem(options.archive, "cannot be read: " + SystemErrorUtf8(archive.file->error()));
     return 2;
   }
   NameCodec codec;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 // Which file a handle reaches, whatever name it was opened by.
 struct FileIdentity {
@@ -115,3 +116,5 @@ bool PathNamesFile(const char* path);
 // The system's text for an error code from the functions above, in the
 // host's encoding, cut to fit size bytes.
 void SystemErrorText(int error, char* out, std::size_t size);
+// The same text as UTF-8, for mgarc.
+std::string SystemErrorUtf8(int error);

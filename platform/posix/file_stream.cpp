@@ -175,3 +175,8 @@ bool PathNamesFile(const char* path) {
 void SystemErrorText(int error, char* out, std::size_t size) {
   std::snprintf(out, size, "%s", std::strerror(error));
 }
+
+std::string SystemErrorUtf8(int error) {
+  // mgarc leaves the C locale in place: the text is ASCII.
+  return std::strerror(error);
+}

@@ -191,17 +191,33 @@ bool PathNamesFile(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void SystemErrorText(int error, char* out, std::size_t size) {
+namespace {
+
+// The system's text for an error, without the line break and the full stop
+// that end it; empty when the system has none.
+std::wstring SystemMessage(int error) {
   wchar_t wide[256] = {};
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 static_cast<DWORD>(error), 0, wide, 256, nullptr);
   while (length > 0 &&
          (wide[length - 1] == L'\n' || wide[length - 1] == L'\r' || wide[length - 1] == L'.')) {
-    wide[--length] = L'\0';
+    --length;
   }
-  if (length == 0) {
+  return std::wstring(wide, length);
+}
+
+}  // namespace
+
+void SystemErrorText(int error, char* out, std::size_t size) {
+  std::wstring wide = SystemMessage(error);
+  if (wide.empty()) {
     std::snprintf(out, size, "error %d", error);
     return;
   }
-  std::snprintf(out, size, "%s", CodePage932FromWide(wide).c_str());
+  std::snprintf(out, size, "%s", CodePage932FromWide(wide.c_str()).c_str());
+}
+
+std::string SystemErrorUtf8(int error) {
+  std::wstring wide = SystemMessage(error);
+  return wide.empty() ? "error " + std::to_string(error) : Utf8FromWide(wide);
 }
