@@ -1,0 +1,218 @@
+// The cross-built mgarc.exe, run under Wine from this side: UTF-8 output with
+// "/" between directories whatever the system's code page, UTF-16 file names
+// on Wine's Z: drive, the raw bytes of cat, and text on a console.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run_tool.h"
+#include "test_archive.h"
+
+namespace {
+
+const std::string kExe = MGARC_WINDOWS_EXE;
+const std::string kWine = "/usr/bin/wine";
+
+// Stored names are code page 932: 音声\声.TXT and 表\ソ.TXT, whose ソ ends in
+// the byte of '\'.
+const std::string kVoice = "\x89\xB9\x90\xBA\\\x90\xBA.TXT";
+const std::string kSo = "\x95\x5C\\\x83\x5C.TXT";
+
+// The Linux path as an argument names it to Wine: on its Z: drive, in UTF-8,
+// which Wine hands to the program as UTF-16.
+std::string WindowsArgument(const std::string& linuxPath) {
+  std::string path = "Z:" + linuxPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+      out.append(buffer, got);
+    }
+    pclose(pipe);
+  }
+  return out;
+}
+
+bool IsUtf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    std::size_t more = byte < 0x80                   ? 0
+                       : byte >= 0xC2 && byte < 0xE0 ? 1
+                       : byte >= 0xE0 && byte < 0xF0 ? 2
+                       : byte >= 0xF0 && byte < 0xF5 ? 3
+                                                     : 4;
+    if (more > 3 || i + more >= text.size()) return false;
+    for (std::size_t k = 1; k <= more; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += more + 1;
+  }
+  return true;
+}
+
+class WindowsMgarc : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (access(kExe.c_str(), R_OK) != 0 || access(kWine.c_str(), X_OK) != 0) {
+      GTEST_SKIP() << "needs Wine and " << kExe << " (make test-windows builds it)";
+    }
+    setenv("WINEDEBUG", "-all", 1);
+    unsetenv("DISPLAY");
+  }
+  // In the C.UTF-8 locale, where Wine's system code page is not 932.
+  ToolRun Run(std::vector<std::string> arguments, const RunOptions& options = {}) {
+    arguments.insert(arguments.begin(), kExe);
+    return RunTool(kWine, arguments, "", options);
+  }
+  TempDir dir_;
+  std::string archive_ = dir_ / "ゲーム😀.dat";  // neither code page 932 nor 1252 holds 😀
+};
+
+TEST_F(WindowsMgarc, ListAndVerifyShowJapaneseNamesAsUtf8) {
+  // 85 40 is no character of code page 932.
+  WriteFile(archive_,
+            TestArchive{"ZEL00", {{kVoice, "voice"}, {kSo, "so"}, {"B\x85\x40", ""}}}.Bytes());
+  ToolRun table = Run({"list", WindowsArgument(archive_)});
+  EXPECT_EQ(table.out,
+            "  index        size      offset  name\n"
+            "      1           5          16  音声/声.TXT\n"
+            "      2           2          21  表/ソ.TXT\n"
+            "      3           0          23  B\\x85@\n"
+            "3 entries, 7 bytes\n");
+  EXPECT_EQ(table.err, "");
+  EXPECT_EQ(table.exitStatus, 0);
+
+  ToolRun json = Run({"list", "--json", WindowsArgument(archive_)});
+  ASSERT_EQ(json.exitStatus, 0) << json.err;
+  nlohmann::json document = nlohmann::json::parse(json.out);
+  EXPECT_EQ(document["archive"], WindowsArgument(archive_));
+  EXPECT_EQ(document["magic"], "ZEL00");
+  ASSERT_EQ(document["entries"].size(), 3u);
+  EXPECT_EQ(document["entries"][0]["name"], "音声/声.TXT");
+  EXPECT_EQ(document["entries"][1]["name"], "表/ソ.TXT");
+  EXPECT_EQ(document["entries"][1]["stored_name"], "955c5c835c2e545854");
+  EXPECT_EQ(document["entries"][1]["offset"], 21);
+  EXPECT_EQ(document["entries"][2]["name"], nullptr);
+
+  ToolRun verify = Run({"verify", WindowsArgument(archive_)});
+  EXPECT_EQ(verify.out,
+            "name_not_decodable: entry 3 (B\\x85@): the stored name is not code page 932 text\n" +
+                WindowsArgument(archive_) + ": 3 entries, 1 finding\n");
+  EXPECT_EQ(verify.exitStatus, 1);
+
+  // ED 40 decodes to 纊, which the system's table encodes as FA 5C.
+  WriteFile(archive_, TestArchive{"VIZ00", {{kSo, "so"}, {"\xED\x40.TXT", "x"}}}.Bytes());
+  ToolRun findings = Run({"verify", "--json", WindowsArgument(archive_)});
+  EXPECT_EQ(findings.exitStatus, 1) << findings.err;
+  document = nlohmann::json::parse(findings.out);
+  EXPECT_EQ(document["ok"], false);
+  ASSERT_EQ(document["findings"].size(), 1u);
+  EXPECT_EQ(document["findings"][0]["kind"], "name_not_canonical");
+  EXPECT_EQ(document["findings"][0]["index"], 2);
+}
+
+TEST_F(WindowsMgarc, ExtractBuildsTheTreeOnTheZDrive) {
+  WriteFile(archive_, TestArchive{"VIZ00",
+                                  {{kVoice, "voice"},
+                                   {kSo, std::string("so\r\n\x1a\0z", 7)},
+                                   {"\x89\xB9\x90\xBA\\B.WAV", PatternBytes(70000)}}}
+                          .Bytes());
+  std::string out = dir_ / "出力/深い";  // missing levels with Japanese names
+  ToolRun run = Run({"extract", "-j", "2", "-C", WindowsArgument(out), WindowsArgument(archive_)});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(ListTree(out),
+            (std::vector<std::string>{"表/", "表/ソ.TXT", "音声/", "音声/B.WAV", "音声/声.TXT"}));
+  EXPECT_EQ(ReadFile(out + "/音声/声.TXT"), "voice");
+  EXPECT_EQ(ReadFile(out + "/表/ソ.TXT"), std::string("so\r\n\x1a\0z", 7));
+  EXPECT_EQ(ReadFile(out + "/音声/B.WAV"), PatternBytes(70000));
+
+  // By default into a directory named after the archive, here in the current one.
+  ToolRun relative = Run({"extract", "-q", "ゲーム😀.dat"}, {dir_.path()});
+  EXPECT_EQ(relative.exitStatus, 0) << relative.err;
+  EXPECT_EQ(ReadFile(dir_ / "ゲーム😀/表/ソ.TXT"), std::string("so\r\n\x1a\0z", 7));
+}
+
+TEST_F(WindowsMgarc, ReservedNamesAreSkippedAndCaseVariantsAreOneFile) {
+  WriteFile(
+      archive_,
+      TestArchive{
+          "VIZ00",
+          {{"se\\a.wav", "first"}, {"NUL.TXT", "device"}, {"SE\\A.WAV", "last"}, {"GOOD", "g"}}}
+          .Bytes());
+  std::string out = dir_ / "out";
+  ToolRun run = Run({"extract", "-j", "4", "-C", WindowsArgument(out), WindowsArgument(archive_)});
+  EXPECT_EQ(run.err, "mgarc: NUL.TXT: skipped: Windows cannot hold the name as a file\n");
+  EXPECT_EQ(run.exitStatus, 1);
+  // One file, written once: the last entry's name and data.
+  EXPECT_EQ(ListTree(out), (std::vector<std::string>{"GOOD", "SE/", "SE/A.WAV"}));
+  EXPECT_EQ(ReadFile(out + "/SE/A.WAV"), "last");
+}
+
+TEST_F(WindowsMgarc, CatWritesTheExactBytes) {
+  std::string data("line\r\nend\n\x1a\0\xFF\n", 14);
+  WriteFile(archive_, TestArchive{"VIZ00", {{kSo, data}, {"B.TXT", "b"}}}.Bytes());
+  ToolRun run = Run({"cat", WindowsArgument(archive_), "表/ソ.txt"});
+  EXPECT_TRUE(run.out == data) << "got " << run.out.size() << " bytes";
+  EXPECT_EQ(run.exitStatus, 0);
+
+  ToolRun missing = Run({"cat", WindowsArgument(archive_), "表/ソ"});
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err, "mgarc: " + WindowsArgument(archive_) + ": no entry named 表/ソ\n");
+  EXPECT_EQ(missing.exitStatus, 2);
+}
+
+TEST_F(WindowsMgarc, SystemTextOfAJapaneseSystemIsUtf8) {
+  // Wine speaks Japanese in this locale, with code page 932 for its ANSI
+  // calls. This machine's C library lacks the locale, so Wine would misread a
+  // non-ASCII argument: the name is ASCII.
+  std::string missing = WindowsArgument(dir_ / "none.dat");
+  ToolRun run = RunTool("/usr/bin/env", {"LC_ALL=ja_JP.UTF-8", kWine, kExe, "list", missing}, "");
+  EXPECT_EQ(run.exitStatus, 2);
+  std::string prefix = "mgarc: " + missing + ": ";
+  ASSERT_EQ(run.err.substr(0, prefix.size()), prefix) << run.err;
+  std::string reason = run.err.substr(prefix.size());
+  EXPECT_TRUE(IsUtf8(reason)) << reason;
+  EXPECT_TRUE(std::any_of(reason.begin(), reason.end(), [](char c) { return (c & 0x80) != 0; }))
+      << "not the system's Japanese text: " << reason;
+}
+
+TEST_F(WindowsMgarc, ConsoleShowsTheNames) {
+  if (std::system("command -v tmux >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs tmux";
+  WriteFile(archive_, TestArchive{"VIZ00", {{kVoice, "voice"}, {kSo, "so"}}}.Bytes());
+  const std::string tmux = "tmux -L mgarc-" + std::to_string(getpid());
+  const std::string status = dir_ / "status";
+  // Bytes written to the console as they are would show as code page 437 or 1252.
+  WriteFile(dir_ / "list.sh", "env LC_ALL=C.UTF-8 WINEDEBUG=-all " + kWine + " " + kExe +
+                                  " list --names '" + WindowsArgument(archive_) + "'\necho $? > " +
+                                  status + "\nsleep 60\n");
+  ASSERT_EQ(
+      std::system(
+          (tmux + " new-session -d -s list -x 80 -y 10 'sh " + dir_ / "list.sh" + "'").c_str()),
+      0);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!PathExists(status) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  std::string screen = Capture(tmux + " capture-pane -p -t list");
+  std::system((tmux + " kill-server").c_str());
+  EXPECT_EQ(ReadFile(status), "0\n");
+  EXPECT_EQ(screen.substr(0, screen.find("\n\n")), "音声/声.TXT\n表/ソ.TXT") << screen;
+}
+
+}  // namespace
