@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -175,6 +176,24 @@ TEST_F(WindowsMgarc, CatWritesTheExactBytes) {
   EXPECT_EQ(missing.out, "");
   EXPECT_EQ(missing.err, "mgarc: " + WindowsArgument(archive_) + ": no entry named 表/ソ\n");
   EXPECT_EQ(missing.exitStatus, 2);
+}
+
+TEST_F(WindowsMgarc, CreatePacksAJapaneseTreeInPlaceOfTheOldArchive) {
+  std::string tree = dir_ / "木";
+  std::filesystem::create_directories(tree + "/音声");
+  std::filesystem::create_directories(tree + "/表");
+  WriteFile(tree + "/音声/声.TXT", "voice");
+  WriteFile(tree + "/表/ソ.TXT", "so\r\n");
+  WriteFile(archive_, "old");
+  ToolRun run = Run({"create", "-j", "2", WindowsArgument(archive_), WindowsArgument(tree)});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exitStatus, 0);
+  std::string expected = TestArchive{"VIZ00", {{kVoice, "voice"}, {kSo, "so\r\n"}}}.Bytes();
+  EXPECT_TRUE(ReadFile(archive_) == expected);
+  // Nothing is left beside it.
+  EXPECT_EQ(ListTree(dir_.path()),
+            (std::vector<std::string>{"ゲーム😀.dat", "木/", "木/表/", "木/表/ソ.TXT", "木/音声/",
+                                      "木/音声/声.TXT"}));
 }
 
 TEST_F(WindowsMgarc, SystemTextOfAJapaneseSystemIsUtf8) {
