@@ -248,18 +248,14 @@ int RunCreate(const CreateOptions& options) {
   for (const PackedFile& file : walk.files) bytes += file.size;
   OrderedResults results(walk.files.size());
   Packing packing(walk.files, temporary, results);
-  unsigned workers = options.workers != 0 ? options.workers : std::thread::hardware_concurrency();
-  if (workers == 0) workers = 1;
-  if (workers > walk.files.size()) workers = static_cast<unsigned>(walk.files.size());
-  std::vector<std::thread> threads;
-  for (unsigned w = 0; w < workers; ++w) threads.emplace_back([&packing] { packing.Work(); });
   ProgressDisplay progress(!options.quiet && IsTerminal(TextStream::kErr), walk.files.size(),
                            bytes);
   auto name = [&walk](std::size_t i) { return walk.files[i].relative; };
   std::function<std::string(std::size_t)> doneLine;
   if (options.verbose) doneLine = name;
-  bool packed = results.TellAll(name, doneLine, progress);
-  for (std::thread& thread : threads) thread.join();
+  bool packed = RunWorkers(
+      options.workers, walk.files.size(), [&packing] { packing.Work(); }, results, name, doneLine,
+      progress);
 
   int error = 0;
   bool written = packed && WriteHeaderAndDirectory(walk.files, options.magic, archive) &&

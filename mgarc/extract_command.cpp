@@ -196,12 +196,6 @@ int RunExtract(const ExtractOptions& options) {
     }
   }
   Extraction extraction(archive, plan, root, options.keepExisting, results);
-  unsigned workers = options.workers != 0 ? options.workers : std::thread::hardware_concurrency();
-  if (workers == 0) workers = 1;
-  if (workers > plan.work.size()) workers = static_cast<unsigned>(plan.work.size());
-  std::vector<std::thread> threads;
-  for (unsigned w = 0; w < workers; ++w) threads.emplace_back([&extraction] { extraction.Work(); });
-
   ProgressDisplay progress(!options.quiet && IsTerminal(TextStream::kErr), plan.entries.size(),
                            bytes);
   auto name = [&plan](std::size_t i) { return plan.entries[i].entry->shown; };
@@ -209,7 +203,8 @@ int RunExtract(const ExtractOptions& options) {
   if (options.verbose) {
     doneLine = [&](std::size_t i) { return directory + "/" + plan.entries[i].entry->shown; };
   }
-  bool allWritten = results.TellAll(name, doneLine, progress);
-  for (std::thread& thread : threads) thread.join();
+  bool allWritten = RunWorkers(
+      options.workers, plan.work.size(), [&extraction] { extraction.Work(); }, results, name,
+      doneLine, progress);
   return allWritten && allMatched ? 0 : 1;
 }

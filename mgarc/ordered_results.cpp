@@ -1,6 +1,7 @@
 #include "mgarc/ordered_results.h"
 
 #include <chrono>
+#include <thread>
 
 #include "platform/console.h"
 
@@ -45,5 +46,19 @@ bool OrderedResults::TellAll(const std::function<std::string(std::size_t)>& name
                            [this] { return published_ == results_.size(); });
   }
   progress.Clear();
+  return noneFailed;
+}
+
+bool RunWorkers(unsigned workers, std::size_t items, const std::function<void()>& work,
+                OrderedResults& results, const std::function<std::string(std::size_t)>& name,
+                const std::function<std::string(std::size_t)>& doneLine,
+                ProgressDisplay& progress) {
+  if (workers == 0) workers = std::thread::hardware_concurrency();
+  if (workers == 0) workers = 1;
+  if (workers > items) workers = static_cast<unsigned>(items);
+  std::vector<std::thread> threads;
+  for (unsigned w = 0; w < workers; ++w) threads.emplace_back(work);
+  bool noneFailed = results.TellAll(name, doneLine, progress);
+  for (std::thread& thread : threads) thread.join();
   return noneFailed;
 }

@@ -55,3 +55,10 @@ class OrderedResults {
   std::mutex mutex_;
   std::condition_variable allPublished_;
 };
+
+// Runs work on workers threads (0: one per processor; never more than
+// items), tells every result as they come, and returns when all are done:
+// true when none failed.
+bool RunWorkers(unsigned workers, std::size_t items, const std::function<void()>& work,
+                OrderedResults& results, const std::function<std::string(std::size_t)>& name,
+                const std::function<std::string(std::size_t)>& doneLine, ProgressDisplay& progress);
