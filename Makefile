@@ -7,12 +7,17 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
 
+# Installs the Debian packages a target needs when run as root, or names the
+# command to run; quick when all are there.
+PACKAGES = bash scripts/install-packages
+
 .PHONY: all configure test demo clean format windows test-windows test-sanitize fuzz bench
 
 all: configure
 	cmake --build $(BUILD) --parallel
 
 configure:
+	@$(PACKAGES) build
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
 test: all
@@ -20,6 +25,7 @@ test: all
 
 # Every Linux test against a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
+	@$(PACKAGES) build
 	cmake -S . -B $(SANITIZE_BUILD) -DMARROWGILDER_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) --parallel
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -LE windows
@@ -28,6 +34,7 @@ test-sanitize:
 # setsid: with no terminal, a report does not wait for a key.
 FUZZ_TARGETS = archive_reader_fuzzer extraction_run_fuzzer
 fuzz:
+	@$(PACKAGES) build fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMARROWGILDER_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) --parallel --target $(FUZZ_TARGETS) make_seed_corpus
 	mkdir -p $(FUZZ_BUILD)/corpus/archive_reader_fuzzer $(FUZZ_BUILD)/corpus/extraction_run_fuzzer
@@ -42,6 +49,7 @@ fuzz:
 # The tool against GNU tar and cp on a tmpfs: a benchmark, not a test.
 BENCH_ROUNDS ?= 5
 bench: all
+	@$(PACKAGES) bench
 	$(BUILD)/tests/bench/bench_extraction $(BUILD)/marrowgilder $(BENCH_ROUNDS)
 
 # Extracts the shipped sample archive, answering the prompt with 1, and shows the tree.
@@ -55,6 +63,7 @@ demo: all
 
 # The 32-bit Windows program, cross-built with mingw-w64.
 windows:
+	@$(PACKAGES) build windows
 	cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS)
 	cmake --build $(WIN32_BUILD) --parallel
 
