@@ -5,13 +5,15 @@ CMAKE_FLAGS ?=
 WIN32_BUILD ?= build-win32
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 30
 
 # Installs the Debian packages a target needs when run as root, or names the
 # command to run; quick when all are there.
 PACKAGES = bash scripts/install-packages
 
-.PHONY: all configure test demo clean format windows test-windows test-sanitize fuzz bench
+.PHONY: all configure test demo clean format windows test-windows test-sanitize test-tsan fuzz\
+  bench
 
 all: configure
 	cmake --build $(BUILD) --parallel
@@ -29,6 +31,15 @@ test-sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) -DMARROWGILDER_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) --parallel
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -LE windows
+
+# mgarc's tests (label mgarc) against a ThreadSanitizer build: the workers of -j.
+# A report fails the run at once, also in an mgarc that a test starts.
+test-tsan: export TSAN_OPTIONS = halt_on_error=1 second_deadlock_stack=1
+test-tsan:
+	@$(PACKAGES) build
+	cmake -S . -B $(TSAN_BUILD) -DMARROWGILDER_TSAN=ON $(CMAKE_FLAGS)
+	cmake --build $(TSAN_BUILD) --parallel
+	cd $(TSAN_BUILD) && ctest --output-on-failure -L mgarc
 
 # Each libFuzzer target for FUZZ_SECONDS, from seeds made like the tests' archives.
 # setsid: with no terminal, a report does not wait for a key.
@@ -81,4 +92,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(WIN32_BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(WIN32_BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
