@@ -5,14 +5,21 @@ CMAKE_FLAGS ?=
 WIN32_BUILD ?= build-win32
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 30
 
-.PHONY: all configure test demo clean format windows test-windows test-sanitize fuzz bench
+# Installs the Debian packages a target needs when run as root, or names the
+# command to run; quick when all are there.
+PACKAGES = bash scripts/install-packages
+
+.PHONY: all configure test demo clean format windows test-windows test-sanitize test-tsan fuzz\
+  bench
 
 all: configure
 	cmake --build $(BUILD) --parallel
 
 configure:
+	@$(PACKAGES) build
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
 test: all
@@ -20,29 +27,44 @@ test: all
 
 # Every Linux test against a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
+	@$(PACKAGES) build
 	cmake -S . -B $(SANITIZE_BUILD) -DMARROWGILDER_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) --parallel
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -LE windows
 
+# mgarc's tests (label mgarc) against a ThreadSanitizer build: the workers of -j.
+# A report fails the run at once, also in an mgarc that a test starts.
+test-tsan: export TSAN_OPTIONS = halt_on_error=1 second_deadlock_stack=1
+test-tsan:
+	@$(PACKAGES) build
+	cmake -S . -B $(TSAN_BUILD) -DMARROWGILDER_TSAN=ON $(CMAKE_FLAGS)
+	cmake --build $(TSAN_BUILD) --parallel
+	cd $(TSAN_BUILD) && ctest --output-on-failure -L mgarc
+
 # Each libFuzzer target for FUZZ_SECONDS, from seeds made like the tests' archives.
 # setsid: with no terminal, a report does not wait for a key.
-FUZZ_TARGETS = archive_reader_fuzzer extraction_run_fuzzer
+FUZZ_TARGETS = archive_reader_fuzzer extraction_run_fuzzer mgarc_verify_fuzzer \
+  mgarc_extract_fuzzer
 fuzz:
+	@$(PACKAGES) build fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMARROWGILDER_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) --parallel --target $(FUZZ_TARGETS) make_seed_corpus
-	mkdir -p $(FUZZ_BUILD)/corpus/archive_reader_fuzzer $(FUZZ_BUILD)/corpus/extraction_run_fuzzer
+	for target in $(FUZZ_TARGETS); do mkdir -p $(FUZZ_BUILD)/corpus/$$target; done
 	$(FUZZ_BUILD)/tests/fuzz/make_seed_corpus $(FUZZ_BUILD)/corpus/archive_reader_fuzzer \
-	  $(FUZZ_BUILD)/corpus/extraction_run_fuzzer
+	  $(FUZZ_BUILD)/corpus/extraction_run_fuzzer $(FUZZ_BUILD)/corpus/mgarc_verify_fuzzer \
+	  $(FUZZ_BUILD)/corpus/mgarc_extract_fuzzer
 	for target in $(FUZZ_TARGETS); do \
 	  setsid -w $(FUZZ_BUILD)/tests/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
 	    -close_fd_mask=3 -artifact_prefix=$(FUZZ_BUILD)/$$target- \
 	    $(FUZZ_BUILD)/corpus/$$target </dev/null || exit 1; \
 	done
 
-# The tool against GNU tar and cp on a tmpfs: a benchmark, not a test.
+# marrowgilder and mgarc against GNU tar, bsdtar and cp on a tmpfs: a benchmark, not a test.
 BENCH_ROUNDS ?= 5
 bench: all
-	$(BUILD)/tests/bench/bench_extraction $(BUILD)/marrowgilder $(BENCH_ROUNDS)
+	@$(PACKAGES) bench
+	$(BUILD)/tests/bench/bench_extraction $(BUILD)/marrowgilder $(BUILD)/mgarc \
+	  $(BENCH_ROUNDS)
 
 # Extracts the shipped sample archive, answering the prompt with 1, and shows the tree.
 demo: all
@@ -55,6 +77,7 @@ demo: all
 
 # The 32-bit Windows program, cross-built with mingw-w64.
 windows:
+	@$(PACKAGES) build windows
 	cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS)
 	cmake --build $(WIN32_BUILD) --parallel
 
@@ -72,4 +95,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(WIN32_BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(WIN32_BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

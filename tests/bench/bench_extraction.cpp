@@ -1,8 +1,9 @@
-// Times the tool against GNU tar on the same files, and against cp of the
-// archive (the bytes moved once), on a tmpfs so that the disk is not measured:
+// Times marrowgilder and `mgarc extract` against GNU tar and bsdtar on the
+// same files, and against cp of the archive (the bytes moved once), on a tmpfs
+// so that the disk is not measured:
 //   set a: 1 GiB in 64 entries of 16 MiB;  set b: 5000 entries of 4 KiB in 50 directories.
-// Runs alternate, several rounds; prints medians, ratios and the tool's peak
-// resident memory.
+// Runs alternate, several rounds; prints medians, ratios, each tool's peak
+// resident memory, and how long `mgarc list` takes on a 65535-entry archive.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -28,27 +30,58 @@ struct Timing {
   long peakKilobytes;
 };
 
-// Runs a command with stdin from a file and stdout discarded; exits on failure.
-Timing Time(const std::vector<std::string>& command, const std::string& stdinPath = "/dev/null") {
+// The launcher: a fresh, small process that runs one command (stdin from a
+// file, stdout discarded) and prints its time and peak resident memory. A
+// child starts with the resident pages of the process it was forked from, so
+// the benchmark itself, which holds far more, forks none of the timed commands.
+int Launch(char** argv) {
+  const char* stdinPath = argv[0];
   auto begin = std::chrono::steady_clock::now();
   pid_t child = fork();
   if (child == 0) {
-    if (!freopen(stdinPath.c_str(), "r", stdin) || !freopen("/dev/null", "w", stdout)) _exit(126);
-    std::vector<char*> argv;
-    for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
+    if (!freopen(stdinPath, "r", stdin) || !freopen("/dev/null", "w", stdout)) _exit(126);
+    execvp(argv[1], argv + 1);
     _exit(127);
   }
   int status = 0;
   rusage usage{};
-  wait4(child, &status, 0, &usage);
+  if (child < 0 || wait4(child, &status, 0, &usage) != child) return 1;
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+  std::printf("%.6f %ld\n", seconds, usage.ru_maxrss);
+  return 0;
+}
+
+// Runs a command through the launcher; exits on failure.
+Timing Time(const std::vector<std::string>& command, const std::string& stdinPath = "/dev/null") {
+  int result[2];
+  if (pipe(result) != 0) std::exit(1);
+  pid_t launcher = fork();
+  if (launcher == 0) {
+    dup2(result[1], STDOUT_FILENO);
+    close(result[0]);
+    close(result[1]);
+    std::vector<std::string> parts = {"--launch", stdinPath};
+    parts.insert(parts.end(), command.begin(), command.end());
+    std::vector<char*> argv = {const_cast<char*>("bench_extraction")};
+    for (std::string& part : parts) argv.push_back(part.data());
+    argv.push_back(nullptr);
+    execv("/proc/self/exe", argv.data());
+    _exit(127);
+  }
+  close(result[1]);
+  char line[64] = {};
+  ssize_t got = read(result[0], line, sizeof line - 1);
+  close(result[0]);
+  int status = 0;
+  waitpid(launcher, &status, 0);
+  Timing timing{};
+  if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+      std::sscanf(line, "%lf %ld", &timing.seconds, &timing.peakKilobytes) != 2) {
     std::fprintf(stderr, "failed: %s\n", command[0].c_str());
     std::exit(1);
   }
-  return {seconds, usage.ru_maxrss};
+  return timing;
 }
 
 // Writes an archive of the given entries, each entry's bytes from one pattern.
@@ -76,48 +109,82 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+// The tree's paths and each file's size: two extractions that agree on these
+// made the same files.
+std::vector<std::string> Shape(const std::string& root) {
+  std::vector<std::string> shape = ListTree(root);
+  for (std::string& path : shape) {
+    if (path.back() != '/') path += " " + std::to_string(fs::file_size(root + "/" + path));
+  }
+  return shape;
+}
+
+enum Tool { kMarrowgilder, kMgarc, kTar, kBsdtar, kCp, kTools };
+
 struct Set {
   std::string name;
   std::string archive;
   std::string tar;
-  std::vector<double> tool, tarTimes, cp;
-  long peakKilobytes = 0;
+  std::vector<double> times[kTools];
+  long peakKilobytes[kTools] = {};
 };
+
+const char* Verdict(bool met) {
+  return met ? "met" : "MISSED";
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: bench_extraction MARROWGILDER [ROUNDS]\n");
+  if (argc > 1 && std::strcmp(argv[1], "--launch") == 0) return Launch(argv + 2);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: bench_extraction MARROWGILDER MGARC [ROUNDS]\n");
     return 2;
   }
   const std::string tool = fs::absolute(argv[1]).string();
-  const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+  const std::string mgarc = fs::absolute(argv[2]).string();
+  const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
   const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
   const fs::path work = base / ("marrowgilder-bench-" + std::to_string(getpid()));
   fs::create_directories(work);
   const std::string reply = (work / "reply.txt").string();
   WriteFile(reply, "1\n");
 
-  std::vector<TestEntry> bigNames, smallNames;
+  std::vector<TestEntry> bigNames, smallNames, manyNames;
   for (int i = 0; i < 64; ++i) bigNames.push_back({"BIG" + std::to_string(i) + ".BIN", ""});
   for (int i = 0; i < 5000; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "D%02d\\F%04d", i / 100, i);
     smallNames.push_back({name, ""});
   }
+  for (int i = 0; i < 65535; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "D%03d\\F%05d", i / 256, i);
+    manyNames.push_back({name, ""});
+  }
   Set sets[2];
   sets[0].name = "a: 64 x 16 MiB";
   sets[1].name = "b: 5000 x 4 KiB";
   WriteArchive((work / "a.dat").string(), bigNames, 16u << 20);
   WriteArchive((work / "b.dat").string(), smallNames, 4096);
+  const std::string many = (work / "many.dat").string();
+  WriteArchive(many, manyNames, 16);
   for (int s = 0; s < 2; ++s) {
     Set& set = sets[s];
     set.archive = (work / (s == 0 ? "a.dat" : "b.dat")).string();
     set.tar = (work / (s == 0 ? "a.tar" : "b.tar")).string();
-    // The same files as a tar archive: the tool's own extraction, packed.
+    // The same files as a tar archive: marrowgilder's extraction, packed;
+    // mgarc's must have the same shape.
     const std::string tree = (work / "tree").string();
+    const std::string check = (work / "check").string();
     Time({tool, "TK", set.archive, tree}, reply);
+    Time({mgarc, "extract", "-q", "-C", check, set.archive});
+    if (Shape(tree) != Shape(check)) {
+      std::fprintf(stderr, "mgarc's tree differs from marrowgilder's on set %s\n",
+                   set.name.c_str());
+      return 1;
+    }
+    fs::remove_all(check);
     Time({"tar", "-cf", set.tar, "-C", tree, "."});
     fs::remove_all(tree);
   }
@@ -125,7 +192,7 @@ int main(int argc, char** argv) {
   const std::string out = (work / "out").string();
   const std::string copy = (work / "copy.dat").string();
   // Each timed run starts from a clean, settled file system; the order of the
-  // three turns round about, so that none always follows the others' clean-up.
+  // tools turns round about, so that none always follows the others' clean-up.
   auto settle = [&] {
     fs::remove_all(out);
     fs::remove(copy);
@@ -135,41 +202,82 @@ int main(int argc, char** argv) {
     for (Set& set : sets) {
       // The small set runs in a fraction of the time: more runs steady its median.
       const int repeats = &set == &sets[0] ? 1 : 5;
-      for (int turn = 0; turn < 3 * repeats; ++turn) {
-        switch ((turn + round) % 3) {
-          case 0: {
-            settle();
-            Timing run = Time({tool, "TK", set.archive, out}, reply);
-            set.tool.push_back(run.seconds);
-            set.peakKilobytes = std::max(set.peakKilobytes, run.peakKilobytes);
+      for (int turn = 0; turn < kTools * repeats; ++turn) {
+        const int which = (turn + round) % kTools;
+        settle();
+        Timing run{};
+        switch (which) {
+          case kMarrowgilder:
+            run = Time({tool, "TK", set.archive, out}, reply);
             break;
-          }
-          case 1:
-            settle();
+          case kMgarc:
+            run = Time({mgarc, "extract", "-q", "-C", out, set.archive});
+            break;
+          case kTar:
             fs::create_directories(out);
-            set.tarTimes.push_back(Time({"tar", "-xf", set.tar, "-C", out}).seconds);
+            run = Time({"tar", "-xf", set.tar, "-C", out});
+            break;
+          case kBsdtar:
+            fs::create_directories(out);
+            run = Time({"bsdtar", "-xf", set.tar, "-C", out});
             break;
           default:
-            settle();
-            set.cp.push_back(Time({"cp", set.archive, copy}).seconds);
+            run = Time({"cp", set.archive, copy});
             break;
         }
+        set.times[which].push_back(run.seconds);
+        set.peakKilobytes[which] = std::max(set.peakKilobytes[which], run.peakKilobytes);
       }
     }
   }
   settle();
+  std::vector<double> listTimes;
+  long listPeak = 0;
+  for (int run = 0; run < 3 * rounds; ++run) {
+    Timing timing = Time({mgarc, "list", many});
+    listTimes.push_back(timing.seconds);
+    listPeak = std::max(listPeak, timing.peakKilobytes);
+  }
   fs::remove_all(work);
 
-  std::printf("%d rounds on %s, medians in seconds\n\n", rounds, base.c_str());
-  std::printf("| set | tool | tar | cp | tool/tar | tool/cp | tool peak RSS |\n");
-  std::printf("|---|---|---|---|---|---|---|\n");
-  for (const Set& set : sets) {
-    double toolTime = Median(set.tool), tar = Median(set.tarTimes), cp = Median(set.cp);
-    std::printf("| %s | %.3f | %.3f | %.3f | %.2f | %.2f | %.1f MiB |\n", set.name.c_str(),
-                toolTime, tar, cp, toolTime / tar, toolTime / cp,
-                static_cast<double>(set.peakKilobytes) / 1024.0);
-  }
+  auto mib = [](long kilobytes) { return static_cast<double>(kilobytes) / 1024.0; };
+  std::printf("%d rounds on %s, medians in seconds; mgarc with its default workers (%u)\n\n",
+              rounds, base.c_str(), std::thread::hardware_concurrency());
   std::printf(
-      "\ntargets: tool/tar <= 1.00 on both sets, tool/cp <= 1.15 on set a, peak RSS <= 4 MiB\n");
+      "| set | marrowgilder | mgarc | tar -x | bsdtar -x | cp | marrowgilder/tar | "
+      "marrowgilder/cp | mgarc/tar | mgarc/bsdtar | mgarc/cp | marrowgilder peak RSS | "
+      "mgarc peak RSS |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+  double median[2][kTools];
+  for (int s = 0; s < 2; ++s) {
+    const Set& set = sets[s];
+    for (int t = 0; t < kTools; ++t) median[s][t] = Median(set.times[t]);
+    const double* m = median[s];
+    std::printf(
+        "| %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f | %.2f | %.2f | %.2f | %.2f | %.1f MiB | "
+        "%.1f MiB |\n",
+        set.name.c_str(), m[kMarrowgilder], m[kMgarc], m[kTar], m[kBsdtar], m[kCp],
+        m[kMarrowgilder] / m[kTar], m[kMarrowgilder] / m[kCp], m[kMgarc] / m[kTar],
+        m[kMgarc] / m[kBsdtar], m[kMgarc] / m[kCp], mib(set.peakKilobytes[kMarrowgilder]),
+        mib(set.peakKilobytes[kMgarc]));
+  }
+  std::printf("\nmgarc list of 65535 entries: %.1f ms (median of %d), peak RSS %.1f MiB\n",
+              Median(listTimes) * 1000.0, 3 * rounds, mib(listPeak));
+
+  const double(&a)[kTools] = median[0];
+  const double(&b)[kTools] = median[1];
+  const long mgarcPeak = std::max(sets[0].peakKilobytes[kMgarc], sets[1].peakKilobytes[kMgarc]);
+  const long toolPeak =
+      std::max(sets[0].peakKilobytes[kMarrowgilder], sets[1].peakKilobytes[kMarrowgilder]);
+  std::printf("\ntargets:\n");
+  std::printf("  marrowgilder/tar <= 1.00 on both sets: %s\n",
+              Verdict(a[kMarrowgilder] <= a[kTar] && b[kMarrowgilder] <= b[kTar]));
+  std::printf("  marrowgilder/cp <= 1.15 on set a: %s\n",
+              Verdict(a[kMarrowgilder] <= 1.15 * a[kCp]));
+  std::printf("  marrowgilder peak RSS <= 4 MiB: %s\n", Verdict(toolPeak <= 4 * 1024));
+  std::printf("  mgarc/cp <= 0.60 on set a: %s\n", Verdict(a[kMgarc] <= 0.6 * a[kCp]));
+  std::printf("  mgarc/tar <= 0.60 on set b: %s\n", Verdict(b[kMgarc] <= 0.6 * b[kTar]));
+  std::printf("  mgarc < bsdtar -x on set b: %s\n", Verdict(b[kMgarc] < b[kBsdtar]));
+  std::printf("  mgarc peak RSS <= 8 MiB on both sets: %s\n", Verdict(mgarcPeak <= 8 * 1024));
   return 0;
 }

@@ -1,14 +1,123 @@
 // Writes the fuzzers' seed corpora from archives made the way the tests make
-// them: one directory for the reader, one (with the reply line) for the run.
+// them: one directory for the reader, one (with the reply line) for the run,
+// one for mgarc's verify and list, and one (with a byte that picks the
+// workers) for mgarc's extraction.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "test_archive.h"
 
+namespace {
+
+void PutLe(std::string& out, std::size_t at, std::uint64_t value, int bytes) {
+  if (out.size() < at + static_cast<std::size_t>(bytes)) out.resize(at + bytes, '\0');
+  for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A file of fileSize pattern bytes with a header and the records at
+// directoryOffset, whatever the sizes say: directories inside the data, gaps,
+// data past the end.
+std::string Laid(const std::vector<std::pair<std::string, std::uint32_t>>& records,
+                 std::uint32_t directoryOffset, std::size_t fileSize) {
+  std::string out = PatternBytes(fileSize, 7);
+  out.replace(0, 8, std::string("VIZ00\0\0\0", 8));
+  PutLe(out, 8, records.size(), 2);
+  PutLe(out, 10, directoryOffset, 4);
+  PutLe(out, 14, 0, 2);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    std::string name = records[i].first;
+    name.resize(12, '\0');
+    std::size_t at = directoryOffset + 16 * i;
+    if (out.size() < at + 16) out.resize(at + 16, '\0');
+    out.replace(at, 12, name);
+    PutLe(out, at + 12, records[i].second, 4);
+  }
+  return out;
+}
+
+// Archives that show what mgarc judges and refuses: one per finding, more or less.
+std::vector<std::string> MgarcArchives() {
+  std::vector<std::string> out;
+  auto add = [&out](const TestArchive& archive) { out.push_back(archive.Bytes()); };
+  // Japanese names in directories, one whose second byte is 5C, an undecodable
+  // one, one that does not encode back (ED 40).
+  add({"VIZ00",
+       {{"\x89\xB9\x90\xBA\\\x90\xBA.TXT", "voice"},
+        {"\x95\x5C\\\x83\x5C.TXT", "so"},
+        {"\x81\x20"
+         "BAD",
+         "x"},
+        {"\xED\x40.TXT", "nec"}}});
+  add({"ZEL00",
+       {{"..\\X", "x"}, {"C:Y", "y"}, {"/Z", "z"}, {"A\\..\\..\\B", "b"}, {". .\\C", "c"}}});
+  add({"VIZ00",
+       {{"CON.TXT", "1"},
+        {"A:B", "2"},
+        {"A<B|C", "3"},
+        {"DIR.\\X", "4"},
+        {"X ", "5"},
+        {"COM1", "6"},
+        {"CONIN$", "7"},
+        {"\x01", "8"}}});
+  add({"VIZ00",
+       {{"A.TXT", "first"},
+        {"a.txt", "second"},
+        {"A.TXT", "third"},
+        {"SE", "file"},
+        {"se\\A.WAV", "in"},
+        {"BGM\\X", "x"},
+        {"BGM", "dir"}}});
+  std::string reserved = TestArchive{"VIZ00", {{"A", "a"}}}.Bytes();
+  reserved[6] = 1;
+  reserved[15] = 2;
+  out.push_back(reserved);
+  out.push_back(TestArchive{"ZEL00", {{"A", "abc"}}}.Bytes() + "after");
+  out.push_back(Laid({{"A", 4}, {"B", 4}}, 64, 96));   // gap before the directory
+  out.push_back(Laid({{"A", 40}, {"B", 8}}, 32, 64));  // data runs into it
+  out.push_back(Laid({{"A", 8}, {"B", 0xFFFFFFF0u}, {"C", 16}}, 24, 72));  // past the end
+  out.push_back(Laid({}, 16, 16));
+  return out;
+}
+
+// Archives that aim at the links the extraction fuzzer lays in its output
+// directory (SE to the directory above, SENT.TXT to the sentinel there), and
+// at the workers: many entries, duplicates, names that clash.
+std::vector<std::string> ExtractionArchives() {
+  std::vector<std::string> out;
+  out.push_back(TestArchive{
+      "VIZ00",
+      {{"SE\\SENT.TXT", "through a directory link"},
+       {"SENT.TXT", "in place of a file link"},
+       {"SE\\NEW.TXT", "beside the sentinel"},
+       {"..\\SENT.TXT", "up"},
+       {"SE\\..\\X",
+        "x"}}}.Bytes());
+  TestArchive many;
+  for (int i = 0; i < 150; ++i) {
+    std::string name = "D" + std::to_string(i % 5) + "\\F" + std::to_string(i % 120);
+    many.entries.push_back({name, PatternBytes(static_cast<std::size_t>(i % 13), i)});
+  }
+  many.entries.push_back({"D1\\F1\\X", "needs a file as a directory"});
+  many.entries.push_back({"D2", "a file where a directory is"});
+  out.push_back(many.Bytes());
+  out.push_back(Laid({{"A\\B", 8}, {"A\\C", 0x7FFFFFFF}}, 32, 80));
+  return out;
+}
+
+void WriteAll(const std::string& directory, const std::string& prefix,
+              const std::vector<std::string>& seeds) {
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    WriteFile(directory + "/" + prefix + std::to_string(i), seeds[i]);
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_seed_corpus READER-DIR RUN-DIR\n");
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: make_seed_corpus READER-DIR RUN-DIR VERIFY-DIR EXTRACT-DIR\n");
     return 2;
   }
   std::vector<TestArchive> archives = {
@@ -26,11 +135,25 @@ int main(int argc, char** argv) {
   archives.push_back(farDirectory);
 
   const char* replies[] = {"1\n", "2\n", "0\n", "  3x\n", "\n", "-1\n"};
+  std::vector<std::string> plain;
   for (std::size_t i = 0; i < archives.size(); ++i) {
     std::string bytes = archives[i].Bytes();
+    plain.push_back(bytes);
     WriteFile(std::string(argv[1]) + "/seed-" + std::to_string(i), bytes);
     WriteFile(std::string(argv[2]) + "/seed-" + std::to_string(i),
               replies[i % (sizeof replies / sizeof replies[0])] + bytes);
   }
+  std::vector<std::string> mgarc = MgarcArchives();
+  WriteAll(argv[3], "seed-", plain);
+  WriteAll(argv[3], "mgarc-", mgarc);
+  // The first byte: workers 1-4 in bits 0-1, -k in bit 2.
+  std::vector<std::string> extraction = ExtractionArchives();
+  extraction.insert(extraction.end(), mgarc.begin(), mgarc.end());
+  extraction.insert(extraction.end(), plain.begin(), plain.end());
+  for (std::size_t i = 0; i < extraction.size(); ++i) {
+    const char flags[] = {3, 1, 0, 7, 2, 5};
+    extraction[i].insert(0, 1, flags[i % sizeof flags]);
+  }
+  WriteAll(argv[4], "seed-", extraction);
   return 0;
 }

@@ -1,0 +1,108 @@
+// mgarc extract run in process with several workers, so that a thread
+// sanitizer build watches the workers themselves: the tree must be the one a
+// single worker makes, duplicates and clashing names included.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "mgarc/mgarc.h"
+#include "test_archive.h"
+
+namespace {
+
+// Entries in nested directories, in an order that interleaves them, with
+// names that come twice (the later wins), a few entries large enough for the
+// kernel's range copy, a name that needs an earlier file as a directory, and
+// one that leads out of the output directory.
+TestArchive ManyEntries() {
+  TestArchive archive;
+  unsigned seed = 1;
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 240; ++i) {
+      std::string name = "D" + std::to_string(i % 6) + "\\";
+      if (i % 5 == 0) name += "S" + std::to_string(i % 3) + "\\";
+      // The second round repeats every third name of the first.
+      int number = round == 1 && i % 3 == 0 ? i : i + 1000 * round;
+      name += "F" + std::to_string(number);
+      std::size_t size = i % 50 == 7 ? 100 * 1024 + i : static_cast<std::size_t>(i % 97);
+      archive.entries.push_back({name, PatternBytes(size, seed++)});
+    }
+  }
+  archive.entries.push_back({"D1\\F1\\X", "needs D1\\F1 as a directory"});
+  archive.entries.push_back({"..\\ESCAPE", "never written"});
+  return archive;
+}
+
+// What the archive should give: each name's last data.
+std::map<std::string, std::string> ExpectedFiles(const TestArchive& archive) {
+  std::map<std::string, std::string> files;
+  for (const TestEntry& entry : archive.entries) {
+    if (entry.name.find("..") != std::string::npos || entry.name == "D1\\F1\\X") continue;
+    std::string path = entry.name;
+    for (char& c : path) {
+      if (c == '\\') c = '/';
+    }
+    files[path] = entry.data;
+  }
+  return files;
+}
+
+int Extract(const std::string& archive, const std::string& directory, int workers) {
+  return RunMgarc(
+      {"mgarc", "extract", "-q", "-j", std::to_string(workers), "-C", directory, archive});
+}
+
+void ExpectTree(const std::string& root, const std::map<std::string, std::string>& files) {
+  std::vector<std::string> expected;
+  for (const auto& [path, data] : files) {
+    expected.push_back(path);
+    for (std::size_t slash = path.find('/'); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+      expected.push_back(path.substr(0, slash + 1));
+    }
+  }
+  std::sort(expected.begin(), expected.end());
+  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+  ASSERT_EQ(ListTree(root), expected);
+  for (const auto& [path, data] : files) {
+    EXPECT_EQ(ReadFile(root + "/" + path), data) << path;
+  }
+}
+
+TEST(MgarcParallel, FourWorkersMakeTheTreeOneWorkerMakes) {
+  TempDir temp;
+  const TestArchive archive = ManyEntries();
+  const std::string path = temp / "many.dat";
+  WriteFile(path, archive.Bytes());
+  const std::map<std::string, std::string> files = ExpectedFiles(archive);
+
+  // Status 1 both times: the clashing name and the one that leaves are not written.
+  EXPECT_EQ(Extract(path, temp / "one", 1), 1);
+  ExpectTree(temp / "one", files);
+  EXPECT_EQ(Extract(path, temp / "four", 4), 1);
+  ExpectTree(temp / "four", files);
+  EXPECT_EQ(ListTree(temp / "four"), ListTree(temp / "one"));
+  EXPECT_FALSE(PathExists(temp / "ESCAPE"));
+}
+
+TEST(MgarcParallel, FourWorkersReplaceAnExistingTree) {
+  TempDir temp;
+  const TestArchive archive = ManyEntries();
+  const std::string path = temp / "many.dat";
+  WriteFile(path, archive.Bytes());
+  // Every file there already, with other bytes.
+  for (const auto& [name, data] : ExpectedFiles(archive)) {
+    std::filesystem::create_directories(
+        std::filesystem::path(temp / ("out/" + name)).parent_path());
+    WriteFile(temp / ("out/" + name), "old " + name);
+  }
+
+  EXPECT_EQ(Extract(path, temp / "out", 4), 1);
+  ExpectTree(temp / "out", ExpectedFiles(archive));
+}
+
+}  // namespace
