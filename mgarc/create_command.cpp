@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -107,20 +108,20 @@ class Packing {
   void Work() {
     OutputFile archive;
     bool opened = archive.OpenForUpdate(temporary_);
-    std::vector<char> buffer(kBufferSize);
+    // Left unfilled: the system moves most bytes, and untouched pages cost no memory.
+    auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     for (std::size_t i; (i = next_++) < files_.size();) {
       if (!opened) {
         results_.Publish(
             i, {Outcome::kFailed, "cannot write the archive: " + SystemErrorUtf8(archive.error())});
         continue;
       }
-      results_.Publish(i, Pack(files_[i], offsets_[i], archive, buffer));
+      results_.Publish(i, Pack(files_[i], offsets_[i], archive, buffer.get()));
     }
   }
 
  private:
-  ItemResult Pack(const PackedFile& file, std::uint64_t offset, OutputFile& archive,
-                  std::vector<char>& buffer) {
+  ItemResult Pack(const PackedFile& file, std::uint64_t offset, OutputFile& archive, char* buffer) {
     InputFile source;
     if (!source.Open(file.path)) {
       return {Outcome::kFailed, "cannot open: " + SystemErrorUtf8(source.error())};
@@ -131,8 +132,7 @@ class Packing {
     if (!source.Describe(&size, &identity, &modified) || size != file.size) {
       return {Outcome::kFailed, "changed size while the archive was made"};
     }
-    std::uint64_t done =
-        TransferRange(source, 0, size, archive, offset, buffer.data(), buffer.size());
+    std::uint64_t done = TransferRange(source, 0, size, archive, offset, buffer, kBufferSize);
     results_.AddBytes(done);
     if (done < size && archive.error() != 0) {
       return {Outcome::kFailed, "cannot write the archive: " + SystemErrorUtf8(archive.error())};

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "mgarc/archive_view.h"
@@ -58,24 +59,37 @@ class Extraction {
         results_(results) {}
 
   void Work() {
+    // Left unfilled: the system moves most bytes, and untouched pages cost no memory.
+    auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     InputFile source;
-    std::vector<char> buffer(kBufferSize);
-    bool opened = source.Open(PathFromUtf8(archive_.path));
+    std::string problem = OpenSource(source);
     for (std::size_t k; (k = nextItem_++) < plan_.work.size();) {
       const WorkItem& item = plan_.work[k];
-      if (!opened) {
-        for (std::size_t i : item.entries) {
-          results_.Publish(
-              i, {Outcome::kFailed, "cannot open the archive: " + SystemErrorUtf8(source.error())});
-        }
+      if (!problem.empty()) {
+        for (std::size_t i : item.entries) results_.Publish(i, {Outcome::kFailed, problem});
         continue;
       }
-      WriteItem(item, source, buffer);
+      WriteItem(item, source, buffer.get());
     }
   }
 
  private:
-  void WriteItem(const WorkItem& item, InputFile& source, std::vector<char>& buffer) {
+  // Each worker reads through a handle of its own, on the very file whose
+  // directory was read: one put in its place since then is refused.
+  std::string OpenSource(InputFile& source) {
+    if (!source.Open(PathFromUtf8(archive_.path))) {
+      return "cannot open the archive: " + SystemErrorUtf8(source.error());
+    }
+    std::uint64_t size = 0;
+    FileIdentity identity;
+    std::int64_t modified = 0;
+    if (!source.Describe(&size, &identity, &modified) || !(identity == archive_.identity)) {
+      return "not written: the archive was replaced while it was read";
+    }
+    return {};
+  }
+
+  void WriteItem(const WorkItem& item, InputFile& source, char* buffer) {
     const std::vector<std::string>& levels = plan_.entries[item.entries.front()].levels;
     const OutputDirectory* at = &root_;
     OutputDirectory held;
@@ -106,7 +120,7 @@ class Extraction {
   }
 
   ItemResult WriteEntry(const OutputDirectory& directory, const PlannedEntry& planned,
-                        InputFile& source, std::vector<char>& buffer) {
+                        InputFile& source, char* buffer) {
     const ArchiveEntry& entry = *planned.entry;
     OutputFile file;
     switch (directory.CreateFile(planned.levels.back(), keepExisting_, archive_.identity, file)) {
@@ -125,8 +139,7 @@ class Extraction {
     std::uint64_t available =
         entry.offset >= archive_.fileSize ? 0 : archive_.fileSize - entry.offset;
     std::uint64_t length = entry.size < available ? entry.size : available;
-    std::uint64_t done =
-        TransferRange(source, entry.offset, length, file, 0, buffer.data(), buffer.size());
+    std::uint64_t done = TransferRange(source, entry.offset, length, file, 0, buffer, kBufferSize);
     results_.AddBytes(done);
     if (done < length && file.error() != 0) {
       return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};

@@ -1,6 +1,7 @@
 #include "mgarc/ordered_results.h"
 
 #include <chrono>
+#include <system_error>
 #include <thread>
 
 #include "platform/console.h"
@@ -57,7 +58,12 @@ bool RunWorkers(unsigned workers, std::size_t items, const std::function<void()>
   if (workers == 0) workers = 1;
   if (workers > items) workers = static_cast<unsigned>(items);
   std::vector<std::thread> threads;
-  for (unsigned w = 0; w < workers; ++w) threads.emplace_back(work);
+  try {
+    for (unsigned w = 0; w < workers; ++w) threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // The system gives no more threads: those started do the work, or this one.
+    if (threads.empty()) work();
+  }
   bool noneFailed = results.TellAll(name, doneLine, progress);
   for (std::thread& thread : threads) thread.join();
   return noneFailed;
