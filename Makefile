@@ -7,7 +7,8 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
 
-.PHONY: all configure test demo clean format windows test-windows test-sanitize fuzz bench
+.PHONY: all configure test demo clean format windows test-windows test-sanitize fuzz bench \
+  install
 
 all: configure
 	cmake --build $(BUILD) --parallel
@@ -67,6 +68,11 @@ test-windows: windows
 	cd $(WIN32_BUILD) && ctest --output-on-failure
 	$(MAKE) all
 	cd $(BUILD) && ctest --output-on-failure -L windows
+
+# Installs the Linux build under PREFIX (DESTDIR is honoured, as usual).
+PREFIX ?= /usr/local
+install: all
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
