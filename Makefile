@@ -8,7 +8,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
 
 .PHONY: all configure test demo clean format windows test-windows test-sanitize fuzz bench \
-  install
+  install package
 
 all: configure
 	cmake --build $(BUILD) --parallel
@@ -73,6 +73,13 @@ test-windows: windows
 PREFIX ?= /usr/local
 install: all
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package and the Windows zip, both written to $(BUILD).
+package: all windows
+	@test -f $(BUILD)/man/mgarc.1 || \
+	  { echo 'make package: the manual pages need scdoc (Debian package scdoc)' >&2; exit 1; }
+	cd $(BUILD) && cpack
+	cd $(WIN32_BUILD) && cpack -B $(abspath $(BUILD))
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
