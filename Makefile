@@ -13,7 +13,7 @@ FUZZ_SECONDS ?= 30
 PACKAGES = bash scripts/install-packages
 
 .PHONY: all configure test demo clean format windows test-windows test-sanitize test-tsan fuzz\
-  bench
+  bench install package
 
 all: configure
 	cmake --build $(BUILD) --parallel
@@ -90,6 +90,20 @@ test-windows: windows
 	cd $(WIN32_BUILD) && ctest --output-on-failure
 	$(MAKE) all
 	cd $(BUILD) && ctest --output-on-failure -L windows
+
+# Installs the Linux build under PREFIX (DESTDIR is honoured, as usual).
+PREFIX ?= /usr/local
+install: all
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package and the Windows zip, both written to $(BUILD).
+package:
+	@$(PACKAGES) package
+	$(MAKE) all windows
+	@test -f $(BUILD)/man/mgarc.1 || \
+	  { echo 'make package: the manual pages need scdoc (Debian package scdoc)' >&2; exit 1; }
+	cd $(BUILD) && cpack
+	cd $(WIN32_BUILD) && cpack -B $(abspath $(BUILD))
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
