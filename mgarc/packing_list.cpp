@@ -38,6 +38,11 @@ std::string StoredNameProblem(PackedFile& file, const NameConversion& conversion
     return "Windows cannot hold the name as a file (a device name, ':', a character it "
            "forbids, a control character, or a name ending in a dot or a blank)";
   }
+  // Windows allows DEL, but `list` shows it escaped: an order file made by
+  // `list --names` could not name the file again.
+  if (wanted.find('\x7F') != std::string::npos) {
+    return "the name holds a control character (DEL), which list shows only escaped";
+  }
   return {};
 }
 
