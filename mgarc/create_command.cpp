@@ -1,8 +1,18 @@
+#ifndef _WIN32
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "archive/archive_format.h"
@@ -19,11 +29,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-std::string Utf8Of(const fs::path& path) {
-  std::u8string text = path.generic_u8string();
-  return std::string(text.begin(), text.end());
-}
+// Files below this size are read into the buffer, several at a time, rather
+// than copied by the system one by one.
+constexpr std::uint64_t kSmallFile = 64 * 1024;
 
 // Every regular file below root, links followed. What cannot be packed is
 // named in notes and left out; failure tells why the tree cannot be read.
@@ -32,6 +40,119 @@ struct TreeWalk {
   std::vector<PackingProblem> notes;
   std::string failure;
 };
+
+// Reports in one order on every machine, whatever order the system lists.
+void SortWalk(TreeWalk& walk) {
+  std::sort(walk.files.begin(), walk.files.end(),
+            [](const PackedFile& a, const PackedFile& b) { return a.relative < b.relative; });
+  std::sort(walk.notes.begin(), walk.notes.end(),
+            [](const PackingProblem& a, const PackingProblem& b) { return a.subject < b.subject; });
+}
+
+#ifndef _WIN32
+// Each directory is read through its handle, and each name in it asked about
+// relative to that handle: one look-up of one level per name, and one per
+// file, where a walk by paths looks every level up again, twice.
+class PosixWalk {
+ public:
+  PosixWalk(const std::vector<FileIdentity>& leaveOut, TreeWalk& walk)
+      : leaveOut_(leaveOut), walk_(walk) {}
+
+  void Root(const fs::path& root) {
+    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0) {
+      Fail(errno);
+      if (fd >= 0) close(fd);
+      return;
+    }
+    ancestors_.push_back(Identity(info));
+    std::string base = root.native();
+    if (base.empty() || base.back() != '/') base += '/';
+    Directory(fd, base, "");
+  }
+
+ private:
+  static FileIdentity Identity(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  }
+
+  void Fail(int error) {
+    if (walk_.failure.empty()) walk_.failure = std::generic_category().message(error);
+  }
+
+  // Walks the directory open as fd (and closes it); path and relative end in
+  // '/' unless relative is the root's "". Returns how many things it holds.
+  std::size_t Directory(int fd, const std::string& path, const std::string& relative) {
+    DIR* listing = fdopendir(fd);
+    if (listing == nullptr) {
+      Fail(errno);
+      close(fd);
+      return 0;
+    }
+    std::size_t children = 0;
+    errno = 0;
+    while (struct dirent* entry = readdir(listing)) {
+      const char* name = entry->d_name;
+      if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+      ++children;
+      std::string itsRelative = relative + name;
+      struct stat info {};
+      if (fstatat(fd, name, &info, 0) != 0) {
+        walk_.notes.push_back({itsRelative, "left out: neither a file nor a directory"});
+      } else if (S_ISREG(info.st_mode)) {
+        FileIdentity identity = Identity(info);
+        if (std::find(leaveOut_.begin(), leaveOut_.end(), identity) == leaveOut_.end()) {
+          walk_.files.push_back(
+              {fs::path(path + name), itsRelative, {}, static_cast<std::uint64_t>(info.st_size)});
+        }
+      } else if (S_ISDIR(info.st_mode)) {
+        FileIdentity identity = Identity(info);
+        if (std::find(ancestors_.begin(), ancestors_.end(), identity) != ancestors_.end()) {
+          walk_.notes.push_back({itsRelative, "left out: a link back to a directory above it"});
+        } else {
+          int below = openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+          if (below < 0) {
+            Fail(errno);
+            break;
+          }
+          ancestors_.push_back(identity);
+          std::size_t held = Directory(below, path + name + "/", itsRelative + "/");
+          ancestors_.pop_back();
+          if (held == 0 && walk_.failure.empty()) {
+            walk_.notes.push_back(
+                {itsRelative, "left out: an archive cannot hold an empty directory"});
+          }
+        }
+      } else {
+        walk_.notes.push_back({itsRelative, "left out: neither a file nor a directory"});
+      }
+      if (!walk_.failure.empty()) break;
+      errno = 0;
+    }
+    if (errno != 0) Fail(errno);
+    closedir(listing);
+    return children;
+  }
+
+  const std::vector<FileIdentity>& leaveOut_;
+  TreeWalk& walk_;
+  // The directories from the root down to where the walk stands: a link to
+  // one of them would lead round for ever. Another link to a directory is followed.
+  std::vector<FileIdentity> ancestors_;
+};
+
+TreeWalk WalkTree(const fs::path& root, const std::vector<FileIdentity>& leaveOut) {
+  TreeWalk walk;
+  PosixWalk(leaveOut, walk).Root(root);
+  if (walk.failure.empty()) SortWalk(walk);
+  return walk;
+}
+#else
+std::string Utf8Of(const fs::path& path) {
+  std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
 
 TreeWalk WalkTree(const fs::path& root, const std::vector<FileIdentity>& leaveOut) {
   TreeWalk walk;
@@ -84,39 +205,57 @@ TreeWalk WalkTree(const fs::path& root, const std::vector<FileIdentity>& leaveOu
                             "left out: an archive cannot hold an empty directory"});
     }
   }
-  // Reports in one order on every machine, whatever order the system lists.
-  std::sort(walk.files.begin(), walk.files.end(),
-            [](const PackedFile& a, const PackedFile& b) { return a.relative < b.relative; });
-  std::sort(walk.notes.begin(), walk.notes.end(),
-            [](const PackingProblem& a, const PackingProblem& b) { return a.subject < b.subject; });
+  SortWalk(walk);
   return walk;
 }
+#endif
 
 // Copies each file into its place in the new archive; each worker takes the
-// next file until none is left.
+// next piece of work until none is left: a large file, or a run of
+// neighbouring small ones that fills the buffer and is written in one call
+// (the archive is one file, which takes its writes one at a time).
 class Packing {
  public:
   Packing(const std::vector<PackedFile>& files, const fs::path& temporary, OrderedResults& results)
       : files_(files), temporary_(temporary), results_(results) {
     std::uint64_t offset = kFirstEntryOffset;
-    for (const PackedFile& file : files) {
+    std::uint64_t runBytes = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
       offsets_.push_back(offset);
-      offset += file.size;
+      offset += files[i].size;
+      // One byte past each small file is read too: room for it after the last.
+      bool small = files[i].size < kSmallFile;
+      bool joins = small && !pieces_.empty() && i > 0 && files[i - 1].size < kSmallFile &&
+                   runBytes + files[i].size + 1 <= kBufferSize;
+      if (joins) {
+        runBytes += files[i].size;
+      } else {
+        pieces_.push_back(i);
+        runBytes = small ? files[i].size : 0;
+      }
     }
+    pieces_.push_back(files.size());
   }
 
   void Work() {
     OutputFile archive;
     bool opened = archive.OpenForUpdate(temporary_);
-    // Left unfilled: the system moves most bytes, and untouched pages cost no memory.
+    // Left unfilled: the system moves the bytes of large files, and untouched
+    // pages cost no memory.
     auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
-    for (std::size_t i; (i = next_++) < files_.size();) {
+    for (std::size_t p; (p = next_++) + 1 < pieces_.size();) {
+      const std::size_t first = pieces_[p];
+      const std::size_t end = pieces_[p + 1];
       if (!opened) {
-        results_.Publish(
-            i, {Outcome::kFailed, "cannot write the archive: " + SystemErrorUtf8(archive.error())});
-        continue;
+        for (std::size_t i = first; i < end; ++i) {
+          results_.Publish(i, {Outcome::kFailed,
+                               "cannot write the archive: " + SystemErrorUtf8(archive.error())});
+        }
+      } else if (files_[first].size >= kSmallFile) {
+        results_.Publish(first, Pack(files_[first], offsets_[first], archive, buffer.get()));
+      } else {
+        PackSmall(first, end, archive, buffer.get());
       }
-      results_.Publish(i, Pack(files_[i], offsets_[i], archive, buffer.get()));
     }
   }
 
@@ -146,10 +285,47 @@ class Packing {
     return {Outcome::kDone, {}};
   }
 
+  // Reads a small file whole into place, asking for one byte more than its
+  // size: more or fewer mean it changed size since the walk.
+  static ItemResult ReadSmall(const PackedFile& file, char* into) {
+    InputFile source;
+    if (!source.Open(file.path)) {
+      return {Outcome::kFailed, "cannot open: " + SystemErrorUtf8(source.error())};
+    }
+    const auto size = static_cast<std::size_t>(file.size);
+    std::size_t got = source.ReadAt(0, into, size + 1);
+    if (got < size && source.error() != 0) {
+      return {Outcome::kFailed, "cannot read: " + SystemErrorUtf8(source.error())};
+    }
+    if (got != size) return {Outcome::kFailed, "changed size while the archive was made"};
+    return {Outcome::kDone, {}};
+  }
+
+  // Files first to end, small and neighbours in the archive, in one write.
+  void PackSmall(std::size_t first, std::size_t end, OutputFile& archive, char* buffer) {
+    std::vector<ItemResult> read;
+    std::size_t used = 0;
+    for (std::size_t i = first; i < end; ++i) {
+      read.push_back(ReadSmall(files_[i], buffer + used));
+      used += static_cast<std::size_t>(files_[i].size);
+    }
+    bool written = archive.WriteAt(offsets_[first], buffer, used);
+    for (std::size_t i = first; i < end; ++i) {
+      ItemResult& result = read[i - first];
+      if (!written && result.outcome == Outcome::kDone) {
+        result = {Outcome::kFailed,
+                  "cannot write the archive: " + SystemErrorUtf8(archive.error())};
+      }
+      if (result.outcome == Outcome::kDone) results_.AddBytes(files_[i].size);
+      results_.Publish(i, std::move(result));
+    }
+  }
+
   const std::vector<PackedFile>& files_;
   const fs::path& temporary_;
   OrderedResults& results_;
   std::vector<std::uint64_t> offsets_;
+  std::vector<std::size_t> pieces_;  // where each piece of work starts; then files_.size()
   std::atomic<std::size_t> next_{0};
 };
 

@@ -38,6 +38,11 @@ std::string StoredNameProblem(PackedFile& file, const NameConversion& conversion
     return "Windows cannot hold the name as a file (a device name, ':', a character it "
            "forbids, a control character, or a name ending in a dot or a blank)";
   }
+  // Windows allows DEL, but `list` shows it escaped: an order file made by
+  // `list --names` could not name the file again.
+  if (wanted.find('\x7F') != std::string::npos) {
+    return "the name holds a control character (DEL), which list shows only escaped";
+  }
   return {};
 }
 
@@ -45,17 +50,35 @@ std::string StoredNameProblem(PackedFile& file, const NameConversion& conversion
 
 std::vector<PackingProblem> AssignStoredNames(std::vector<PackedFile>& files,
                                               const NameConversion& conversion) {
-  std::vector<PackingProblem> problems;
-  std::map<std::string, std::string> byKey;  // folded stored name -> the first relative name
-  for (PackedFile& file : files) {
-    std::string problem = StoredNameProblem(file, conversion);
-    if (problem.empty()) {
-      std::vector<std::string> levels = StoredLevels(file.stored);
-      auto [first, added] = byKey.try_emplace(NameKey(levels, levels.size(), true), file.relative);
-      if (!added)
-        problem = "differs from " + first->second + " only in ASCII case: one file on Windows";
+  std::vector<std::string> problemOf(files.size());
+  std::vector<std::string> keyOf(files.size());
+  std::map<std::string, std::string> byKey;        // folded stored name -> the first relative name
+  std::map<std::string, std::string> directories;  // folded directory name -> a file below it
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    problemOf[i] = StoredNameProblem(files[i], conversion);
+    if (!problemOf[i].empty()) continue;
+    std::vector<std::string> levels = StoredLevels(files[i].stored);
+    keyOf[i] = NameKey(levels, levels.size(), true);
+    auto [first, added] = byKey.try_emplace(keyOf[i], files[i].relative);
+    if (!added) {
+      problemOf[i] = "differs from " + first->second + " only in ASCII case: one file on Windows";
     }
-    if (!problem.empty()) problems.push_back({file.relative, problem});
+    for (std::size_t count = 1; count < levels.size(); ++count) {
+      directories.try_emplace(NameKey(levels, count, true), files[i].relative);
+    }
+  }
+  // Linux holds a file "A" beside a directory "a"; on Windows they are one name.
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!problemOf[i].empty()) continue;
+    auto directory = directories.find(keyOf[i]);
+    if (directory != directories.end()) {
+      problemOf[i] = "differs only in ASCII case from a directory that " + directory->second +
+                     " is in: one name on Windows";
+    }
+  }
+  std::vector<PackingProblem> problems;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!problemOf[i].empty()) problems.push_back({files[i].relative, problemOf[i]});
   }
   return problems;
 }

@@ -78,13 +78,16 @@ TEST_F(MgarcCreate, EveryNameThatBreaksARuleIsReportedAndNothingIsWritten) {
   Put("A:B", "a stream on Windows");
   Put("DOT.", "trailing dot");
   Put("a\\b", "a backslash in a Linux name");
+  Put("DEL\x7F", "list shows it as \\x7F");
   Put("Case", "one");
   Put("CASE", "two");
+  Put("Se", "a file, where Windows needs a directory for the next");
+  Put("SE/A", "in a directory");
   WriteFile(archive_, "the old archive");
   ToolRun run = Run({"create", archive_, tree_});
   EXPECT_EQ(run.exitStatus, 2);
-  for (const char* name :
-       {"TWELVE_BYTES.TXT", "〜.TXT", "😀", "NUL.TXT", "A:B", "DOT.", "a\\b", "Case"}) {
+  for (const char* name : {"TWELVE_BYTES.TXT", "〜.TXT", "😀", "NUL.TXT", "A:B", "DOT.", "a\\b",
+                           "DEL\x7F", "Case", "Se"}) {
     EXPECT_NE(run.err.find(std::string("mgarc: ") + name + ": "), std::string::npos) << name;
   }
   EXPECT_EQ(run.err.find("OK.TXT"), std::string::npos);

@@ -1,6 +1,7 @@
 // Times marrowgilder and `mgarc extract` against GNU tar and bsdtar on the
-// same files, and against cp of the archive (the bytes moved once), on a tmpfs
-// so that the disk is not measured:
+// same files, and against cp of the archive (the bytes moved once), and
+// `mgarc create` of the extracted tree against `tar -c` of it, on a tmpfs so
+// that the disk is not measured:
 //   set a: 1 GiB in 64 entries of 16 MiB;  set b: 5000 entries of 4 KiB in 50 directories.
 // Runs alternate, several rounds; prints medians, ratios, each tool's peak
 // resident memory, and how long `mgarc list` takes on a 65535-entry archive.
@@ -119,12 +120,13 @@ std::vector<std::string> Shape(const std::string& root) {
   return shape;
 }
 
-enum Tool { kMarrowgilder, kMgarc, kTar, kBsdtar, kCp, kTools };
+enum Tool { kMarrowgilder, kMgarc, kTar, kBsdtar, kCp, kCreate, kTarCreate, kTools };
 
 struct Set {
   std::string name;
   std::string archive;
   std::string tar;
+  std::string tree;  // the files of the archive, for the creating tools
   std::vector<double> times[kTools];
   long peakKilobytes[kTools] = {};
 };
@@ -173,9 +175,10 @@ int main(int argc, char** argv) {
     Set& set = sets[s];
     set.archive = (work / (s == 0 ? "a.dat" : "b.dat")).string();
     set.tar = (work / (s == 0 ? "a.tar" : "b.tar")).string();
-    // The same files as a tar archive: marrowgilder's extraction, packed;
-    // mgarc's must have the same shape.
-    const std::string tree = (work / "tree").string();
+    // The same files as a tar archive: marrowgilder's extraction, packed and
+    // kept for the creating tools; mgarc's must have the same shape.
+    set.tree = (work / (s == 0 ? "tree-a" : "tree-b")).string();
+    const std::string& tree = set.tree;
     const std::string check = (work / "check").string();
     Time({tool, "TK", set.archive, tree}, reply);
     Time({mgarc, "extract", "-q", "-C", check, set.archive});
@@ -186,16 +189,28 @@ int main(int argc, char** argv) {
     }
     fs::remove_all(check);
     Time({"tar", "-cf", set.tar, "-C", tree, "."});
-    fs::remove_all(tree);
+    // mgarc create of the tree gives back an archive of the same size (its
+    // own order: sorted names).
+    const std::string made = (work / "made.dat").string();
+    Time({mgarc, "create", "-q", made, tree});
+    if (fs::file_size(made) != fs::file_size(set.archive)) {
+      std::fprintf(stderr, "mgarc create's archive differs in size on set %s\n", set.name.c_str());
+      return 1;
+    }
+    fs::remove(made);
   }
 
   const std::string out = (work / "out").string();
   const std::string copy = (work / "copy.dat").string();
+  const std::string created = (work / "created.dat").string();
+  const std::string createdTar = (work / "created.tar").string();
   // Each timed run starts from a clean, settled file system; the order of the
   // tools turns round about, so that none always follows the others' clean-up.
   auto settle = [&] {
     fs::remove_all(out);
     fs::remove(copy);
+    fs::remove(created);
+    fs::remove(createdTar);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   };
   for (int round = 0; round < rounds; ++round) {
@@ -221,8 +236,14 @@ int main(int argc, char** argv) {
             fs::create_directories(out);
             run = Time({"bsdtar", "-xf", set.tar, "-C", out});
             break;
-          default:
+          case kCp:
             run = Time({"cp", set.archive, copy});
+            break;
+          case kCreate:
+            run = Time({mgarc, "create", "-q", created, set.tree});
+            break;
+          default:
+            run = Time({"tar", "-cf", createdTar, "-C", set.tree, "."});
             break;
         }
         set.times[which].push_back(run.seconds);
@@ -246,8 +267,8 @@ int main(int argc, char** argv) {
   std::printf(
       "| set | marrowgilder | mgarc | tar -x | bsdtar -x | cp | marrowgilder/tar | "
       "marrowgilder/cp | mgarc/tar | mgarc/bsdtar | mgarc/cp | marrowgilder peak RSS | "
-      "mgarc peak RSS |\n");
-  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+      "mgarc peak RSS | mgarc create | tar -c | create/tar -c | create peak RSS |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   double median[2][kTools];
   for (int s = 0; s < 2; ++s) {
     const Set& set = sets[s];
@@ -255,11 +276,12 @@ int main(int argc, char** argv) {
     const double* m = median[s];
     std::printf(
         "| %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f | %.2f | %.2f | %.2f | %.2f | %.1f MiB | "
-        "%.1f MiB |\n",
+        "%.1f MiB | %.3f | %.3f | %.2f | %.1f MiB |\n",
         set.name.c_str(), m[kMarrowgilder], m[kMgarc], m[kTar], m[kBsdtar], m[kCp],
         m[kMarrowgilder] / m[kTar], m[kMarrowgilder] / m[kCp], m[kMgarc] / m[kTar],
         m[kMgarc] / m[kBsdtar], m[kMgarc] / m[kCp], mib(set.peakKilobytes[kMarrowgilder]),
-        mib(set.peakKilobytes[kMgarc]));
+        mib(set.peakKilobytes[kMgarc]), m[kCreate], m[kTarCreate], m[kCreate] / m[kTarCreate],
+        mib(set.peakKilobytes[kCreate]));
   }
   std::printf("\nmgarc list of 65535 entries: %.1f ms (median of %d), peak RSS %.1f MiB\n",
               Median(listTimes) * 1000.0, 3 * rounds, mib(listPeak));
@@ -279,5 +301,10 @@ int main(int argc, char** argv) {
   std::printf("  mgarc/tar <= 0.60 on set b: %s\n", Verdict(b[kMgarc] <= 0.6 * b[kTar]));
   std::printf("  mgarc < bsdtar -x on set b: %s\n", Verdict(b[kMgarc] < b[kBsdtar]));
   std::printf("  mgarc peak RSS <= 8 MiB on both sets: %s\n", Verdict(mgarcPeak <= 8 * 1024));
+  const long createPeak = std::max(sets[0].peakKilobytes[kCreate], sets[1].peakKilobytes[kCreate]);
+  std::printf("  mgarc create/tar -c <= 0.60 on both sets: %s\n",
+              Verdict(a[kCreate] <= 0.6 * a[kTarCreate] && b[kCreate] <= 0.6 * b[kTarCreate]));
+  std::printf("  mgarc create peak RSS <= 16 MiB on both sets: %s\n",
+              Verdict(createPeak <= 16 * 1024));
   return 0;
 }

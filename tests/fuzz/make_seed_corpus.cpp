@@ -1,7 +1,8 @@
 // Writes the fuzzers' seed corpora from archives made the way the tests make
 // them: one directory for the reader, one (with the reply line) for the run,
-// one for mgarc's verify and list, and one (with a byte that picks the
-// workers) for mgarc's extraction.
+// one for mgarc's verify and list, one (with a byte that picks the workers)
+// for mgarc's extraction, and inputs for mgarc's creation, which makes its
+// trees from any bytes.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -106,6 +107,29 @@ std::vector<std::string> ExtractionArchives() {
   return out;
 }
 
+// The creation fuzzer's inputs: a flags byte, then bytes it draws numbers
+// (from the end) and names and contents (from the front) out of; names in
+// UTF-8 among them, so that raw names hold Japanese too.
+std::vector<std::string> CreationInputs() {
+  std::vector<std::string> out;
+  const char flags[] = {0, 1, 3, 6, 10, 17, 27};
+  const char* texts[] = {"A.TXT",       "\xe8\xa1\xa8\xe3\x82\xbd.TXT",
+                         "SE/DOOR.WAV", "\xe9\x9f\xb3\xe5\xa3\xb0/\xef\xbd\x9e\xe2\x80\x95",
+                         "CON",         "a.txt"};
+  std::uint32_t state = 12345;
+  for (std::size_t i = 0; i < 21; ++i) {
+    std::string input(1, flags[i % sizeof flags]);
+    input += texts[i % (sizeof texts / sizeof texts[0])];
+    const std::size_t length = 32 + 24 * i;
+    while (input.size() < length) {
+      state = state * 1103515245u + 12345u;
+      input.push_back(static_cast<char>(state >> 24));
+    }
+    out.push_back(input);
+  }
+  return out;
+}
+
 void WriteAll(const std::string& directory, const std::string& prefix,
               const std::vector<std::string>& seeds) {
   for (std::size_t i = 0; i < seeds.size(); ++i) {
@@ -116,8 +140,9 @@ void WriteAll(const std::string& directory, const std::string& prefix,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: make_seed_corpus READER-DIR RUN-DIR VERIFY-DIR EXTRACT-DIR\n");
+  if (argc != 6) {
+    std::fprintf(stderr,
+                 "usage: make_seed_corpus READER-DIR RUN-DIR VERIFY-DIR EXTRACT-DIR CREATE-DIR\n");
     return 2;
   }
   std::vector<TestArchive> archives = {
@@ -155,5 +180,6 @@ int main(int argc, char** argv) {
     extraction[i].insert(0, 1, flags[i % sizeof flags]);
   }
   WriteAll(argv[4], "seed-", extraction);
+  WriteAll(argv[5], "seed-", CreationInputs());
   return 0;
 }
