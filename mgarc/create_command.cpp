@@ -1,18 +1,7 @@
-#ifndef _WIN32
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <map>
 #include <memory>
-#include <set>
-#include <system_error>
 #include <thread>
 
 #include "archive/archive_format.h"
@@ -23,6 +12,7 @@
 #include "platform/console.h"
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
+#include "platform/tree_listing.h"
 
 namespace fs = std::filesystem;
 
@@ -49,166 +39,23 @@ void SortWalk(TreeWalk& walk) {
             [](const PackingProblem& a, const PackingProblem& b) { return a.subject < b.subject; });
 }
 
-#ifndef _WIN32
-// Each directory is read through its handle, and each name in it asked about
-// relative to that handle: one look-up of one level per name, and one per
-// file, where a walk by paths looks every level up again, twice.
-class PosixWalk {
- public:
-  PosixWalk(const std::vector<FileIdentity>& leaveOut, TreeWalk& walk)
-      : leaveOut_(leaveOut), walk_(walk) {}
-
-  void Root(const fs::path& root) {
-    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0) {
-      Fail(errno);
-      if (fd >= 0) close(fd);
-      return;
-    }
-    ancestors_.push_back(Identity(info));
-    std::string base = root.native();
-    if (base.empty() || base.back() != '/') base += '/';
-    Directory(fd, base, "");
-  }
-
- private:
-  static FileIdentity Identity(const struct stat& info) {
-    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-  }
-
-  void Fail(int error) {
-    if (walk_.failure.empty()) walk_.failure = std::generic_category().message(error);
-  }
-
-  // Walks the directory open as fd (and closes it); path and relative end in
-  // '/' unless relative is the root's "". Returns how many things it holds.
-  std::size_t Directory(int fd, const std::string& path, const std::string& relative) {
-    DIR* listing = fdopendir(fd);
-    if (listing == nullptr) {
-      Fail(errno);
-      close(fd);
-      return 0;
-    }
-    std::size_t children = 0;
-    errno = 0;
-    while (struct dirent* entry = readdir(listing)) {
-      const char* name = entry->d_name;
-      if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-      ++children;
-      std::string itsRelative = relative + name;
-      struct stat info {};
-      if (fstatat(fd, name, &info, 0) != 0) {
-        walk_.notes.push_back({itsRelative, "left out: neither a file nor a directory"});
-      } else if (S_ISREG(info.st_mode)) {
-        FileIdentity identity = Identity(info);
-        if (std::find(leaveOut_.begin(), leaveOut_.end(), identity) == leaveOut_.end()) {
-          walk_.files.push_back(
-              {fs::path(path + name), itsRelative, {}, static_cast<std::uint64_t>(info.st_size)});
-        }
-      } else if (S_ISDIR(info.st_mode)) {
-        FileIdentity identity = Identity(info);
-        if (std::find(ancestors_.begin(), ancestors_.end(), identity) != ancestors_.end()) {
-          walk_.notes.push_back({itsRelative, "left out: a link back to a directory above it"});
-        } else {
-          int below = openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-          if (below < 0) {
-            Fail(errno);
-            break;
-          }
-          ancestors_.push_back(identity);
-          std::size_t held = Directory(below, path + name + "/", itsRelative + "/");
-          ancestors_.pop_back();
-          if (held == 0 && walk_.failure.empty()) {
-            walk_.notes.push_back(
-                {itsRelative, "left out: an archive cannot hold an empty directory"});
-          }
-        }
-      } else {
-        walk_.notes.push_back({itsRelative, "left out: neither a file nor a directory"});
-      }
-      if (!walk_.failure.empty()) break;
-      errno = 0;
-    }
-    if (errno != 0) Fail(errno);
-    closedir(listing);
-    return children;
-  }
-
-  const std::vector<FileIdentity>& leaveOut_;
-  TreeWalk& walk_;
-  // The directories from the root down to where the walk stands: a link to
-  // one of them would lead round for ever. Another link to a directory is followed.
-  std::vector<FileIdentity> ancestors_;
-};
-
 TreeWalk WalkTree(const fs::path& root, const std::vector<FileIdentity>& leaveOut) {
+  TreeListing listing = ListTree(root, leaveOut);
   TreeWalk walk;
-  PosixWalk(leaveOut, walk).Root(root);
-  if (walk.failure.empty()) SortWalk(walk);
-  return walk;
-}
-#else
-std::string Utf8Of(const fs::path& path) {
-  std::u8string text = path.generic_u8string();
-  return std::string(text.begin(), text.end());
-}
-
-TreeWalk WalkTree(const fs::path& root, const std::vector<FileIdentity>& leaveOut) {
-  TreeWalk walk;
-  // The directories from root down to where the walk stands: a link to one of
-  // them would lead round for ever. Another link to a directory is followed.
-  std::vector<FileIdentity> ancestors(1);
-  std::map<fs::path, int> childrenOf;  // directories, with how many things each holds
-  IdentifyPath(root, &ancestors[0]);
-  std::error_code failure;
-  fs::recursive_directory_iterator it(root, fs::directory_options::follow_directory_symlink,
-                                      failure);
-  for (; !failure && it != fs::recursive_directory_iterator(); it.increment(failure)) {
-    const fs::path& path = it->path();
-    std::string relative = Utf8Of(path.lexically_relative(root));
-    ++childrenOf[path.parent_path()];
-    std::error_code statusFailure;
-    fs::file_status status = it->status(statusFailure);
-    FileIdentity identity;
-    if (fs::is_directory(status)) {
-      childrenOf.try_emplace(path, 0);
-      ancestors.resize(static_cast<std::size_t>(it.depth()) + 1);
-      if (IdentifyPath(path, &identity) &&
-          std::find(ancestors.begin(), ancestors.end(), identity) != ancestors.end()) {
-        walk.notes.push_back({relative, "left out: a link back to a directory above it"});
-        childrenOf.erase(path);
-        it.disable_recursion_pending();
-      } else {
-        ancestors.push_back(identity);
-      }
-    } else if (fs::is_regular_file(status)) {
-      std::uint64_t size = 0;
-      if (!DescribePath(path, &identity, &size)) {
-        walk.failure = relative + ": it went while the tree was read";
-        return walk;
-      }
-      if (std::find(leaveOut.begin(), leaveOut.end(), identity) == leaveOut.end()) {
-        walk.files.push_back({path, relative, {}, size});
-      }
-    } else {
-      walk.notes.push_back({relative, "left out: neither a file nor a directory"});
-    }
+  walk.failure = listing.failure;
+  for (ListedFile& file : listing.files) {
+    walk.files.push_back({std::move(file.path), std::move(file.relative), {}, file.size});
   }
-  if (failure) {
-    walk.failure = failure.message();
-    return walk;
-  }
-  for (const auto& [directory, children] : childrenOf) {
-    if (children == 0 && directory != root) {
-      walk.notes.push_back({Utf8Of(directory.lexically_relative(root)),
-                            "left out: an archive cannot hold an empty directory"});
-    }
+  for (auto& [relative, why] : listing.leftOut) {
+    walk.notes.push_back({relative, why == LeftOut::kLoop
+                                        ? "left out: a link back to a directory above it"
+                                    : why == LeftOut::kEmptyDirectory
+                                        ? "left out: an archive cannot hold an empty directory"
+                                        : "left out: neither a file nor a directory"});
   }
   SortWalk(walk);
   return walk;
 }
-#endif
 
 // Copies each file into its place in the new archive; each worker takes the
 // next piece of work until none is left: a large file, or a run of
