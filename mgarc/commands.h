@@ -46,5 +46,13 @@ struct CreateOptions {
 };
 int RunCreate(const CreateOptions& options);
 
+struct MountOptions {
+  std::string archive;
+  std::string mountPoint;
+  bool foreground = false;
+};
+// Returns once the file system is ready (with foreground, once it is unmounted).
+int RunMount(const MountOptions& options);
+
 // "mgarc: subject: reason" on standard error.
 void ReportProblem(const std::string& subject, const std::string& reason);

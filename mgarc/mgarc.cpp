@@ -23,7 +23,7 @@ void ReportProblem(const std::string& subject, const std::string& reason) {
 }
 
 int RunMgarc(const std::vector<std::string>& arguments) {
-  CLI::App app("Lists, checks, prints, extracts and creates VIZ00 and ZEL00 game archives.",
+  CLI::App app("Lists, checks, prints, extracts, creates and mounts VIZ00 and ZEL00 game archives.",
                "mgarc");
   app.set_version_flag("--version", "mgarc " MARROWGILDER_VERSION);
   app.require_subcommand(1);
@@ -79,6 +79,14 @@ int RunMgarc(const std::vector<std::string>& arguments) {
   createCommand->add_option("DIR", create.directory, "the directory whose files it holds")
       ->required();
 
+  MountOptions mount;
+  CLI::App* mountCommand =
+      app.add_subcommand("mount", "show the archive as a read-only directory (Linux, FUSE)");
+  mountCommand->add_flag("-f,--foreground", mount.foreground,
+                         "stay in the foreground; Ctrl+C unmounts");
+  AddArchive(*mountCommand, mount.archive);
+  mountCommand->add_option("MOUNTPOINT", mount.mountPoint, "an existing directory")->required();
+
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   if (!reversed.empty()) reversed.pop_back();  // the program's own name
   std::ostringstream out;
@@ -97,6 +105,7 @@ int RunMgarc(const std::vector<std::string>& arguments) {
     if (verifyCommand->parsed()) return RunVerify(verify);
     if (catCommand->parsed()) return RunCat(cat);
     if (createCommand->parsed()) return RunCreate(create);
+    if (mountCommand->parsed()) return RunMount(mount);
     return RunExtract(extract);
   } catch (const std::exception& error) {
     ReportProblem("error", error.what());

@@ -1,0 +1,146 @@
+#include <map>
+#include <utility>
+
+#include "mgarc/archive_view.h"
+#include "mgarc/commands.h"
+#include "mgarc/extraction_plan.h"
+#include "platform/archive_mount.h"
+#include "platform/arguments.h"
+#include "platform/host_rules.h"
+#include "platform/text_conversion.h"
+
+namespace {
+
+using Problem = std::pair<std::string, std::string>;  // the shown name, the reason
+
+std::string FateProblem(EntryFate fate) {
+  switch (fate) {
+    case EntryFate::kLeaves:
+      return "not shown: the name leads out of the mount point";
+    case EntryFate::kReserved:
+      return "not shown: Windows cannot hold the name as a file";
+    case EntryFate::kNeedsDirectory:
+      return "not shown: an earlier entry is a file where this name needs a directory";
+    case EntryFate::kIsDirectory:
+      return "not shown: an earlier entry needs this name as a directory";
+    case EntryFate::kWrite:
+    case EntryFate::kReplacedLater:
+      break;
+  }
+  return {};
+}
+
+// Builds the tree from the planned files, in directory order.
+class TreeBuilder {
+ public:
+  TreeBuilder() {
+    tree_.nodes.emplace_back();
+    tree_.nodes[0].directory = true;
+  }
+
+  // Places a file; the problem when it cannot stand there. The plan has
+  // settled every clash but those of a "." level, which extraction opens as
+  // the directory it is in.
+  std::string Add(const std::vector<std::string>& levels, std::uint64_t offset,
+                  std::uint64_t size) {
+    std::uint32_t at = 0;
+    for (std::size_t l = 0; l + 1 < levels.size(); ++l) {
+      if (levels[l] == ".") continue;
+      std::uint32_t level = Child(at, levels[l], true);
+      if (!tree_.nodes[level].directory) return FateProblem(EntryFate::kNeedsDirectory);
+      at = level;
+    }
+    if (levels.back() == ".") return "not shown: a directory has this name";
+    std::uint32_t file = Child(at, levels.back(), false);
+    if (tree_.nodes[file].directory) return FateProblem(EntryFate::kIsDirectory);
+    tree_.nodes[file].offset = offset;  // a later file of the same name replaces it
+    tree_.nodes[file].size = size;
+    return {};
+  }
+
+  MountTree Finish() {
+    // The map's order is each directory's children sorted by name.
+    for (const auto& [key, child] : children_) tree_.nodes[key.first].children.push_back(child);
+    children_.clear();
+    return std::move(tree_);
+  }
+
+ private:
+  std::uint32_t Child(std::uint32_t parent, const std::string& name, bool directory) {
+    auto [slot, added] =
+        children_.try_emplace({parent, name}, static_cast<std::uint32_t>(tree_.nodes.size()));
+    if (added) {
+      MountNode node;
+      node.name = name;
+      node.directory = directory;
+      node.parent = parent;
+      tree_.nodes.push_back(std::move(node));
+    }
+    return slot->second;
+  }
+
+  MountTree tree_;
+  std::map<std::pair<std::uint32_t, std::string>, std::uint32_t> children_;
+};
+
+// The tree `mgarc extract` would write here, and the entries it leaves out.
+MountTree PlanTree(const ArchiveView& archive, std::vector<Problem>& problems) {
+  NameCodec codec;
+  ExtractionPlan plan =
+      PlanExtraction(archive, std::vector<bool>(archive.entries.size(), true), kHostRules,
+                     [&codec](const std::string& level) { return codec.FileName(level); });
+  TreeBuilder builder;
+  for (const PlannedEntry& planned : plan.entries) {
+    const ArchiveEntry& entry = *planned.entry;
+    if (planned.fate == EntryFate::kReplacedLater) continue;
+    std::string problem = FateProblem(planned.fate);
+    if (problem.empty()) {
+      // Data past the end of the archive: the bytes that exist are shown.
+      std::uint64_t available =
+          entry.offset >= archive.fileSize ? 0 : archive.fileSize - entry.offset;
+      std::uint64_t length = entry.size < available ? entry.size : available;
+      problem = builder.Add(planned.levels, entry.offset, length);
+      if (problem.empty() && length < entry.size) {
+        problem = "cut short: the archive holds " + std::to_string(length) + " of the entry's " +
+                  std::to_string(entry.size) + " bytes";
+      }
+    }
+    if (!problem.empty()) problems.emplace_back(entry.shown, std::move(problem));
+  }
+  return builder.Finish();
+}
+
+}  // namespace
+
+int RunMount(const MountOptions& options) {
+  std::string reason;
+  if (!ArchiveMountAvailable(reason)) {
+    ReportProblem("mount", reason);
+    return 2;
+  }
+  MountSettings settings;
+  std::vector<Problem> problems;
+  MountTree tree;
+  {
+    ArchiveView archive;
+    if (!LoadArchive(options.archive, archive, reason)) {
+      ReportProblem(options.archive, reason);
+      return 2;
+    }
+    tree = PlanTree(archive, problems);
+    settings.archive = PathFromUtf8(options.archive);
+    settings.identity = archive.identity;
+    settings.modified = archive.modified;
+  }
+  settings.mountPoint = PathFromUtf8(options.mountPoint);
+  settings.foreground = options.foreground;
+  // Reported once the mount stands, so that a failed start says one thing only.
+  auto reportProblems = [&problems] {
+    for (const Problem& problem : problems) ReportProblem(problem.first, problem.second);
+  };
+  if (!ServeArchiveMount(tree, settings, reportProblems, reason)) {
+    ReportProblem(options.mountPoint, reason);
+    return 2;
+  }
+  return 0;
+}

@@ -1,0 +1,13 @@
+// Windows has no FUSE: mgarc.exe says so instead of mounting.
+#include "platform/archive_mount.h"
+
+bool ArchiveMountAvailable(std::string& reason) {
+  reason = "not available on Windows";
+  return false;
+}
+
+bool ServeArchiveMount(const MountTree&, const MountSettings&, const std::function<void()>&,
+                       std::string& reason) {
+  reason = "not available on Windows";
+  return false;
+}
