@@ -1,0 +1,219 @@
+// mgarc mount run as a user runs it, against what mgarc extract writes.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run_tool.h"
+#include "test_archive.h"
+
+namespace {
+
+// 音声\声.TXT, 表\ソ.TXT (second bytes 5C), and bytes that are no code page 932.
+const std::string kVoice = "\x89\xB9\x90\xBA\\\x90\xBA.TXT";
+const std::string kTable = "\x95\x5C\\\x83\x5C.TXT";
+const std::string kUndecodable = "X\x85\x40.BIN";
+
+bool IsMounted(const std::string& path) {
+  std::ifstream table("/proc/self/mountinfo");
+  for (std::string line; std::getline(table, line);) {
+    std::istringstream fields(line);
+    std::string id, parent, device, root, point;
+    fields >> id >> parent >> device >> root >> point;
+    if (point == path) return true;
+  }
+  return false;
+}
+
+ToolRun Mgarc(const std::vector<std::string>& arguments) {
+  return RunTool(MGARC_BINARY, arguments, "");
+}
+
+ToolRun Fusermount(const std::string& mountPoint, bool lazy = false) {
+  std::vector<std::string> arguments = {"fusermount3", lazy ? "-uz" : "-u", mountPoint};
+  return RunTool("/usr/bin/env", arguments, "");
+}
+
+class MgarcMount : public ::testing::Test {
+ protected:
+  // One trial mount tells whether this machine lets the tests mount at all.
+  static void SetUpTestSuite() {
+    if (access("/dev/fuse", R_OK | W_OK) != 0) {
+      skipReason_ = "/dev/fuse is missing or not usable here: mount tests skipped";
+      return;
+    }
+    TempDir dir;
+    WriteFile(dir / "empty.dat", TestArchive{"VIZ00", {}}.Bytes());
+    mkdir((dir / "m").c_str(), 0755);
+    ToolRun run = Mgarc({"mount", dir / "empty.dat", dir / "m"});
+    if (run.exitStatus == 0) {
+      Fusermount(dir / "m");
+    } else if (run.err.find("/dev/fuse") != std::string::npos ||
+               run.err.find("ermi") != std::string::npos) {  // "permitted", "Permission"
+      skipReason_ = "mounting is not permitted here (" + run.err + "): mount tests skipped";
+    }
+  }
+
+  void SetUp() override {
+    if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
+    mkdir(mountPoint_.c_str(), 0755);
+  }
+
+  // A failing test never leaves its mount behind.
+  void TearDown() override {
+    if (IsMounted(mountPoint_)) Fusermount(mountPoint_, true);
+  }
+
+  static std::string skipReason_;
+  TempDir dir_;
+  std::string archive_ = dir_ / "voice.dat";
+  std::string mountPoint_ = dir_ / "m";
+  std::string extracted_ = dir_ / "x";
+};
+
+std::string MgarcMount::skipReason_;
+
+TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
+  TestArchive archive{"VIZ00",
+                      {{"README.TXT", "read me"},
+                       {kVoice, "koe"},
+                       {kTable, "so"},
+                       {kUndecodable, "raw"},
+                       {"..\\EVIL", "e"},
+                       {"SAME", "first"},
+                       {"SE", "file"},
+                       {"SE\\A.WAV", "a"},
+                       {"SAME", "second"},
+                       {"BIG\\ONE.WAV", PatternBytes(3 << 20, 1)},
+                       {"BIG\\TWO.WAV", PatternBytes(2 << 20, 2)},
+                       {"LAST", "0123456789"}}};
+  // LAST's record claims 1000 bytes: its data runs into the directory and past the end.
+  std::string bytes = archive.Bytes();
+  bytes[bytes.size() - 4] = '\xE8';
+  bytes[bytes.size() - 3] = '\x03';
+  WriteFile(archive_, bytes);
+  const std::size_t lastOffset = 16 + 32 + (5 << 20);
+
+  ToolRun mount = Mgarc({"mount", archive_, mountPoint_});
+  ASSERT_EQ(mount.exitStatus, 0) << mount.err;
+  ASSERT_TRUE(IsMounted(mountPoint_));
+  EXPECT_EQ(mount.err,
+            "mgarc: ../EVIL: not shown: the name leads out of the mount point\n"
+            "mgarc: SE/A.WAV: not shown: an earlier entry is a file where this name needs a "
+            "directory\n"
+            "mgarc: LAST: cut short: the archive holds " +
+                std::to_string(bytes.size() - lastOffset) + " of the entry's 1000 bytes\n");
+  EXPECT_EQ(Mgarc({"extract", "-C", extracted_, archive_}).exitStatus, 1);
+
+  const std::vector<std::string> tree = ListTree(extracted_);
+  EXPECT_EQ(ListTree(mountPoint_), tree);
+  EXPECT_NE(std::find(tree.begin(), tree.end(), "音声/声.TXT"), tree.end());
+  std::vector<std::string> files;
+  for (const std::string& path : tree) {
+    if (path.back() != '/') files.push_back(path);
+  }
+  for (const std::string& file : files) {
+    EXPECT_TRUE(ReadFile(mountPoint_ + "/" + file) == ReadFile(extracted_ + "/" + file)) << file;
+  }
+
+  struct stat archiveInfo {};
+  struct stat info {};
+  ASSERT_EQ(stat(archive_.c_str(), &archiveInfo), 0);
+  ASSERT_EQ(stat((mountPoint_ + "/BIG/ONE.WAV").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode, S_IFREG | 0444);
+  EXPECT_EQ(info.st_size, 3 << 20);
+  EXPECT_EQ(info.st_uid, getuid());
+  EXPECT_EQ(info.st_mtime, archiveInfo.st_mtime);
+  ASSERT_EQ(stat((mountPoint_ + "/音声").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode, S_IFDIR | 0555);
+  EXPECT_EQ(info.st_ctime, archiveInfo.st_mtime);
+
+  // Several readers at once, each through every file, in its own order.
+  std::vector<std::thread> readers;
+  std::vector<int> mismatches(6, 0);
+  for (std::size_t r = 0; r < mismatches.size(); ++r) {
+    readers.emplace_back([&, r] {
+      for (std::size_t k = 0; k < files.size(); ++k) {
+        const std::string& file = files[(k + r) % files.size()];
+        if (ReadFile(mountPoint_ + "/" + file) != ReadFile(extracted_ + "/" + file)) {
+          ++mismatches[r];
+        }
+      }
+    });
+  }
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(mismatches, std::vector<int>(mismatches.size(), 0));
+
+  // Read-only even for root.
+  const std::string readme = mountPoint_ + "/README.TXT";
+  errno = 0;
+  EXPECT_EQ(open(readme.c_str(), O_WRONLY), -1);
+  EXPECT_EQ(errno, EROFS);
+  errno = 0;
+  EXPECT_EQ(open((mountPoint_ + "/NEW").c_str(), O_WRONLY | O_CREAT, 0644), -1);
+  EXPECT_EQ(errno, EROFS);
+  errno = 0;
+  EXPECT_EQ(unlink(readme.c_str()), -1);
+  EXPECT_EQ(errno, EROFS);
+  EXPECT_EQ(ReadFile(readme), "read me");
+
+  ToolRun unmount = Fusermount(mountPoint_);
+  EXPECT_EQ(unmount.exitStatus, 0) << unmount.err;
+  EXPECT_FALSE(IsMounted(mountPoint_));
+  EXPECT_EQ(ListTree(mountPoint_), std::vector<std::string>{});
+}
+
+TEST_F(MgarcMount, InTheForegroundASignalUnmounts) {
+  WriteFile(archive_, TestArchive{"ZEL00", {{kVoice, "koe"}}}.Bytes());
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    pid_t child = fork();
+    if (child == 0) {
+      setsid();
+      ExecTool(MGARC_BINARY, {"mount", "-f", archive_, mountPoint_});
+    }
+    for (int wait = 0; wait < 1000 && !IsMounted(mountPoint_); ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(ReadFile(mountPoint_ + "/音声/声.TXT"), "koe");
+    kill(child, signal);
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_FALSE(IsMounted(mountPoint_)) << signal;
+    EXPECT_EQ(ListTree(mountPoint_), std::vector<std::string>{});
+  }
+}
+
+// Refused before anything is mounted: no FUSE needed.
+TEST(MgarcMountRefusal, BadArchiveOrMountPointGivesStatusTwoAndNoMount) {
+  TempDir dir;
+  const std::string mountPoint = dir / "m";
+  mkdir(mountPoint.c_str(), 0755);
+  WriteFile(dir / "bad.dat", "PK\x03\x04 not an archive");
+  ToolRun bad = Mgarc({"mount", dir / "bad.dat", mountPoint});
+  EXPECT_EQ(bad.exitStatus, 2);
+  EXPECT_EQ(bad.err, "mgarc: " + (dir / "bad.dat") + ": not a VIZ00 or ZEL00 archive\n");
+
+  WriteFile(dir / "good.dat", TestArchive{"VIZ00", {{"A", "a"}}}.Bytes());
+  for (const std::string& where : {dir / "missing", dir / "good.dat"}) {
+    ToolRun run = Mgarc({"mount", dir / "good.dat", where});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.err.rfind("mgarc: " + where + ": ", 0), 0u) << run.err;
+    EXPECT_FALSE(IsMounted(where));
+  }
+  EXPECT_FALSE(IsMounted(mountPoint));
+  EXPECT_EQ(Mgarc({"mount", dir / "good.dat"}).exitStatus, 2);  // usage
+}
+
+}  // namespace
