@@ -4,16 +4,24 @@
 
 #include <fcntl.h>
 #include <fuse_lowlevel.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/archive_mount.h"
@@ -24,12 +32,112 @@ namespace {
 // name and attribute for as long as it likes.
 constexpr double kForever = 365.0 * 24 * 3600;
 
+class Pusher;
+
 struct Served {
   const MountTree* tree = nullptr;
   int archive = -1;
   uid_t owner = 0;
   gid_t group = 0;
   std::int64_t modified = 0;
+  bool kernelOpens = false;  // the kernel opens files and directories without asking
+  fuse_session* session = nullptr;
+  Pusher* pusher = nullptr;
+  std::vector<std::atomic<bool>> pushed;  // by node: its bytes went to the kernel unasked
+};
+
+// Small files that follow the one being read in its directory go to the
+// kernel's cache before they are asked for, so that a tree read file by file
+// costs next to no request per file. Each run is bounded, so that little is
+// cached that is not read.
+constexpr std::uint64_t kPushedFileLimit = 128 * 1024;
+constexpr std::uint64_t kPushedBytesLimit = 1024 * 1024;
+constexpr std::size_t kPushedFilesLimit = 256;
+
+// The pushes run on a thread of their own: a push waits for pages that a
+// reader may hold while its own request waits for an answer, which a request
+// worker busy pushing could never give.
+class Pusher {
+ public:
+  explicit Pusher(Served& served) : served_(served) {
+    // The signals that unmount go to the loop's threads, which they wake.
+    sigset_t blocked, before;
+    sigemptyset(&blocked);
+    for (int signal : {SIGHUP, SIGINT, SIGTERM}) sigaddset(&blocked, signal);
+    pthread_sigmask(SIG_BLOCK, &blocked, &before);
+    thread_ = std::thread([this] { Run(); });
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  }
+  ~Pusher() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  Pusher(const Pusher&) = delete;
+  Pusher& operator=(const Pusher&) = delete;
+
+  // Pushes the files of directory from its child number first on; a newer
+  // wish replaces one not yet begun, as the reader has moved on.
+  void Ask(std::uint32_t directory, std::size_t first) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      wish_ = {directory, first};
+      pending_ = true;
+    }
+    wake_.notify_one();
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return pending_ || stopping_; });
+      if (stopping_) return;
+      pending_ = false;
+      auto [directory, first] = wish_;
+      lock.unlock();
+      Push(directory, first);
+      lock.lock();
+    }
+  }
+
+  void Push(std::uint32_t directory, std::size_t first) {
+    const std::vector<MountNode>& nodes = served_.tree->nodes;
+    const std::vector<std::uint32_t>& children = nodes[directory].children;
+    std::uint64_t bytes = 0;
+    for (std::size_t k = first;
+         k < children.size() && k < first + kPushedFilesLimit && bytes < kPushedBytesLimit; ++k) {
+      const std::uint32_t index = children[k];
+      const MountNode& node = nodes[index];
+      if (node.directory || node.size == 0 || node.size > kPushedFileLimit) continue;
+      if (served_.pushed[index].exchange(true)) continue;
+      fuse_bufvec data{};
+      data.count = 1;
+      data.buf[0].size = static_cast<std::size_t>(node.size);
+      data.buf[0].flags =
+          static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
+      data.buf[0].fd = served_.archive;
+      data.buf[0].pos = static_cast<off_t>(node.offset);
+      // A file the kernel does not know yet takes none: it asks when it needs them.
+      if (fuse_lowlevel_notify_store(served_.session, index + FUSE_ROOT_ID, 0, &data,
+                                     static_cast<fuse_buf_copy_flags>(0)) != 0) {
+        served_.pushed[index] = false;
+        continue;
+      }
+      bytes += node.size;
+    }
+  }
+
+  Served& served_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::pair<std::uint32_t, std::size_t> wish_;
+  bool pending_ = false;
+  bool stopping_ = false;
+  std::thread thread_;
 };
 
 // libfuse's messages: kept while the mount starts, to give the reason of a
@@ -54,8 +162,8 @@ std::string LastMessage(const std::string& log, const char* otherwise) {
   return text.empty() ? otherwise : text;
 }
 
-const Served& ServedBy(fuse_req_t request) {
-  return *static_cast<const Served*>(fuse_req_userdata(request));
+Served& ServedBy(fuse_req_t request) {
+  return *static_cast<Served*>(fuse_req_userdata(request));
 }
 
 const MountNode* NodeOf(const Served& served, fuse_ino_t inode) {
@@ -87,11 +195,15 @@ struct stat AttributesOf(const Served& served, fuse_ino_t inode, const MountNode
   return attributes;
 }
 
-void Initialize(void*, fuse_conn_info* connection) {
+void Initialize(void* data, fuse_conn_info* connection) {
   // The kernel may take the bytes from the archive's own pages, with no copy here.
   if ((connection->capable & FUSE_CAP_SPLICE_WRITE) != 0) {
     connection->want |= FUSE_CAP_SPLICE_WRITE;
   }
+  // Every listing gives the attributes too, so that no name needs a lookup of its own.
+  connection->want &= ~FUSE_CAP_READDIRPLUS_AUTO;
+  const unsigned noOpens = FUSE_CAP_NO_OPEN_SUPPORT | FUSE_CAP_NO_OPENDIR_SUPPORT;
+  static_cast<Served*>(data)->kernelOpens = (connection->capable & noOpens) == noOpens;
 }
 
 void Lookup(fuse_req_t request, fuse_ino_t parent, const char* name) {
@@ -138,13 +250,19 @@ void Open(fuse_req_t request, fuse_ino_t inode, fuse_file_info* file) {
     fuse_reply_err(request, EROFS);
     return;
   }
+  // Where the kernel can, it opens files itself from now on, keeping their
+  // cache: no more requests on open and close.
+  if (ServedBy(request).kernelOpens) {
+    fuse_reply_err(request, ENOSYS);
+    return;
+  }
   file->keep_cache = 1;
   file->noflush = 1;
   fuse_reply_open(request, file);
 }
 
 void Read(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset, fuse_file_info*) {
-  const Served& served = ServedBy(request);
+  Served& served = ServedBy(request);  // the request is gone once answered
   const MountNode* node = NodeOf(served, inode);
   if (node == nullptr || node->directory) {
     fuse_reply_err(request, node == nullptr ? ENOENT : EISDIR);
@@ -165,6 +283,17 @@ void Read(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset, 
   data.buf[0].fd = served.archive;
   data.buf[0].pos = static_cast<off_t>(node->offset + start);
   fuse_reply_data(request, &data, static_cast<fuse_buf_copy_flags>(0));
+  if (start == 0 && served.pusher != nullptr) {
+    auto index = static_cast<std::uint32_t>(inode - FUSE_ROOT_ID);
+    served.pushed[index] = true;
+    const std::vector<std::uint32_t>& siblings = served.tree->nodes[node->parent].children;
+    const std::vector<MountNode>& nodes = served.tree->nodes;
+    auto at = std::lower_bound(siblings.begin(), siblings.end(), node->name,
+                               [&nodes](std::uint32_t child, const std::string& name) {
+                                 return nodes[child].name < name;
+                               });
+    served.pusher->Ask(node->parent, static_cast<std::size_t>(at - siblings.begin()) + 1);
+  }
 }
 
 void OpenDirectory(fuse_req_t request, fuse_ino_t inode, fuse_file_info* file) {
@@ -173,39 +302,58 @@ void OpenDirectory(fuse_req_t request, fuse_ino_t inode, fuse_file_info* file) {
     fuse_reply_err(request, node == nullptr ? ENOENT : ENOTDIR);
     return;
   }
+  if (ServedBy(request).kernelOpens) {
+    fuse_reply_err(request, ENOSYS);
+    return;
+  }
   file->cache_readdir = 1;
   file->keep_cache = 1;
   fuse_reply_open(request, file);
 }
 
-void ReadDirectory(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset,
-                   fuse_file_info*) {
+// Lists a directory from position offset on: "." and ".." first, then the
+// children in order; with plus, each with its attributes, as a lookup gives them.
+void List(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset, bool plus) {
   const Served& served = ServedBy(request);
   const MountNode* node = NodeOf(served, inode);
   if (node == nullptr || !node->directory) {
     fuse_reply_err(request, node == nullptr ? ENOENT : ENOTDIR);
     return;
   }
+  const std::vector<MountNode>& nodes = served.tree->nodes;
   std::vector<char> buffer(size);
   std::size_t used = 0;
-  // Positions 0 and 1 are "." and "..", then the children in order.
   const std::size_t count = node->children.size() + 2;
   for (auto at = static_cast<std::size_t>(offset < 0 ? 0 : offset); at < count; ++at) {
-    struct stat attributes {};
     const char* name = at == 0 ? "." : "..";
     std::uint32_t index = at == 0 ? static_cast<std::uint32_t>(inode - FUSE_ROOT_ID) : node->parent;
     if (at >= 2) {
       index = node->children[at - 2];
-      name = served.tree->nodes[index].name.c_str();
+      name = nodes[index].name.c_str();
     }
-    attributes.st_ino = index + FUSE_ROOT_ID;
-    attributes.st_mode = served.tree->nodes[index].directory ? S_IFDIR : S_IFREG;
-    std::size_t needed = fuse_add_direntry(request, buffer.data() + used, size - used, name,
-                                           &attributes, static_cast<off_t>(at + 1));
+    fuse_entry_param entry{};
+    entry.ino = index + FUSE_ROOT_ID;
+    entry.attr = AttributesOf(served, entry.ino, nodes[index]);
+    entry.attr_timeout = entry.entry_timeout = kForever;
+    char* place = buffer.data() + used;
+    const auto next = static_cast<off_t>(at + 1);
+    std::size_t needed =
+        plus ? fuse_add_direntry_plus(request, place, size - used, name, &entry, next)
+             : fuse_add_direntry(request, place, size - used, name, &entry.attr, next);
     if (needed > size - used) break;
     used += needed;
   }
   fuse_reply_buf(request, buffer.data(), used);
+}
+
+void ReadDirectory(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset,
+                   fuse_file_info*) {
+  List(request, inode, size, offset, false);
+}
+
+void ReadDirectoryPlus(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset,
+                       fuse_file_info*) {
+  List(request, inode, size, offset, true);
 }
 
 // Options are split at commas, so a path's commas and backslashes are escaped.
@@ -270,6 +418,7 @@ bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
 
   Served served;
   served.tree = &tree;
+  served.pushed = std::vector<std::atomic<bool>>(tree.nodes.size());
   served.owner = getuid();
   served.group = getgid();
   served.modified = settings.modified;
@@ -297,6 +446,7 @@ bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
   operations.read = Read;
   operations.opendir = OpenDirectory;
   operations.readdir = ReadDirectory;
+  operations.readdirplus = ReadDirectoryPlus;
 
   const std::string options =
       "ro,default_permissions,subtype=mgarc,fsname=" +
@@ -311,6 +461,7 @@ bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
   {
     LogCapture capture(log);
     session.session_ = fuse_session_new(&arguments, &operations, sizeof operations, &served);
+    served.session = session.session_;
     fuse_opt_free_args(&arguments);
     if (session.session_ == nullptr) {
       reason = LastMessage(log, "cannot start the file system");
@@ -334,9 +485,15 @@ bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
     reason = "cannot go to the background";
     return false;
   }
-  fuse_loop_config* loop = fuse_loop_cfg_create();
-  int result = loop == nullptr ? -ENOMEM : fuse_session_loop_mt(session.session_, loop);
-  if (loop != nullptr) fuse_loop_cfg_destroy(loop);
+  int result = -ENOMEM;
+  {
+    std::unique_ptr<Pusher> pusher;
+    pusher = std::make_unique<Pusher>(served);
+    served.pusher = pusher.get();
+    fuse_loop_config* loop = fuse_loop_cfg_create();
+    if (loop != nullptr) result = fuse_session_loop_mt(session.session_, loop);
+    if (loop != nullptr) fuse_loop_cfg_destroy(loop);
+  }
   // A signal ends the loop with its number; only a failure gives a negative one.
   if (result < 0) {
     reason = "the file system stopped: " + SystemText(-result);
