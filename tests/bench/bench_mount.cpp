@@ -1,0 +1,281 @@
+// Times reading every file through `mgarc mount`, mount time included,
+// against cp of the archive (set a), against reading the same files extracted
+// on the tmpfs (set b), and against archivemount serving them from a tar:
+//   set a: 1 GiB in 64 entries of 16 MiB;  set b: 5000 entries of 4 KiB in 50 directories.
+// Runs alternate, several rounds; prints medians, ratios and each mount
+// process's peak resident memory. A benchmark, not a test.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point begin) {
+  return std::chrono::duration<double>(Clock::now() - begin).count();
+}
+
+// Starts a command with its output discarded.
+pid_t Start(const std::vector<std::string>& command) {
+  pid_t child = fork();
+  if (child == 0) {
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    std::vector<char*> argv;
+    for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  return child;
+}
+
+// Waits for a started command; exits the benchmark when it failed.
+long Finish(pid_t child, const std::string& what) {
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "failed: %s\n", what.c_str());
+    std::exit(1);
+  }
+  return usage.ru_maxrss;
+}
+
+void Run(const std::vector<std::string>& command) {
+  Finish(Start(command), command[0]);
+}
+
+bool IsMounted(const std::string& path) {
+  std::ifstream table("/proc/self/mountinfo");
+  for (std::string line; std::getline(table, line);) {
+    std::istringstream fields(line);
+    std::string id, parent, device, root, point;
+    fields >> id >> parent >> device >> root >> point;
+    if (point == path) return true;
+  }
+  return false;
+}
+
+// Reads every file below root, as a program walking the tree would.
+std::uint64_t ReadAll(const std::string& root) {
+  static std::vector<char> buffer(1 << 20);
+  std::uint64_t total = 0;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    int fd = open(entry.path().c_str(), O_RDONLY);
+    for (ssize_t got; fd >= 0 && (got = read(fd, buffer.data(), buffer.size())) > 0;) {
+      total += static_cast<std::uint64_t>(got);
+    }
+    if (fd >= 0) close(fd);
+  }
+  return total;
+}
+
+void WriteArchive(const std::string& path, const std::vector<std::string>& names,
+                  std::size_t entrySize) {
+  std::string data(entrySize, '\0');
+  for (std::size_t i = 0; i < entrySize; ++i) data[i] = static_cast<char>((i * 7919) >> 3);
+  std::ofstream out(path, std::ios::binary);
+  const std::uint64_t directory = 16 + names.size() * entrySize;
+  std::string header("VIZ00\0\0\0", 8);
+  for (int i = 0; i < 2; ++i) header.push_back(static_cast<char>(names.size() >> (8 * i)));
+  for (int i = 0; i < 4; ++i) header.push_back(static_cast<char>(directory >> (8 * i)));
+  header.append(2, '\0');
+  out << header;
+  for (std::size_t i = 0; i < names.size(); ++i) out << data;
+  for (const std::string& name : names) {
+    std::string record = name;
+    record.resize(12, '\0');
+    for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>(entrySize >> (8 * i)));
+    out << record;
+  }
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+struct Set {
+  std::string name;
+  std::string archive, tar, tree;
+  std::uint64_t bytes = 0;
+  std::vector<double> mount, baseline, archivemount;
+  long mountPeak = 0, archivemountPeak = 0;
+};
+
+class Bench {
+ public:
+  Bench(std::string mgarc, fs::path work, bool archivemount)
+      : mgarc_(std::move(mgarc)), mountPoint_((work / "m").string()), archivemount_(archivemount) {
+    fs::create_directories(mountPoint_);
+  }
+
+  // One mount and a full read of it, timed from the mount command on.
+  double MountAndRead(const Set& set, bool tar) {
+    auto begin = Clock::now();
+    if (tar) {
+      Run({"archivemount", "-o", "readonly", set.tar, mountPoint_});
+    } else {
+      Run({mgarc_, "mount", set.archive, mountPoint_});
+    }
+    Check(set, ReadAll(mountPoint_));
+    double seconds = Since(begin);
+    Unmount();
+    return seconds;
+  }
+
+  // The mount process in the foreground, read through twice (once by four
+  // readers at once), for its peak resident memory.
+  long Peak(const Set& set, bool tar) {
+    pid_t server = tar ? Start({"archivemount", "-f", "-o", "readonly", set.tar, mountPoint_})
+                       : Start({mgarc_, "mount", "-f", set.archive, mountPoint_});
+    for (int wait = 0; wait < 10000 && !IsMounted(mountPoint_); ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    Check(set, ReadAll(mountPoint_));
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 4; ++r) readers.emplace_back([&] { ReadAll(mountPoint_); });
+    for (std::thread& reader : readers) reader.join();
+    Unmount();
+    return Finish(server, tar ? "archivemount -f" : "mgarc mount -f");
+  }
+
+  bool archivemount() const { return archivemount_; }
+
+ private:
+  void Unmount() {
+    Run({"fusermount3", "-u", mountPoint_});
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the server ends, memory settles
+  }
+
+  static void Check(const Set& set, std::uint64_t bytes) {
+    if (bytes != set.bytes) {
+      std::fprintf(stderr, "set %s: read %llu bytes, expected %llu\n", set.name.c_str(),
+                   static_cast<unsigned long long>(bytes),
+                   static_cast<unsigned long long>(set.bytes));
+      std::exit(1);
+    }
+  }
+
+  const std::string mgarc_;
+  const std::string mountPoint_;
+  const bool archivemount_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: bench_mount MGARC [ROUNDS]\n");
+    return 2;
+  }
+  const std::string mgarc = fs::absolute(argv[1]).string();
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+  if (access("/dev/fuse", R_OK | W_OK) != 0) {
+    std::printf("bench_mount: /dev/fuse is missing or not usable here: nothing measured\n");
+    return 0;
+  }
+  const bool archivemount = std::system("command -v archivemount >/dev/null") == 0;
+  const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path work = base / ("mgarc-mount-bench-" + std::to_string(getpid()));
+  fs::create_directories(work);
+
+  Set sets[2];
+  std::vector<std::string> bigNames, smallNames;
+  for (int i = 0; i < 64; ++i) bigNames.push_back("BIG" + std::to_string(i) + ".BIN");
+  for (int i = 0; i < 5000; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "D%02d\\F%04d", i / 100, i);
+    smallNames.push_back(name);
+  }
+  sets[0].name = "a: 64 x 16 MiB";
+  sets[0].bytes = 64ull << 24;
+  sets[1].name = "b: 5000 x 4 KiB";
+  sets[1].bytes = 5000ull * 4096;
+  for (int s = 0; s < 2; ++s) {
+    Set& set = sets[s];
+    const std::string stem = (work / (s == 0 ? "a" : "b")).string();
+    set.archive = stem + ".dat";
+    set.tar = stem + ".tar";
+    set.tree = stem + "-tree";
+    WriteArchive(set.archive, s == 0 ? bigNames : smallNames, s == 0 ? 16u << 20 : 4096);
+    // The same files for the others: mgarc's own extraction, and a tar of it.
+    Run({mgarc, "extract", "-q", "-C", set.tree, set.archive});
+    if (archivemount) Run({"tar", "-cf", set.tar, "-C", set.tree, "."});
+  }
+  fs::remove_all(sets[0].tree);  // set a's yardstick is cp of the archive
+  const std::string copy = (work / "copy.dat").string();
+
+  Bench bench(mgarc, work, archivemount);
+  for (int round = 0; round < rounds; ++round) {
+    for (Set& set : sets) {
+      // The small set runs in a fraction of the time: more runs steady its
+      // median. archivemount, far slower, runs once a round.
+      const int repeats = &set == &sets[0] ? 1 : 5;
+      for (int turn = 0; turn < 2 * repeats; ++turn) {
+        if ((turn + round) % 2 == 0) {
+          set.mount.push_back(bench.MountAndRead(set, false));
+          continue;
+        }
+        auto begin = Clock::now();
+        if (&set == &sets[0]) {
+          Run({"cp", set.archive, copy});
+        } else if (ReadAll(set.tree) != set.bytes) {
+          std::fprintf(stderr, "set b: the extracted tree is short\n");
+          return 1;
+        }
+        set.baseline.push_back(Since(begin));
+        fs::remove(copy);
+      }
+      if (archivemount) set.archivemount.push_back(bench.MountAndRead(set, true));
+    }
+  }
+  for (Set& set : sets) {
+    set.mountPeak = bench.Peak(set, false);
+    if (archivemount) set.archivemountPeak = bench.Peak(set, true);
+  }
+  fs::remove_all(work);
+
+  std::printf(
+      "%d rounds on %s, medians in seconds, each mount's time from the mount command on\n\n",
+      rounds, base.c_str());
+  std::printf(
+      "| set | mgarc mount | baseline | archivemount | mount/baseline | "
+      "mount/archivemount | mount peak RSS | archivemount peak RSS |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
+  for (const Set& set : sets) {
+    double mount = Median(set.mount), baseline = Median(set.baseline);
+    double other = Median(set.archivemount);
+    std::printf(
+        "| %s | %.3f | %.3f (%s) | %s | %.2f | %s | %.1f MiB | %s |\n", set.name.c_str(), mount,
+        baseline, &set == &sets[0] ? "cp of the archive" : "read on the tmpfs",
+        archivemount ? std::to_string(other).substr(0, 5).c_str() : "n/a", mount / baseline,
+        archivemount ? std::to_string(mount / other).substr(0, 4).c_str() : "n/a",
+        static_cast<double>(set.mountPeak) / 1024.0,
+        archivemount ? (std::to_string(set.archivemountPeak / 1024) + " MiB").c_str() : "n/a");
+  }
+  std::printf(
+      "\ntargets: mount/baseline <= 2.00 on both sets, mount/archivemount < 1.00, "
+      "mount peak RSS <= 16 MiB\n");
+  if (!archivemount) std::printf("archivemount is not installed: that comparison was left out\n");
+  return 0;
+}
