@@ -1,7 +1,7 @@
 #include "mgarc/extraction_plan.h"
 
 #include <map>
-#include <set>
+#include <unordered_set>
 #include <unordered_map>
 
 #include "archive/stored_names.h"
@@ -32,8 +32,8 @@ void DecideFates(ExtractionPlan& plan, const PathRules& rules) {
     }
   }
   // In directory order, as the files would come to be one after another.
-  std::set<std::string> files;
-  std::set<std::string> directories;
+  std::unordered_set<std::string> files;
+  std::unordered_set<std::string> directories;
   for (std::size_t i = 0; i < plan.entries.size(); ++i) {
     PlannedEntry& planned = plan.entries[i];
     if (planned.fate != EntryFate::kWrite) continue;
