@@ -1,8 +1,8 @@
 #include "mgarc/extraction_plan.h"
 
 #include <map>
-#include <unordered_set>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "archive/stored_names.h"
 #include "mgarc/entry_names.h"
