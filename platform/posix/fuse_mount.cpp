@@ -40,7 +40,7 @@ struct Served {
   uid_t owner = 0;
   gid_t group = 0;
   std::int64_t modified = 0;
-  bool kernelOpens = false;  // the kernel opens files and directories without asking
+  std::atomic<bool> kernelOpens{false};  // the kernel opens files and directories without asking
   fuse_session* session = nullptr;
   Pusher* pusher = nullptr;
   std::vector<std::atomic<bool>> pushed;  // by node: its bytes went to the kernel unasked
