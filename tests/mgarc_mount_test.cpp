@@ -97,13 +97,14 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
                        {"SAME", "second"},
                        {"BIG\\ONE.WAV", PatternBytes(3 << 20, 1)},
                        {"BIG\\TWO.WAV", PatternBytes(2 << 20, 2)},
+                       {"DOT\\.\\IN", "dot"},  // extraction opens "." as the directory it is in
                        {"LAST", "0123456789"}}};
   // LAST's record claims 1000 bytes: its data runs into the directory and past the end.
   std::string bytes = archive.Bytes();
   bytes[bytes.size() - 4] = '\xE8';
   bytes[bytes.size() - 3] = '\x03';
   WriteFile(archive_, bytes);
-  const std::size_t lastOffset = 16 + 32 + (5 << 20);
+  const std::size_t lastOffset = 16 + 35 + (5 << 20);
 
   ToolRun mount = Mgarc({"mount", archive_, mountPoint_});
   ASSERT_EQ(mount.exitStatus, 0) << mount.err;
@@ -119,6 +120,7 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
   const std::vector<std::string> tree = ListTree(extracted_);
   EXPECT_EQ(ListTree(mountPoint_), tree);
   EXPECT_NE(std::find(tree.begin(), tree.end(), "音声/声.TXT"), tree.end());
+  EXPECT_NE(std::find(tree.begin(), tree.end(), "DOT/IN"), tree.end());
   std::vector<std::string> files;
   for (const std::string& path : tree) {
     if (path.back() != '/') files.push_back(path);
