@@ -85,16 +85,20 @@ class TreeBuilder {
 
 // The tree `mgarc extract` would write here, and the entries it leaves out.
 MountTree PlanTree(const ArchiveView& archive, std::vector<Problem>& problems) {
+  // Extraction's own fates; its division into work items is not needed here.
+  ExtractionPlan plan;
+  for (const ArchiveEntry& entry : archive.entries) {
+    plan.entries.push_back(PlannedEntry{&entry, EntryFate::kWrite, {}});
+  }
+  DecideFates(plan, kHostRules);
   NameCodec codec;
-  ExtractionPlan plan =
-      PlanExtraction(archive, std::vector<bool>(archive.entries.size(), true), kHostRules,
-                     [&codec](const std::string& level) { return codec.FileName(level); });
   TreeBuilder builder;
-  for (const PlannedEntry& planned : plan.entries) {
+  for (PlannedEntry& planned : plan.entries) {
     const ArchiveEntry& entry = *planned.entry;
     if (planned.fate == EntryFate::kReplacedLater) continue;
     std::string problem = FateProblem(planned.fate);
     if (problem.empty()) {
+      for (std::string& level : planned.levels) level = codec.FileName(level);
       // Data past the end of the archive: the bytes that exist are shown.
       std::uint64_t available =
           entry.offset >= archive.fileSize ? 0 : archive.fileSize - entry.offset;
