@@ -31,20 +31,8 @@ std::string DefaultDirectory(const std::string& archive) {
 }
 
 std::string FateProblem(EntryFate fate) {
-  switch (fate) {
-    case EntryFate::kLeaves:
-      return "skipped: the name leads out of the output directory";
-    case EntryFate::kReserved:
-      return "skipped: Windows cannot hold the name as a file";
-    case EntryFate::kNeedsDirectory:
-      return "not written: an earlier entry is a file where this name needs a directory";
-    case EntryFate::kIsDirectory:
-      return "not written: an earlier entry needs this name as a directory";
-    case EntryFate::kWrite:
-    case EntryFate::kReplacedLater:
-      break;
-  }
-  return {};
+  bool refused = fate == EntryFate::kLeaves || fate == EntryFate::kReserved;
+  return (refused ? "skipped: " : "not written: ") + FateReason(fate, "output directory");
 }
 
 // What the workers share: each takes the next work item until none is left.

@@ -15,6 +15,23 @@ constexpr std::uint64_t kItemBytes = 32ull << 20;
 
 }  // namespace
 
+std::string FateReason(EntryFate fate, const std::string& place) {
+  switch (fate) {
+    case EntryFate::kLeaves:
+      return "the name leads out of the " + place;
+    case EntryFate::kReserved:
+      return "Windows cannot hold the name as a file";
+    case EntryFate::kNeedsDirectory:
+      return "an earlier entry is a file where this name needs a directory";
+    case EntryFate::kIsDirectory:
+      return "an earlier entry needs this name as a directory";
+    case EntryFate::kWrite:
+    case EntryFate::kReplacedLater:
+      break;
+  }
+  return {};
+}
+
 void DecideFates(ExtractionPlan& plan, const PathRules& rules) {
   std::unordered_map<std::string, std::size_t> lastOfName;
   std::vector<std::string> keys(plan.entries.size());

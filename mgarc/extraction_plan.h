@@ -40,6 +40,10 @@ template <typename FileName>
 ExtractionPlan PlanExtraction(const ArchiveView& archive, const std::vector<bool>& selected,
                               const PathRules& rules, FileName fileName);
 
+// Why an entry of this fate is not written: "the name leads out of the "
+// followed by place, and so on; empty for kWrite and kReplacedLater.
+std::string FateReason(EntryFate fate, const std::string& place);
+
 // The fates, decided on stored names alone.
 void DecideFates(ExtractionPlan& plan, const PathRules& rules);
 // Groups the entries to write into work items: one directory each, and no

@@ -13,21 +13,10 @@ namespace {
 
 using Problem = std::pair<std::string, std::string>;  // the shown name, the reason
 
+// Empty for an entry that is shown.
 std::string FateProblem(EntryFate fate) {
-  switch (fate) {
-    case EntryFate::kLeaves:
-      return "not shown: the name leads out of the mount point";
-    case EntryFate::kReserved:
-      return "not shown: Windows cannot hold the name as a file";
-    case EntryFate::kNeedsDirectory:
-      return "not shown: an earlier entry is a file where this name needs a directory";
-    case EntryFate::kIsDirectory:
-      return "not shown: an earlier entry needs this name as a directory";
-    case EntryFate::kWrite:
-    case EntryFate::kReplacedLater:
-      break;
-  }
-  return {};
+  std::string reason = FateReason(fate, "mount point");
+  return reason.empty() ? reason : "not shown: " + reason;
 }
 
 // Builds the tree from the planned files, in directory order.
