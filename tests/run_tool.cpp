@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -100,4 +101,16 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
   waitpid(child, &status, 0);
   run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
+}
+
+std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+      out.append(buffer, got);
+    }
+    pclose(pipe);
+  }
+  return out;
 }

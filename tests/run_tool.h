@@ -25,3 +25,6 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
 
 // The user id the tool runs under with RunOptions::unprivileged.
 unsigned UnprivilegedUser();
+
+// Standard output of a shell command, or "" when it cannot start.
+std::string Capture(const std::string& command);

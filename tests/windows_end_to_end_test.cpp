@@ -46,19 +46,6 @@ std::string WindowsPath(const std::string& linuxPath) {
   return Utf8ToCp932(WindowsArgument(linuxPath));
 }
 
-// Output of a shell command, or "" when it fails.
-std::string Capture(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-      out.append(buffer, got);
-    }
-    pclose(pipe);
-  }
-  return out;
-}
-
 bool Have(const std::string& program) {
   return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }

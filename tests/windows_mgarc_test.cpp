@@ -37,18 +37,6 @@ std::string WindowsArgument(const std::string& linuxPath) {
   return path;
 }
 
-std::string Capture(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-      out.append(buffer, got);
-    }
-    pclose(pipe);
-  }
-  return out;
-}
-
 bool IsUtf8(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     auto byte = static_cast<unsigned char>(text[i]);
