@@ -27,8 +27,9 @@ int RunCat(const CatOptions& options);
 struct ExtractOptions {
   std::string archive;
   std::vector<std::string> patterns;
-  std::string directory;  // empty: named after the archive, in the current directory
-  unsigned workers = 0;   // 0: one per processor
+  std::string directory;       // empty: named after the archive, in the current directory
+  bool besideArchive = false;  // the default directory goes beside the archive instead
+  unsigned workers = 0;        // 0: one per processor
   bool keepExisting = false;
   bool verbose = false;
   bool quiet = false;

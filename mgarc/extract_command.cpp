@@ -172,8 +172,13 @@ int RunExtract(const ExtractOptions& options) {
       allMatched = false;
     }
   }
-  const std::string directory =
+  std::string directory =
       options.directory.empty() ? DefaultDirectory(options.archive) : options.directory;
+  if (options.directory.empty() && options.besideArchive) {
+    std::u8string beside =
+        (PathFromUtf8(options.archive).parent_path() / PathFromUtf8(directory)).u8string();
+    directory.assign(beside.begin(), beside.end());
+  }
   OutputDirectory root;
   if (!root.OpenRoot(PathFromUtf8(directory))) {
     ReportProblem(directory, "cannot create the directory: " + SystemErrorUtf8(root.error()));

@@ -2,10 +2,14 @@
 
 #include <CLI/CLI.hpp>
 #include <exception>
+#include <filesystem>
 #include <sstream>
 
 #include "mgarc/commands.h"
+#include "mgarc/start_request.h"
+#include "platform/arguments.h"
 #include "platform/console.h"
+#include "platform/console_key.h"
 
 namespace {
 
@@ -22,7 +26,26 @@ void ReportProblem(const std::string& subject, const std::string& reason) {
   WriteUtf8(TextStream::kErr, "mgarc: " + subject + ": " + reason + "\n");
 }
 
+namespace {
+
+int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsOwn);
+
+}  // namespace
+
 int RunMgarc(const std::vector<std::string>& arguments) {
+  bool consoleOfItsOwn = ConsoleOfItsOwn();
+  int status = RunCommandLine(arguments, consoleOfItsOwn);
+  if (consoleOfItsOwn) {
+    WriteUtf8(TextStream::kOut, "Press any key to close.\n");
+    FlushText(TextStream::kOut);
+    ReadConsoleKey();
+  }
+  return status;
+}
+
+namespace {
+
+int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsOwn) {
   CLI::App app("Lists, checks, prints, extracts, creates and mounts VIZ00 and ZEL00 game archives.",
                "mgarc");
   app.set_version_flag("--version", "mgarc " MARROWGILDER_VERSION);
@@ -87,7 +110,16 @@ int RunMgarc(const std::vector<std::string>& arguments) {
   AddArchive(*mountCommand, mount.archive);
   mountCommand->add_option("MOUNTPOINT", mount.mountPoint, "an existing directory")->required();
 
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  std::vector<std::string> commands;
+  for (const CLI::App* command : app.get_subcommands({})) commands.push_back(command->get_name());
+  StartRequest start =
+      InterpretStart(arguments, commands, consoleOfItsOwn, [](const std::string& argument) {
+        std::error_code error;
+        return std::filesystem::is_regular_file(PathFromUtf8(argument), error);
+      });
+  extract.besideArchive = start.extractBesideArchive;
+
+  std::vector<std::string> reversed(start.arguments.rbegin(), start.arguments.rend());
   if (!reversed.empty()) reversed.pop_back();  // the program's own name
   std::ostringstream out;
   std::ostringstream err;
@@ -112,3 +144,5 @@ int RunMgarc(const std::vector<std::string>& arguments) {
     return 2;
   }
 }
+
+}  // namespace

@@ -11,4 +11,8 @@ struct ConsoleKey {
 
 // True when the process has a console to wait at.
 bool HasConsole();
+// True when no other process shares the console: Windows made it for this
+// process (Explorer's double-click or drop) and closes it when the process
+// ends. A command prompt, a terminal under Wine and Linux never give one.
+bool ConsoleOfItsOwn();
 ConsoleKey ReadConsoleKey();

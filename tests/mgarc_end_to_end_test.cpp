@@ -212,6 +212,11 @@ TEST_F(Mgarc, ExtractWritesTheTreeIntoADirectoryNamedAfterTheArchive) {
   WriteFile(dir_ / "plain", TestArchive{"VIZ00", {{"A", "a"}}}.Bytes());
   EXPECT_EQ(Run({"extract", "-q", "plain"}, RunOptions{dir_.path()}).exitStatus, 0);
   EXPECT_EQ(ReadFile(dir_ / "plain.d/A"), "a");
+
+  // An archive alone on the command line, as unar takes one.
+  WriteFile(dir_ / "alone.dat", TestArchive{"VIZ00", {{"B", "b"}}}.Bytes());
+  EXPECT_EQ(Run({"alone.dat"}, RunOptions{dir_.path()}).exitStatus, 0);
+  EXPECT_EQ(ReadFile(dir_ / "alone/B"), "b");
 }
 
 TEST_F(Mgarc, PatternsChooseEntriesAndOneThatMatchesNothingFails) {

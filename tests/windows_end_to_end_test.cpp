@@ -22,7 +22,9 @@
 namespace {
 
 const std::string kExe = MARROWGILDER_WINDOWS_EXE;
-const std::string kWine = "/usr/bin/wine";
+// The loader for the build's programs: Debian's wine runs 32-bit ones only
+// where it can, wine64 the 64-bit ones.
+const std::string kWine = MARROWGILDER_WINE;
 // Redirected output ends its lines as Windows programs do, with CR LF.
 const std::string kAllocationLine = "MemAllocating" + std::string(50, '.') + "Done!\r\n";
 
@@ -107,8 +109,9 @@ bool PrepareOwnPrefix() {
   WriteFile(kOwnPrefix + ".reg", ports);
   // The second start is the first with the ports mapped.
   std::string setUp = "export WINEPREFIX='" + kOwnPrefix +
-                      "' WINEDLLOVERRIDES='mscoree,mshtml='; wineboot --init && wine reg import '" +
-                      kOwnPrefix + ".reg' && wineserver -w && wine cmd /c exit && wineserver -w";
+                      "' WINEDLLOVERRIDES='mscoree,mshtml='; " + kWine + " wineboot --init && " +
+                      kWine + " reg import '" + kOwnPrefix + ".reg' && wineserver -w && " + kWine +
+                      " cmd /c exit && wineserver -w";
   if (std::system(("(" + setUp + ") >/dev/null 2>&1").c_str()) != 0) return false;
   for (const std::string& port : PortsOfOwnPrefix()) {
     bool numberedBelowTen = port.size() == 4 && port[3] >= '1' && port[3] <= '9';

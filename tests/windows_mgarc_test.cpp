@@ -20,7 +20,9 @@
 namespace {
 
 const std::string kExe = MGARC_WINDOWS_EXE;
-const std::string kWine = "/usr/bin/wine";
+// The loader for the build's programs: Debian's wine runs 32-bit ones only
+// where it can, wine64 the 64-bit ones.
+const std::string kWine = MARROWGILDER_WINE;
 
 // Stored names are code page 932: 音声\声.TXT and 表\ソ.TXT, whose ソ ends in
 // the byte of '\'.
@@ -135,6 +137,12 @@ TEST_F(WindowsMgarc, ExtractBuildsTheTreeOnTheZDrive) {
   ToolRun relative = Run({"extract", "-q", "ゲーム😀.dat"}, {dir_.path()});
   EXPECT_EQ(relative.exitStatus, 0) << relative.err;
   EXPECT_EQ(ReadFile(dir_ / "ゲーム😀/表/ソ.TXT"), std::string("so\r\n\x1a\0z", 7));
+
+  // The archive alone on the command line: the same extraction.
+  std::filesystem::copy_file(archive_, dir_ / "落下.dat");
+  ToolRun alone = Run({"落下.dat"}, {dir_.path()});
+  EXPECT_EQ(alone.exitStatus, 0) << alone.err;
+  EXPECT_EQ(ReadFile(dir_ / "落下/音声/声.TXT"), "voice");
 }
 
 TEST_F(WindowsMgarc, ReservedNamesAreSkippedAndCaseVariantsAreOneFile) {
@@ -205,6 +213,7 @@ TEST_F(WindowsMgarc, ConsoleShowsTheNames) {
   const std::string tmux = "tmux -L mgarc-" + std::to_string(getpid());
   const std::string status = dir_ / "status";
   // Bytes written to the console as they are would show as code page 437 or 1252.
+  // The terminal stays open after the run, so mgarc waits for no key there.
   WriteFile(dir_ / "list.sh", "env LC_ALL=C.UTF-8 WINEDEBUG=-all " + kWine + " " + kExe +
                                   " list --names '" + WindowsArgument(archive_) + "'\necho $? > " +
                                   status + "\nsleep 60\n");

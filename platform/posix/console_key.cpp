@@ -110,6 +110,10 @@ bool HasConsole() {
   return true;
 }
 
+bool ConsoleOfItsOwn() {
+  return false;  // a terminal outlives the process
+}
+
 ConsoleKey ReadConsoleKey() {
   RawTerminal terminal;
   if (!terminal.ok()) return {kEndOfInput, -1};

@@ -88,6 +88,15 @@ bool HasConsole() {
   return true;
 }
 
+bool ConsoleOfItsOwn() {
+  DWORD processes[2];
+  if (GetConsoleProcessList(processes, 2) != 1) return false;
+  // Wine gives a process started from a Unix terminal a console of its own:
+  // there the terminal, like a command prompt, stays open.
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr;
+}
+
 ConsoleKey ReadConsoleKey() {
   RawConsole console;
   if (!console.ok()) return {kEndOfInput, -1};
