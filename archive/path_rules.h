@@ -32,6 +32,12 @@ inline bool IsLeadByte(CodePage codePage, unsigned char b) {
   return codePage == CodePage::kCp932 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
 }
 
+// True when b can follow a lead byte in code page 932. A lead byte before any
+// other byte ('/' or a control character, say) is no double-byte character.
+inline bool IsTrailByte(unsigned char b) {
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
 // Length in bytes of the character at text (1 or 2); a lead byte at the end stands alone.
 inline int CharLength(CodePage codePage, const char* text) {
   return IsLeadByte(codePage, static_cast<unsigned char>(text[0])) && text[1] != '\0' ? 2 : 1;

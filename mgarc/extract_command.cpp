@@ -89,6 +89,9 @@ class Extraction {
           held = std::move(next);
           at = &held;
           break;
+        case PlaceOutcome::kNotOneLevel:
+          problem = FateProblem(EntryFate::kLeaves);
+          break;
         case PlaceOutcome::kThroughLink:
           problem = "skipped: the path goes through a symbolic link";
           break;
@@ -116,6 +119,8 @@ class Extraction {
         break;
       case PlaceOutcome::kKept:
         return {Outcome::kSilent, {}};
+      case PlaceOutcome::kNotOneLevel:
+        return {Outcome::kFailed, FateProblem(EntryFate::kLeaves)};
       case PlaceOutcome::kIsArchive:
         return {Outcome::kFailed, "not written: this is the archive itself"};
       case PlaceOutcome::kIsDirectory:

@@ -281,6 +281,25 @@ TEST_F(Mgarc, HostileNamesDuplicatesAndDataPastTheEnd) {
   EXPECT_EQ(ListTree(dir_.path()).size(), 1 + 4 + 1 + 4 + 1u);  // nothing beside the outputs
 }
 
+TEST_F(Mgarc, ALeadByteBeforeASlashNeverTakesItIntoALink) {
+  Write(TestArchive{"VIZ00", {{"\x81/PWN", "p"}, {"SE\x81/PWN2", "p"}, {"OK", "ok"}}});
+  std::string outside = dir_ / "outside";
+  mkdir(outside.c_str(), 0777);
+  for (const char* jobs : {"1", "4"}) {
+    std::string out = out_ + jobs;
+    mkdir(out.c_str(), 0777);
+    ASSERT_EQ(symlink(outside.c_str(), (out + "/\x81").c_str()), 0);
+    ASSERT_EQ(symlink(outside.c_str(), (out + "/SE\x81").c_str()), 0);
+    ToolRun run = Run({"extract", "-j", jobs, "-C", out, archive_});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err,
+              "mgarc: \\x81/PWN: skipped: the path goes through a symbolic link\n"
+              "mgarc: SE\\x81/PWN2: skipped: the path goes through a symbolic link\n");
+    EXPECT_EQ(ReadFile(out + "/OK"), "ok");
+  }
+  EXPECT_TRUE(ListTree(outside).empty());
+}
+
 TEST_F(Mgarc, TheArchiveItselfIsNeverOverwritten) {
   Write(TestArchive{"VIZ00", {{"voice.dat", "boom"}, {"B", "b"}}});
   std::string before = ReadFile(archive_);

@@ -97,6 +97,7 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
                        {"SAME", "second"},
                        {"BIG\\ONE.WAV", PatternBytes(3 << 20, 1)},
                        {"BIG\\TWO.WAV", PatternBytes(2 << 20, 2)},
+                       {"\x81/PWN", "p"},      // a lead byte before a slash: two levels
                        {"DOT\\.\\IN", "dot"},  // extraction opens "." as the directory it is in
                        {"LAST", "0123456789"}}};
   // LAST's record claims 1000 bytes: its data runs into the directory and past the end.
@@ -104,7 +105,7 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
   bytes[bytes.size() - 4] = '\xE8';
   bytes[bytes.size() - 3] = '\x03';
   WriteFile(archive_, bytes);
-  const std::size_t lastOffset = 16 + 35 + (5 << 20);
+  const std::size_t lastOffset = 16 + 36 + (5 << 20);
 
   ToolRun mount = Mgarc({"mount", archive_, mountPoint_});
   ASSERT_EQ(mount.exitStatus, 0) << mount.err;

@@ -34,6 +34,11 @@ TEST(StoredLevels, SplitAtSeparatorsThatAreNoSecondBytes) {
   EXPECT_EQ(StoredLevels(kHyo + "\\" + kHyo), (std::vector<std::string>{kHyo, kHyo}));
   EXPECT_EQ(StoredLevels("A\\\\B/C\\"), (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_TRUE(StoredLevels("").empty());
+  // A lead byte takes only a byte that can be a second byte: never '/'.
+  EXPECT_EQ(StoredLevels("\x81/PWN"), (std::vector<std::string>{"\x81", "PWN"}));
+  EXPECT_EQ(StoredLevels("SE\x81/PWN2"), (std::vector<std::string>{"SE\x81", "PWN2"}));
+  EXPECT_EQ(StoredLevels("\x81\x1F\\A"), (std::vector<std::string>{"\x81\x1F", "A"}));
+  EXPECT_EQ(ShownName("\x81/PWN", std::nullopt), "\\x81/PWN");
 }
 
 TEST(NameKey, FoldsAsciiOnlyWhereAsked) {
@@ -128,6 +133,10 @@ TEST(ExtractionPlan, RefusedNamesAndWorkItemsOfOneDirectory) {
   EXPECT_EQ(Fates(view, kWindows)[0], EntryFate::kLeaves);
   EXPECT_EQ(Fates(view, kWindows)[1], EntryFate::kReserved);
   EXPECT_EQ(Fates(view, kLinux)[1], EntryFate::kWrite);
+  // ".." after a lead byte and '/' is a level of its own.
+  ArchiveView hidden = ViewOf({{"\x81/..\\X", 1}, {"\x81/CON", 1}});
+  EXPECT_EQ(Fates(hidden, kLinux), (std::vector<EntryFate>{EntryFate::kLeaves, EntryFate::kWrite}));
+  EXPECT_EQ(Fates(hidden, kWindows)[1], EntryFate::kReserved);
   ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(5, true), kLinux,
                                        [](const std::string& level) { return level; });
   ASSERT_EQ(plan.work.size(), 3u);  // NUL.TXT at the top, A, B
