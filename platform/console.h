@@ -4,6 +4,12 @@
 #include <cstddef>
 #include <string_view>
 
+// Puts a stand-in (the null device) in the place of standard input, output or
+// error when the program started without it, before any file is opened: the
+// first file opened would otherwise take that place, and output meant for the
+// stream would land in it.
+void OpenMissingStandardStreams();
+
 // Takes the user's locale for the console's character set.
 void PrepareConsole();
 

@@ -70,7 +70,7 @@ TEST_F(EndToEnd, FreshTreeWithJapaneseNamesInSubdirectories) {
 TEST_F(EndToEnd, RelativeOutputDirectoryStaysRelative) {
   WriteFile(archivePath_, TestArchive{"VIZ00", {{"SE\\A.WAV", "a"}}}.Bytes());
   ToolRun run =
-      RunTool(MARROWGILDER_BINARY, {"GL", "game.dat", "rel/out"}, "1\n", RunOptions{dir_.path()});
+      RunTool(MARROWGILDER_BINARY, {"GL", "game.dat", "rel/out"}, "1\n", InDirectory(dir_.path()));
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(ReadFile(dir_ / "rel/out/SE/A.WAV"), "a");
 }

@@ -172,6 +172,19 @@ TEST_F(MgarcCreate, WhatCannotBeStoredIsNamedAndLeftOut) {
   EXPECT_EQ(Run({"list", "--names", tree_ + "/self.dat"}).out, "A\nD/B\nLINKED/B\n");
 }
 
+TEST_F(MgarcCreate, AMissingStandardStreamTakesNoFile) {
+  // Enough names that the lines of -v would reach past the header.
+  for (char c = 'A'; c <= 'H'; ++c) Put(std::string("LONGER_") + c + ".TXT", std::string(1, c));
+  for (const std::vector<int>& closed : {std::vector<int>{1}, std::vector<int>{0, 1, 2}}) {
+    RunOptions options;
+    options.closed = closed;
+    ToolRun run = Run({"create", "-v", archive_, tree_}, options);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(Run({"verify", archive_}).exitStatus, 0) << closed.size();
+    EXPECT_EQ(Run({"cat", archive_, "LONGER_B.TXT"}).out, "B");
+  }
+}
+
 TEST(RemoveOnInterrupt, TheFileGoesAndTheProgramDiesOfTheSignal) {
   TempDir dir;
   std::string path = dir / "partial";

@@ -196,7 +196,7 @@ TEST_F(Mgarc, CatWritesOneEntrysBytes) {
 
 TEST_F(Mgarc, ExtractWritesTheTreeIntoADirectoryNamedAfterTheArchive) {
   Write(japanese_);
-  ToolRun run = Run({"extract", "-v", archive_}, RunOptions{dir_.path()});
+  ToolRun run = Run({"extract", "-v", archive_}, InDirectory(dir_.path()));
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   std::string voice = dir_ / "voice";
   EXPECT_EQ(ListTree(voice),
@@ -210,7 +210,7 @@ TEST_F(Mgarc, ExtractWritesTheTreeIntoADirectoryNamedAfterTheArchive) {
   EXPECT_EQ(run.err, "");
 
   WriteFile(dir_ / "plain", TestArchive{"VIZ00", {{"A", "a"}}}.Bytes());
-  EXPECT_EQ(Run({"extract", "-q", "plain"}, RunOptions{dir_.path()}).exitStatus, 0);
+  EXPECT_EQ(Run({"extract", "-q", "plain"}, InDirectory(dir_.path())).exitStatus, 0);
   EXPECT_EQ(ReadFile(dir_ / "plain.d/A"), "a");
 }
 

@@ -1,5 +1,6 @@
 #include "platform/console.h"
 
+#include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
 #include <unistd.h>
@@ -7,6 +8,15 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+
+void OpenMissingStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    // The lowest free descriptor is taken: this very one, the ones below being open.
+    if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) {
+      return;
+    }
+  }
+}
 
 void PrepareConsole() {
   std::setlocale(LC_ALL, "");
