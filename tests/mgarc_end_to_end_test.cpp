@@ -111,6 +111,11 @@ TEST_F(Mgarc, ArchivesThatCannotBeReadStopWithOneLine) {
   }
   EXPECT_FALSE(PathExists(out_));
   EXPECT_EQ(Run({"list", dir_ / "missing.dat"}).exitStatus, 2);
+  // A FIFO would keep every read waiting for a writer.
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0666), 0);
+  ToolRun fifo = Run({"list", dir_ / "fifo"});
+  EXPECT_EQ(fifo.exitStatus, 2);
+  EXPECT_EQ(fifo.err, "mgarc: " + (dir_ / "fifo") + ": not a regular file\n");
 }
 
 TEST_F(Mgarc, UsageErrorsGiveTheUsageAndStatusTwo) {
