@@ -22,10 +22,14 @@ struct PathRules {
   // The most bytes one byte of a stored name (code page 932) takes in the
   // host's file names: half-width katakana are 1 byte there, 3 in UTF-8.
   std::size_t bytesPerNameByte;
+  // Control characters of a path shown on the console would drive a terminal.
+  bool maskControlCharacters;
 };
 
-inline constexpr PathRules kWindowsRules{CodePage::kCp932, '\\', true, true, true, true, true, 1};
-inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/', true, false, false, false, false, 3};
+inline constexpr PathRules kWindowsRules{
+    CodePage::kCp932, '\\', true, true, true, true, true, 1, false};
+inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/',   true, false, false,
+                                       false,           false, 3,    true};
 
 // True when byte b starts a double-byte character under the code page.
 inline bool IsLeadByte(CodePage codePage, unsigned char b) {

@@ -74,6 +74,15 @@ void CheckEntry(const ArchiveView& archive, const ArchiveEntry& entry, bool cano
         "Windows cannot hold the name as a file: a device name, ':', a character it forbids, or "
         "a name ending in a dot or a blank");
   }
+  // No second byte is below 0x40 or 7F: every such byte is a character of its own.
+  for (char c : entry.stored) {
+    if ((c > 0 && c < 0x20) || c == 0x7F) {
+      add("name_has_control_character",
+          "the name holds a control character (01-1F or 7F), which create refuses and a "
+          "terminal would obey");
+      break;
+    }
+  }
 }
 
 void CheckNameClashes(const ArchiveView& archive, std::vector<Finding>& findings) {

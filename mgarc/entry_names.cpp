@@ -226,3 +226,10 @@ bool GlobMatches(std::string_view pattern, std::string_view name) {
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
 }
+
+std::string DefaultDirectoryName(const std::string& fileName) {
+  std::size_t dot = fileName.rfind('.');
+  std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+  bool usable = dot != std::string::npos && stem != "" && stem != "." && stem != "..";
+  return usable ? stem : fileName + ".d";
+}

@@ -33,3 +33,9 @@ bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view other);
 // character ('/' included in both), "[...]" one of a set ("[!...]" or
 // "[^...]" none of it, ranges "a-z"); ASCII letters match either case.
 bool GlobMatches(std::string_view pattern, std::string_view name);
+
+// The directory that extract makes for an archive file of this name: the name
+// without its last extension ("voice.dat" gives "voice"); the name with ".d"
+// added when it has no extension or when what is left would be "", "." or
+// "..", the working directory or its parent.
+std::string DefaultDirectoryName(const std::string& fileName);

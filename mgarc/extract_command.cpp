@@ -20,14 +20,10 @@ namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
 
-// The directory an archive extracts into by default: its file name without
-// the last extension ("voice.dat" gives "voice"), or with ".d" added.
+// The directory an archive extracts into by default (DefaultDirectoryName).
 std::string DefaultDirectory(const std::string& archive) {
-  std::filesystem::path name = PathFromUtf8(archive).filename();
-  std::filesystem::path stem = name.stem();
-  std::u8string text = (name.has_extension() && !stem.empty() ? stem : name).u8string();
-  std::string directory(text.begin(), text.end());
-  return name.has_extension() && !stem.empty() ? directory : directory + ".d";
+  std::u8string name = PathFromUtf8(archive).filename().u8string();
+  return DefaultDirectoryName(std::string(name.begin(), name.end()));
 }
 
 std::string FateProblem(EntryFate fate) {

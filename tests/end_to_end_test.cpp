@@ -41,6 +41,14 @@ TEST_F(EndToEnd, CompleteRunPrintsExactlyItsDialogue) {
   EXPECT_EQ(ReadFile(out_ + "/B.TXT"), "de");
 }
 
+TEST_F(EndToEnd, ControlCharactersOfANameAreShownAsQuestionMarks) {
+  const std::string name = "\x1B]0;X\x07.TXT";
+  ToolRun run = Extract("TK", TestArchive{"VIZ00", {{name, "e"}}}, "1\n", out_);
+  EXPECT_EQ(run.out,
+            kAllocationLine + Prompt(1) + "Loading : No.   1/   1 -->" + out_ + "/?]0;X?.TXT\n");
+  EXPECT_EQ(ReadFile(out_ + "/" + name), "e");
+}
+
 TEST_F(EndToEnd, TrailingSeparatorGivesTheSamePaths) {
   ToolRun run = Extract("tk", twoEntries_, "2\n", out_ + "/");
   EXPECT_EQ(run.out,

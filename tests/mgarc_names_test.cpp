@@ -79,6 +79,14 @@ TEST(GlobMatches, ShellPatternsOverWholeNames) {
   }
 }
 
+TEST(DefaultDirectoryName, NeverTheWorkingDirectoryOrItsParent) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"voice.dat", "voice"}, {"a.b.dat", "a.b"},     {"voice", "voice.d"}, {".dat", ".dat.d"},
+      {"..dat", "..dat.d"},   {"...dat", "...dat.d"}, {"x.", "x"},          {"音声.dat", "音声"},
+  };
+  for (const auto& [name, directory] : cases) EXPECT_EQ(DefaultDirectoryName(name), directory);
+}
+
 ArchiveView ViewOf(const std::vector<std::pair<std::string, std::uint32_t>>& entries) {
   ArchiveView view;
   view.magic = "VIZ00";
@@ -166,6 +174,9 @@ TEST(ArchiveChecks, EachKindOnTheEntryItConcerns) {
             (std::vector<std::string>{"name_leaves_directory@1", "name_reserved_on_windows@2",
                                       "name_leaves_directory@3"}));
   EXPECT_EQ(Kinds(ViewOf({{"A", 1}}), false), (std::vector<std::string>{"name_not_canonical@1"}));
+  EXPECT_EQ(Kinds(ViewOf({{"A\x7F", 1}, {"B\x1B", 1}, {"\x83\x7E", 1}})),
+            (std::vector<std::string>{"name_has_control_character@1", "name_reserved_on_windows@2",
+                                      "name_has_control_character@2"}));
 
   ArchiveView layout = ViewOf({{"A", 10}, {"B", 10}});
   layout.header[6] = 1;
