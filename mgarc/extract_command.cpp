@@ -134,7 +134,7 @@ class Extraction {
       return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
     }
     if (done < length) {
-      return {Outcome::kFailed, "read failed: " + SystemErrorUtf8(source.error())};
+      return {Outcome::kFailed, ShortReadReason(source, "read failed: ", entry.offset + done)};
     }
     if (!file.Close()) return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
     if (length < entry.size) {

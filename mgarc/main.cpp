@@ -4,5 +4,5 @@
 
 int main(int argc, char** argv) {
   OpenMissingStandardStreams();
-  return RunMgarc(Utf8Arguments(argc, argv));
+  return FinishOutput(RunMgarc(Utf8Arguments(argc, argv)));
 }

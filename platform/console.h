@@ -31,4 +31,8 @@ void WriteUtf8(TextStream stream, std::string_view text);
 // Raw bytes on standard output, never translated.
 bool WriteBinaryOut(const void* data, std::size_t size);
 bool FlushText(TextStream stream);
+// Flushes and closes standard output once nothing more will be written to it.
+// False when some output was lost: *error gives the system's code, and
+// *pipeClosed tells that the reader had gone (a pipe closed early).
+bool CloseStandardOutput(int* error, bool* pipeClosed);
 bool IsTerminal(TextStream stream);

@@ -305,6 +305,29 @@ TEST_F(Mgarc, ALeadByteBeforeASlashNeverTakesItIntoALink) {
   EXPECT_TRUE(ListTree(outside).empty());
 }
 
+TEST_F(Mgarc, OutputThatCannotBeWrittenIsAWriteError) {
+  Write(japanese_);
+  mkdir((dir_ / "tree").c_str(), 0777);
+  WriteFile(dir_ / "tree/A", "a");
+  RunOptions full;
+  full.outputFile = "/dev/full";
+  const std::vector<std::vector<std::string>> commands = {
+      {"list", archive_},
+      {"list", "--json", archive_},
+      {"list", "--names", archive_},
+      {"verify", archive_},
+      {"cat", archive_, "README.TXT"},
+      {"extract", "-v", "-C", out_, archive_},
+      {"create", "-v", dir_ / "new.dat", dir_ / "tree"},
+      {"--help"},
+      {"--version"}};
+  for (const std::vector<std::string>& command : commands) {
+    ToolRun run = Run(command, full);
+    EXPECT_EQ(run.exitStatus, 2) << command[0];
+    EXPECT_EQ(run.err, "mgarc: write error: No space left on device\n") << command[0];
+  }
+}
+
 TEST_F(Mgarc, TheArchiveItselfIsNeverOverwritten) {
   Write(TestArchive{"VIZ00", {{"voice.dat", "boom"}, {"B", "b"}}});
   std::string before = ReadFile(archive_);

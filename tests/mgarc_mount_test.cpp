@@ -177,6 +177,20 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
   EXPECT_EQ(ListTree(mountPoint_), std::vector<std::string>{});
 }
 
+TEST_F(MgarcMount, BytesTheArchiveNoLongerHoldsFailToRead) {
+  WriteFile(archive_, TestArchive{"VIZ00", {{"A", PatternBytes(5000)}}}.Bytes());
+  ASSERT_EQ(Mgarc({"mount", archive_, mountPoint_}).exitStatus, 0);
+  ASSERT_EQ(truncate(archive_.c_str(), 100), 0);
+  int fd = open((mountPoint_ + "/A").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  char buffer[8192];
+  errno = 0;
+  EXPECT_EQ(read(fd, buffer, sizeof buffer), -1);
+  EXPECT_EQ(errno, EIO);
+  close(fd);
+  Fusermount(mountPoint_);
+}
+
 TEST_F(MgarcMount, InTheForegroundASignalUnmounts) {
   WriteFile(archive_, TestArchive{"ZEL00", {{kVoice, "koe"}}}.Bytes());
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mgarc/archive_checks.h"
+#include "mgarc/archive_view.h"
 #include "mgarc/entry_names.h"
 #include "mgarc/extraction_plan.h"
 
@@ -85,6 +86,16 @@ TEST(DefaultDirectoryName, NeverTheWorkingDirectoryOrItsParent) {
       {"..dat", "..dat.d"},   {"...dat", "...dat.d"}, {"x.", "x"},          {"音声.dat", "音声"},
   };
   for (const auto& [name, directory] : cases) EXPECT_EQ(DefaultDirectoryName(name), directory);
+}
+
+TEST(ShortReadReason, TheSystemsErrorOrWhereTheArchiveEnded) {
+  InputFile unread;  // no error: the archive ended early
+  EXPECT_EQ(ShortReadReason(unread, "read failed: ", 42),
+            "cut short: the archive ended at byte 42");
+  InputFile missing;
+  EXPECT_FALSE(missing.Open("/nonexistent/archive.dat"));
+  EXPECT_EQ(ShortReadReason(missing, "read failed: ", 42),
+            "read failed: " + SystemErrorUtf8(missing.error()));
 }
 
 ArchiveView ViewOf(const std::vector<std::pair<std::string, std::uint32_t>>& entries) {

@@ -19,6 +19,7 @@ struct RunOptions {
   long long fileSizeLimit = -1;  // RLIMIT_FSIZE with SIGXFSZ ignored: writes past it fail
   bool unprivileged = false;     // as root, run as nobody, so that permissions hold
   std::vector<int> closed;       // standard descriptors the program starts without
+  std::string outputFile;        // standard output goes to this file instead (/dev/full)
 };
 
 // Options that only set the working directory.
