@@ -56,7 +56,9 @@ const char* RefusalReason(NameRefusal refusal) {
   return "";
 }
 
-void PrintProgress(int number, int entryCount, const char* path, NameRefusal refusal) {
+void PrintProgress(int number, int entryCount, const char* slotPath, NameRefusal refusal) {
+  char path[kSlotSize];
+  ShownPath(slotPath, kHostRules, path);
   char line[kSlotSize + 128];
   if (refusal != NameRefusal::kNone) {
     std::snprintf(line, sizeof line, "Skipped : No.% 4d/% 4d -->%s: %s\n", number, entryCount, path,

@@ -61,3 +61,12 @@ bool SameDirectoryPart(const char* a, std::size_t aLength, const char* b, std::s
   }
   return true;
 }
+
+void ShownPath(const char* path, const PathRules& rules, char* out) {
+  std::size_t i = 0;
+  for (; path[i] != '\0'; ++i) {
+    auto byte = static_cast<unsigned char>(path[i]);
+    out[i] = rules.maskControlCharacters && (byte < 0x20 || byte == 0x7F) ? '?' : path[i];
+  }
+  out[i] = '\0';
+}

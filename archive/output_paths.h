@@ -22,3 +22,7 @@ std::size_t DirectoryPartOf(const char* path, const PathRules& rules, std::size_
 // Compares two directory parts as the file system would.
 bool SameDirectoryPart(const char* a, std::size_t aLength, const char* b, std::size_t bLength,
                        const PathRules& rules);
+
+// Path as the console shows it: where the rules say so, each byte 01-1F and
+// 7F becomes '?'. out must hold strlen(path) + 1 bytes.
+void ShownPath(const char* path, const PathRules& rules, char* out);

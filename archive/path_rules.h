@@ -22,14 +22,24 @@ struct PathRules {
   // The most bytes one byte of a stored name (code page 932) takes in the
   // host's file names: half-width katakana are 1 byte there, 3 in UTF-8.
   std::size_t bytesPerNameByte;
+  // Control characters of a path shown on the console would drive a terminal.
+  bool maskControlCharacters;
 };
 
-inline constexpr PathRules kWindowsRules{CodePage::kCp932, '\\', true, true, true, true, true, 1};
-inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/', true, false, false, false, false, 3};
+inline constexpr PathRules kWindowsRules{
+    CodePage::kCp932, '\\', true, true, true, true, true, 1, false};
+inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/',   true, false, false,
+                                       false,           false, 3,    true};
 
 // True when byte b starts a double-byte character under the code page.
 inline bool IsLeadByte(CodePage codePage, unsigned char b) {
   return codePage == CodePage::kCp932 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
+}
+
+// True when b can follow a lead byte in code page 932. A lead byte before any
+// other byte ('/' or a control character, say) is no double-byte character.
+inline bool IsTrailByte(unsigned char b) {
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
 }
 
 // Length in bytes of the character at text (1 or 2); a lead byte at the end stands alone.

@@ -19,19 +19,6 @@ bool IsStoredSeparator(char c) {
   return c == '\\' || c == '/';
 }
 
-// True when a name made only of dots and blanks holds two dots or more.
-bool NamesParent(const char* name, std::size_t length) {
-  int dots = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (name[i] == '.') {
-      ++dots;
-    } else if (name[i] != ' ') {
-      return false;
-    }
-  }
-  return dots >= 2;
-}
-
 // Calls test on each level of a stored name (split at '\' and '/' that are
 // not second bytes) until it answers true.
 template <typename Test>
@@ -60,6 +47,18 @@ bool EqualsFolded(const char* name, std::size_t length, const char* lower) {
 
 }  // namespace
 
+bool LevelNamesParent(const char* name, std::size_t length) {
+  int dots = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (name[i] == '.') {
+      ++dots;
+    } else if (name[i] != ' ') {
+      return false;
+    }
+  }
+  return dots >= 2;
+}
+
 void MapStoredSeparators(const char* stored, char separator, char* out) {
   std::size_t i = 0;
   while (stored[i] != '\0') {
@@ -77,7 +76,7 @@ void MapStoredSeparators(const char* stored, char separator, char* out) {
 
 bool StoredNameLeavesDirectory(const char* stored) {
   if (IsStoredSeparator(stored[0]) || IsDriveStart(stored)) return true;
-  return AnyLevel(stored, NamesParent);
+  return AnyLevel(stored, LevelNamesParent);
 }
 
 bool IsWindowsDeviceName(const char* name, std::size_t length) {
@@ -118,7 +117,7 @@ bool StoredNameReservedOnWindows(const char* stored) {
   }
   return AnyLevel(stored, [](const char* name, std::size_t length) {
     bool endsBadly = length > 0 && (name[length - 1] == '.' || name[length - 1] == ' ') &&
-                     !NamesParent(name, length);
+                     !LevelNamesParent(name, length);
     return endsBadly || IsWindowsDeviceName(name, length);
   });
 }

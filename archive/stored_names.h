@@ -15,6 +15,10 @@ void MapStoredSeparators(const char* stored, char separator, char* out);
 // Windows reads as "..").
 bool StoredNameLeavesDirectory(const char* stored);
 
+// True when one level (length bytes) names the parent directory: two dots or
+// more and nothing but blanks besides, as Windows reads "..".
+bool LevelNamesParent(const char* name, std::size_t length);
+
 // True when the name (one directory level, length bytes) is a Windows device:
 // CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$ or CONOUT$, in any case,
 // alone or before an extension, also with blanks or dots before the extension

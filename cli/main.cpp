@@ -3,6 +3,7 @@
 #include "platform/console.h"
 
 int main(int argc, char** argv) {
+  OpenMissingStandardStreams();
   PrepareConsole();
   HostArguments arguments(argc, argv);
   return RunCommandLine(arguments.count(), arguments.vector(), arguments.lostCharacters());

@@ -2,7 +2,6 @@
 
 #include <set>
 
-#include "archive/stored_names.h"
 #include "mgarc/entry_names.h"
 
 namespace {
@@ -66,14 +65,23 @@ void CheckEntry(const ArchiveView& archive, const ArchiveEntry& entry, bool cano
     add("name_not_canonical",
         "the name decodes, but encodes to other bytes: a round trip through files changes it");
   }
-  const char* stored = entry.stored.c_str();
-  if (StoredNameLeavesDirectory(stored)) {
+  std::vector<std::string> levels = StoredLevels(entry.stored);
+  if (NameLeavesDirectory(entry.stored, levels)) {
     add("name_leaves_directory", "the name leads out of the output directory");
   }
-  if (StoredNameReservedOnWindows(stored)) {
+  if (NameReservedOnWindows(entry.stored, levels)) {
     add("name_reserved_on_windows",
         "Windows cannot hold the name as a file: a device name, ':', a character it forbids, or "
         "a name ending in a dot or a blank");
+  }
+  // No second byte is below 0x40 or 7F: every such byte is a character of its own.
+  for (char c : entry.stored) {
+    if ((c > 0 && c < 0x20) || c == 0x7F) {
+      add("name_has_control_character",
+          "the name holds a control character (01-1F or 7F), which create refuses and a "
+          "terminal would obey");
+      break;
+    }
   }
 }
 

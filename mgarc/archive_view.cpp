@@ -72,3 +72,9 @@ bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason
   }
   return true;
 }
+
+std::string ShortReadReason(const InputFile& file, const std::string& prefix,
+                            std::uint64_t reached) {
+  if (file.error() != 0) return prefix + SystemErrorUtf8(file.error());
+  return "cut short: the archive ended at byte " + std::to_string(reached);
+}

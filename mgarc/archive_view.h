@@ -43,3 +43,9 @@ struct ArchiveView {
 // magic, a whole header, a directory inside the file. On failure, reason says
 // why, for the line "mgarc: ARCHIVE: reason".
 bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason);
+
+// Why a read of the archive's data stopped short at position reached: the
+// system's error after prefix, or, where there is none, the archive ending
+// there: it was cut short after it was opened.
+std::string ShortReadReason(const InputFile& file, const std::string& prefix,
+                            std::uint64_t reached);

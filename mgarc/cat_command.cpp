@@ -30,20 +30,16 @@ int RunCat(const CatOptions& options) {
     std::uint64_t left = length - done;
     std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
     std::size_t got = archive.file->ReadAt(found->offset + done, buffer.data(), piece);
-    if (got > 0 && !WriteBinaryOut(buffer.data(), got)) {
-      ReportProblem(options.archive, "cannot write to standard output");
-      return 2;
-    }
+    // A write that fails is reported once, as the program ends.
+    if (got > 0 && !WriteBinaryOut(buffer.data(), got)) return 2;
     done += got;
     if (got < piece) {
-      ReportProblem(options.archive, "cannot be read: " + SystemErrorUtf8(archive.file->error()));
+      ReportProblem(options.archive,
+                    ShortReadReason(*archive.file, "cannot be read: ", found->offset + done));
       return 2;
     }
   }
-  if (!FlushText(TextStream::kOut)) {
-    ReportProblem(options.archive, "cannot write to standard output");
-    return 2;
-  }
+  if (!FlushText(TextStream::kOut)) return 2;
   if (length < found->size) {
     ReportProblem(found->shown, "cut short: the archive holds " + std::to_string(length) +
                                     " of the entry's " + std::to_string(found->size) + " bytes");

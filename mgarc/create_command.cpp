@@ -225,17 +225,23 @@ int RunCreate(const CreateOptions& options) {
   std::vector<PackingProblem> problems = AssignStoredNames(walk.files, conversion);
   std::vector<std::string> order;
   if (!options.orderFile.empty()) {
+    // Read as a stream: a pipe or standard input ("-") has no size to go by.
     InputFile orderFile;
-    std::uint64_t size = 0;
-    FileIdentity identity;
-    std::int64_t modified = 0;
-    if (!orderFile.Open(PathFromUtf8(options.orderFile)) ||
-        !orderFile.Describe(&size, &identity, &modified)) {
+    bool opened = true;
+    if (options.orderFile == "-") {
+      orderFile.UseStandardInput();
+    } else {
+      opened = orderFile.OpenStream(PathFromUtf8(options.orderFile));
+    }
+    std::string text;
+    char chunk[64 * 1024];
+    for (std::size_t got; opened && (got = orderFile.Read(chunk, sizeof chunk)) > 0;) {
+      text.append(chunk, got);
+    }
+    if (!opened || orderFile.error() != 0) {
       ReportProblem(options.orderFile, SystemErrorUtf8(orderFile.error()));
       return 2;
     }
-    std::string text(static_cast<std::size_t>(size), '\0');
-    text.resize(orderFile.ReadAt(0, text.data(), text.size()));
     order = ParseOrder(text);
   }
   std::vector<std::string> unlisted;

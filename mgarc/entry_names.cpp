@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "archive/path_rules.h"
+#include "archive/stored_names.h"
 
 namespace {
 
@@ -67,6 +68,13 @@ std::optional<bool> MatchSet(std::string_view pattern, std::size_t& p, char32_t 
   return found != negate;
 }
 
+// True when a double-byte character starts at text[i]: a lead byte followed
+// by a byte that can be its second.
+bool PairAt(std::string_view text, std::size_t i) {
+  return i + 1 < text.size() && IsLeadByte(CodePage::kCp932, static_cast<unsigned char>(text[i])) &&
+         IsTrailByte(static_cast<unsigned char>(text[i + 1]));
+}
+
 }  // namespace
 
 std::string ShownName(std::string_view stored, const std::optional<std::string>& decoded) {
@@ -93,7 +101,7 @@ std::string ShownName(std::string_view stored, const std::optional<std::string>&
   };
   for (std::size_t i = 0; i < stored.size();) {
     auto byte = static_cast<unsigned char>(stored[i]);
-    if (IsLeadByte(CodePage::kCp932, byte) && i + 1 < stored.size()) {
+    if (PairAt(stored, i)) {
       // A double-byte character's second byte is never a separator.
       keep(byte);
       keep(static_cast<unsigned char>(stored[i + 1]));
@@ -115,7 +123,7 @@ std::vector<std::string> StoredLevels(std::string_view stored) {
   std::string level;
   for (std::size_t i = 0; i < stored.size();) {
     auto byte = static_cast<unsigned char>(stored[i]);
-    if (IsLeadByte(CodePage::kCp932, byte) && i + 1 < stored.size()) {
+    if (PairAt(stored, i)) {
       level.append(stored.substr(i, 2));
       i += 2;
       continue;
@@ -132,14 +140,29 @@ std::vector<std::string> StoredLevels(std::string_view stored) {
   return levels;
 }
 
+bool NameLeavesDirectory(const std::string& stored, const std::vector<std::string>& levels) {
+  if (StoredNameLeavesDirectory(stored.c_str())) return true;
+  for (const std::string& level : levels) {
+    if (LevelNamesParent(level.c_str(), level.size())) return true;
+  }
+  return false;
+}
+
+bool NameReservedOnWindows(const std::string& stored, const std::vector<std::string>& levels) {
+  if (StoredNameReservedOnWindows(stored.c_str())) return true;
+  for (const std::string& level : levels) {
+    if (StoredNameReservedOnWindows(level.c_str())) return true;
+  }
+  return false;
+}
+
 std::string NameKey(const std::vector<std::string>& levels, std::size_t count, bool foldCase) {
   std::string key;
   for (std::size_t k = 0; k < count && k < levels.size(); ++k) {
     if (k > 0) key += '\\';
     const std::string& level = levels[k];
     for (std::size_t i = 0; i < level.size(); ++i) {
-      if (IsLeadByte(CodePage::kCp932, static_cast<unsigned char>(level[i])) &&
-          i + 1 < level.size()) {
+      if (PairAt(level, i)) {
         key.append(level, i, 2);
         ++i;
       } else {
@@ -202,4 +225,11 @@ bool GlobMatches(std::string_view pattern, std::string_view name) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
+}
+
+std::string DefaultDirectoryName(const std::string& fileName) {
+  std::size_t dot = fileName.rfind('.');
+  std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+  bool usable = dot != std::string::npos && stem != "" && stem != "." && stem != "..";
+  return usable ? stem : fileName + ".d";
 }

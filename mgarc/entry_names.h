@@ -15,6 +15,12 @@ std::string ShownName(std::string_view stored, const std::optional<std::string>&
 // of a double-byte character; empty levels (doubled separators) are dropped.
 std::vector<std::string> StoredLevels(std::string_view stored);
 
+// True when the name leads out of the output directory, judged on its stored
+// bytes and on each of its levels: a lead byte before '/' takes no '/' with it.
+bool NameLeavesDirectory(const std::string& stored, const std::vector<std::string>& levels);
+// True when Windows cannot hold the name as a file, judged the same two ways.
+bool NameReservedOnWindows(const std::string& stored, const std::vector<std::string>& levels);
+
 // Levels joined by '\', with ASCII letters folded when the host's file system
 // folds them (never a double-byte character's second byte): two names with
 // one key are one file.
@@ -27,3 +33,9 @@ bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view other);
 // character ('/' included in both), "[...]" one of a set ("[!...]" or
 // "[^...]" none of it, ranges "a-z"); ASCII letters match either case.
 bool GlobMatches(std::string_view pattern, std::string_view name);
+
+// The directory that extract makes for an archive file of this name: the name
+// without its last extension ("voice.dat" gives "voice"); the name with ".d"
+// added when it has no extension or when what is left would be "", "." or
+// "..", the working directory or its parent.
+std::string DefaultDirectoryName(const std::string& fileName);

@@ -20,14 +20,10 @@ namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
 
-// The directory an archive extracts into by default: its file name without
-// the last extension ("voice.dat" gives "voice"), or with ".d" added.
+// The directory an archive extracts into by default (DefaultDirectoryName).
 std::string DefaultDirectory(const std::string& archive) {
-  std::filesystem::path name = PathFromUtf8(archive).filename();
-  std::filesystem::path stem = name.stem();
-  std::u8string text = (name.has_extension() && !stem.empty() ? stem : name).u8string();
-  std::string directory(text.begin(), text.end());
-  return name.has_extension() && !stem.empty() ? directory : directory + ".d";
+  std::u8string name = PathFromUtf8(archive).filename().u8string();
+  return DefaultDirectoryName(std::string(name.begin(), name.end()));
 }
 
 std::string FateProblem(EntryFate fate) {
@@ -89,6 +85,9 @@ class Extraction {
           held = std::move(next);
           at = &held;
           break;
+        case PlaceOutcome::kNotOneLevel:
+          problem = FateProblem(EntryFate::kLeaves);
+          break;
         case PlaceOutcome::kThroughLink:
           problem = "skipped: the path goes through a symbolic link";
           break;
@@ -116,6 +115,8 @@ class Extraction {
         break;
       case PlaceOutcome::kKept:
         return {Outcome::kSilent, {}};
+      case PlaceOutcome::kNotOneLevel:
+        return {Outcome::kFailed, FateProblem(EntryFate::kLeaves)};
       case PlaceOutcome::kIsArchive:
         return {Outcome::kFailed, "not written: this is the archive itself"};
       case PlaceOutcome::kIsDirectory:
@@ -133,7 +134,7 @@ class Extraction {
       return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
     }
     if (done < length) {
-      return {Outcome::kFailed, "read failed: " + SystemErrorUtf8(source.error())};
+      return {Outcome::kFailed, ShortReadReason(source, "read failed: ", entry.offset + done)};
     }
     if (!file.Close()) return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
     if (length < entry.size) {

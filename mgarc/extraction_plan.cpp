@@ -4,7 +4,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "archive/stored_names.h"
 #include "mgarc/entry_names.h"
 
 namespace {
@@ -39,9 +38,9 @@ void DecideFates(ExtractionPlan& plan, const PathRules& rules) {
     PlannedEntry& planned = plan.entries[i];
     const std::string& stored = planned.entry->stored;
     planned.levels = StoredLevels(stored);
-    if (planned.levels.empty() || StoredNameLeavesDirectory(stored.c_str())) {
+    if (planned.levels.empty() || NameLeavesDirectory(stored, planned.levels)) {
       planned.fate = EntryFate::kLeaves;
-    } else if (rules.devicesAndStreams && StoredNameReservedOnWindows(stored.c_str())) {
+    } else if (rules.devicesAndStreams && NameReservedOnWindows(stored, planned.levels)) {
       planned.fate = EntryFate::kReserved;
     } else {
       keys[i] = NameKey(planned.levels, planned.levels.size(), rules.foldCase);

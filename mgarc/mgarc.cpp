@@ -10,6 +10,7 @@
 #include "platform/arguments.h"
 #include "platform/console.h"
 #include "platform/console_key.h"
+#include "platform/file_stream.h"
 
 namespace {
 
@@ -24,6 +25,15 @@ void AddArchive(CLI::App& command, std::string& archive) {
 void ReportProblem(const std::string& subject, const std::string& reason) {
   FlushText(TextStream::kOut);
   WriteUtf8(TextStream::kErr, "mgarc: " + subject + ": " + reason + "\n");
+}
+
+int FinishOutput(int status) {
+  int error = 0;
+  bool pipeClosed = false;
+  if (CloseStandardOutput(&error, &pipeClosed)) return status;
+  // A reader that went away wants no more: as a program killed by SIGPIPE says nothing.
+  if (!pipeClosed) ReportProblem("write error", SystemErrorUtf8(error));
+  return 2;
 }
 
 namespace {

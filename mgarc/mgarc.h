@@ -6,3 +6,7 @@
 #include <vector>
 
 int RunMgarc(const std::vector<std::string>& arguments);
+
+// At the end of the process: standard output flushed and closed; when some of
+// it was lost, "mgarc: write error: REASON" and status 2, else status.
+int FinishOutput(int status);

@@ -32,6 +32,13 @@ class TreeBuilder {
   // the directory it is in.
   std::string Add(const std::vector<std::string>& levels, std::uint64_t offset,
                   std::uint64_t size) {
+    // The kernel takes a name with '/' or a zero byte for no name at all, and
+    // would fail the whole directory that lists it.
+    for (const std::string& level : levels) {
+      if (level.find_first_of(std::string("/\0", 2)) != std::string::npos) {
+        return FateProblem(EntryFate::kLeaves);
+      }
+    }
     std::uint32_t at = 0;
     for (std::size_t l = 0; l + 1 < levels.size(); ++l) {
       if (levels[l] == ".") continue;

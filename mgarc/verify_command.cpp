@@ -20,7 +20,8 @@ std::string FindingLine(const ArchiveView& archive, const Finding& finding) {
 
 // Reads every byte of the entries' data that the file holds, so that a file
 // the system cannot read is found too.
-bool ReadAllData(ArchiveView& archive) {
+// On failure, *reached is where the reading stopped.
+bool ReadAllData(ArchiveView& archive, std::uint64_t* reached) {
   std::uint64_t end = archive.entries.empty() ? 16 : archive.entries.back().end();
   if (end > archive.fileSize) end = archive.fileSize;
   std::vector<char> buffer(1 << 20);
@@ -28,6 +29,7 @@ bool ReadAllData(ArchiveView& archive) {
     std::uint64_t left = end - at;
     std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
     std::size_t got = archive.file->ReadAt(at, buffer.data(), piece);
+    *reached = at + got;
     if (got < piece) return false;
     at += got;
   }
@@ -43,8 +45,9 @@ int RunVerify(const VerifyOptions& options) {
     ReportProblem(options.archive, reason);
     return 2;
   }
-  if (!ReadAllData(archive)) {
-    ReportProblem(options.archive, "cannot be read: " + SystemErrorUtf8(archive.file->error()));
+  std::uint64_t reached = 0;
+  if (!ReadAllData(archive, &reached)) {
+    ReportProblem(options.archive, ShortReadReason(*archive.file, "cannot be read: ", reached));
     return 2;
   }
   NameCodec codec;

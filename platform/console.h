@@ -4,6 +4,12 @@
 #include <cstddef>
 #include <string_view>
 
+// Puts a stand-in (the null device) in the place of standard input, output or
+// error when the program started without it, before any file is opened: the
+// first file opened would otherwise take that place, and output meant for the
+// stream would land in it.
+void OpenMissingStandardStreams();
+
 // Takes the user's locale for the console's character set.
 void PrepareConsole();
 
@@ -25,4 +31,8 @@ void WriteUtf8(TextStream stream, std::string_view text);
 // Raw bytes on standard output, never translated.
 bool WriteBinaryOut(const void* data, std::size_t size);
 bool FlushText(TextStream stream);
+// Flushes and closes standard output once nothing more will be written to it.
+// False when some output was lost: *error gives the system's code, and
+// *pipeClosed tells that the reader had gone (a pipe closed early).
+bool CloseStandardOutput(int* error, bool* pipeClosed);
 bool IsTerminal(TextStream stream);

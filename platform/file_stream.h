@@ -15,6 +15,11 @@ struct FileIdentity {
   }
 };
 
+// The error of an Open that found a FIFO, a device or anything else that is
+// not a regular file, whose reads could wait for ever; SystemErrorUtf8 gives
+// "not a regular file".
+inline constexpr int kNotARegularFile = -1;
+
 class InputFile {
  public:
   friend class OutputFile;
@@ -23,10 +28,15 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Opens a file for reading; path is in the host's encoding.
+  // Opens a regular file for reading, without waiting for a writer where the
+  // path names a FIFO; path is in the host's encoding.
   bool Open(const char* path);
   // The same, by a path as the standard library holds it (UTF-16 on Windows).
   bool Open(const std::filesystem::path& path);
+  // Opens anything readable, a pipe too, to be read from start to end.
+  bool OpenStream(const std::filesystem::path& path);
+  // Standard input, to be read from start to end (not closed by this object).
+  void UseStandardInput();
   bool Seek(std::uint64_t position);
   // Reads up to size bytes; fewer only at the end of the file or on an error.
   std::size_t Read(void* buffer, std::size_t size);
@@ -41,7 +51,11 @@ class InputFile {
   int error() const { return error_; }
 
  private:
+  // Windows: takes an opened handle (a HANDLE), refusing all but disk files when asked.
+  bool Keep(void* opened, bool regularOnly);
+
   std::intptr_t handle_ = -1;  // a descriptor, or a Windows handle
+  bool borrowed_ = false;      // standard input: left open
   int error_ = 0;
 };
 

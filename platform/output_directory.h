@@ -10,6 +10,7 @@
 
 enum class PlaceOutcome {
   kOk,
+  kNotOneLevel,    // the name holds a separator or a zero byte, is empty or ".."
   kThroughLink,    // a level is a symbolic link: never followed
   kNotADirectory,  // a level is a file
   kIsDirectory,    // the file's own name is a directory
@@ -31,7 +32,8 @@ class OutputDirectory {
   // root itself are followed: the user named it.
   bool OpenRoot(const std::filesystem::path& root);
   // Opens the level name (in the host's file-name encoding) below this one,
-  // creating it when missing.
+  // creating it when missing. A name that is not exactly one level below
+  // this one is refused, here and in CreateFile.
   PlaceOutcome OpenLevel(const std::string& name, OutputDirectory& level) const;
   // Creates the file name here. An existing file or link there is removed
   // first (a link is never written through), unless keepExisting; the archive

@@ -41,6 +41,14 @@ TEST_F(EndToEnd, CompleteRunPrintsExactlyItsDialogue) {
   EXPECT_EQ(ReadFile(out_ + "/B.TXT"), "de");
 }
 
+TEST_F(EndToEnd, ControlCharactersOfANameAreShownAsQuestionMarks) {
+  const std::string name = "\x1B]0;X\x07.TXT";
+  ToolRun run = Extract("TK", TestArchive{"VIZ00", {{name, "e"}}}, "1\n", out_);
+  EXPECT_EQ(run.out,
+            kAllocationLine + Prompt(1) + "Loading : No.   1/   1 -->" + out_ + "/?]0;X?.TXT\n");
+  EXPECT_EQ(ReadFile(out_ + "/" + name), "e");
+}
+
 TEST_F(EndToEnd, TrailingSeparatorGivesTheSamePaths) {
   ToolRun run = Extract("tk", twoEntries_, "2\n", out_ + "/");
   EXPECT_EQ(run.out,
@@ -70,7 +78,7 @@ TEST_F(EndToEnd, FreshTreeWithJapaneseNamesInSubdirectories) {
 TEST_F(EndToEnd, RelativeOutputDirectoryStaysRelative) {
   WriteFile(archivePath_, TestArchive{"VIZ00", {{"SE\\A.WAV", "a"}}}.Bytes());
   ToolRun run =
-      RunTool(MARROWGILDER_BINARY, {"GL", "game.dat", "rel/out"}, "1\n", RunOptions{dir_.path()});
+      RunTool(MARROWGILDER_BINARY, {"GL", "game.dat", "rel/out"}, "1\n", InDirectory(dir_.path()));
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(ReadFile(dir_ / "rel/out/SE/A.WAV"), "a");
 }

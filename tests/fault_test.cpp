@@ -78,6 +78,13 @@ TEST_F(Faults, UnreadableArchiveIsReportedAsSuch) {
   ExpectOnlyOutputChanged({});
 }
 
+TEST_F(Faults, AnArchiveThatIsAFifoIsOneThatCannotBeOpened) {
+  ASSERT_EQ(mkfifo(archive_.c_str(), 0666), 0);
+  ToolRun run = RunTool(MARROWGILDER_BINARY, {"TK", archive_, out_}, "1\n");
+  EXPECT_EQ(run.err, "Err: File Open Error!\n");
+  EXPECT_EQ(run.exitStatus, 2);
+}
+
 TEST_F(Faults, ReadOnlyDirectoriesFailTheirEntriesOnly) {
   std::filesystem::create_directories(out_ + "/LOCKED");
   std::filesystem::permissions(out_, std::filesystem::perms::all);

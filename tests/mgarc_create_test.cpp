@@ -172,6 +172,46 @@ TEST_F(MgarcCreate, WhatCannotBeStoredIsNamedAndLeftOut) {
   EXPECT_EQ(Run({"list", "--names", tree_ + "/self.dat"}).out, "A\nD/B\nLINKED/B\n");
 }
 
+TEST_F(MgarcCreate, AMissingStandardStreamTakesNoFile) {
+  // Enough names that the lines of -v would reach past the header.
+  for (char c = 'A'; c <= 'H'; ++c) Put(std::string("LONGER_") + c + ".TXT", std::string(1, c));
+  for (const std::vector<int>& closed : {std::vector<int>{1}, std::vector<int>{0, 1, 2}}) {
+    RunOptions options;
+    options.closed = closed;
+    ToolRun run = Run({"create", "-v", archive_, tree_}, options);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(Run({"verify", archive_}).exitStatus, 0) << closed.size();
+    EXPECT_EQ(Run({"cat", archive_, "LONGER_B.TXT"}).out, "B");
+  }
+}
+
+TEST_F(MgarcCreate, TheOrderIsReadAsAStreamAndDashIsStandardInput) {
+  Put("A", "a");
+  Put("B", "b");
+  for (const char* order : {"-", "/dev/stdin"}) {
+    ToolRun run = RunTool(MGARC_BINARY, {"create", "--order", order, archive_, tree_}, "B\nA\n");
+    EXPECT_EQ(run.exitStatus, 0) << order << ": " << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Run({"list", "--names", archive_}).out, "B\nA\n") << order;
+  }
+}
+
+TEST(InputFile, OnlyARegularFileOpensAndAFifoDoesNotWait) {
+  TempDir dir;
+  WriteFile(dir / "file", "x");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0666), 0);
+  InputFile file;
+  EXPECT_TRUE(file.Open((dir / "file").c_str()));
+  for (const std::string& path : {dir / "fifo", std::string("/dev/null"), dir.path()}) {
+    InputFile other;
+    EXPECT_FALSE(other.Open(path.c_str())) << path;
+    EXPECT_NE(other.error(), 0) << path;
+  }
+  InputFile fifo;
+  EXPECT_FALSE(fifo.Open(dir / "fifo"));
+  EXPECT_EQ(SystemErrorUtf8(fifo.error()), "not a regular file");
+}
+
 TEST(RemoveOnInterrupt, TheFileGoesAndTheProgramDiesOfTheSignal) {
   TempDir dir;
   std::string path = dir / "partial";

@@ -111,6 +111,11 @@ TEST_F(Mgarc, ArchivesThatCannotBeReadStopWithOneLine) {
   }
   EXPECT_FALSE(PathExists(out_));
   EXPECT_EQ(Run({"list", dir_ / "missing.dat"}).exitStatus, 2);
+  // A FIFO would keep every read waiting for a writer.
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0666), 0);
+  ToolRun fifo = Run({"list", dir_ / "fifo"});
+  EXPECT_EQ(fifo.exitStatus, 2);
+  EXPECT_EQ(fifo.err, "mgarc: " + (dir_ / "fifo") + ": not a regular file\n");
 }
 
 TEST_F(Mgarc, UsageErrorsGiveTheUsageAndStatusTwo) {
@@ -196,7 +201,7 @@ TEST_F(Mgarc, CatWritesOneEntrysBytes) {
 
 TEST_F(Mgarc, ExtractWritesTheTreeIntoADirectoryNamedAfterTheArchive) {
   Write(japanese_);
-  ToolRun run = Run({"extract", "-v", archive_}, RunOptions{dir_.path()});
+  ToolRun run = Run({"extract", "-v", archive_}, InDirectory(dir_.path()));
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   std::string voice = dir_ / "voice";
   EXPECT_EQ(ListTree(voice),
@@ -210,12 +215,12 @@ TEST_F(Mgarc, ExtractWritesTheTreeIntoADirectoryNamedAfterTheArchive) {
   EXPECT_EQ(run.err, "");
 
   WriteFile(dir_ / "plain", TestArchive{"VIZ00", {{"A", "a"}}}.Bytes());
-  EXPECT_EQ(Run({"extract", "-q", "plain"}, RunOptions{dir_.path()}).exitStatus, 0);
+  EXPECT_EQ(Run({"extract", "-q", "plain"}, InDirectory(dir_.path())).exitStatus, 0);
   EXPECT_EQ(ReadFile(dir_ / "plain.d/A"), "a");
 
   // An archive alone on the command line, as unar takes one.
   WriteFile(dir_ / "alone.dat", TestArchive{"VIZ00", {{"B", "b"}}}.Bytes());
-  EXPECT_EQ(Run({"alone.dat"}, RunOptions{dir_.path()}).exitStatus, 0);
+  EXPECT_EQ(Run({"alone.dat"}, InDirectory(dir_.path())).exitStatus, 0);
   EXPECT_EQ(ReadFile(dir_ / "alone/B"), "b");
 }
 
@@ -284,6 +289,48 @@ TEST_F(Mgarc, HostileNamesDuplicatesAndDataPastTheEnd) {
     EXPECT_EQ(ReadFile(out + "/LAST").substr(0, 10), "0123456789");
   }
   EXPECT_EQ(ListTree(dir_.path()).size(), 1 + 4 + 1 + 4 + 1u);  // nothing beside the outputs
+}
+
+TEST_F(Mgarc, ALeadByteBeforeASlashNeverTakesItIntoALink) {
+  Write(TestArchive{"VIZ00", {{"\x81/PWN", "p"}, {"SE\x81/PWN2", "p"}, {"OK", "ok"}}});
+  std::string outside = dir_ / "outside";
+  mkdir(outside.c_str(), 0777);
+  for (const char* jobs : {"1", "4"}) {
+    std::string out = out_ + jobs;
+    mkdir(out.c_str(), 0777);
+    ASSERT_EQ(symlink(outside.c_str(), (out + "/\x81").c_str()), 0);
+    ASSERT_EQ(symlink(outside.c_str(), (out + "/SE\x81").c_str()), 0);
+    ToolRun run = Run({"extract", "-j", jobs, "-C", out, archive_});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err,
+              "mgarc: \\x81/PWN: skipped: the path goes through a symbolic link\n"
+              "mgarc: SE\\x81/PWN2: skipped: the path goes through a symbolic link\n");
+    EXPECT_EQ(ReadFile(out + "/OK"), "ok");
+  }
+  EXPECT_TRUE(ListTree(outside).empty());
+}
+
+TEST_F(Mgarc, OutputThatCannotBeWrittenIsAWriteError) {
+  Write(japanese_);
+  mkdir((dir_ / "tree").c_str(), 0777);
+  WriteFile(dir_ / "tree/A", "a");
+  RunOptions full;
+  full.outputFile = "/dev/full";
+  const std::vector<std::vector<std::string>> commands = {
+      {"list", archive_},
+      {"list", "--json", archive_},
+      {"list", "--names", archive_},
+      {"verify", archive_},
+      {"cat", archive_, "README.TXT"},
+      {"extract", "-v", "-C", out_, archive_},
+      {"create", "-v", dir_ / "new.dat", dir_ / "tree"},
+      {"--help"},
+      {"--version"}};
+  for (const std::vector<std::string>& command : commands) {
+    ToolRun run = Run(command, full);
+    EXPECT_EQ(run.exitStatus, 2) << command[0];
+    EXPECT_EQ(run.err, "mgarc: write error: No space left on device\n") << command[0];
+  }
 }
 
 TEST_F(Mgarc, TheArchiveItselfIsNeverOverwritten) {

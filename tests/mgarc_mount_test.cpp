@@ -97,6 +97,7 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
                        {"SAME", "second"},
                        {"BIG\\ONE.WAV", PatternBytes(3 << 20, 1)},
                        {"BIG\\TWO.WAV", PatternBytes(2 << 20, 2)},
+                       {"\x81/PWN", "p"},      // a lead byte before a slash: two levels
                        {"DOT\\.\\IN", "dot"},  // extraction opens "." as the directory it is in
                        {"LAST", "0123456789"}}};
   // LAST's record claims 1000 bytes: its data runs into the directory and past the end.
@@ -104,7 +105,7 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
   bytes[bytes.size() - 4] = '\xE8';
   bytes[bytes.size() - 3] = '\x03';
   WriteFile(archive_, bytes);
-  const std::size_t lastOffset = 16 + 35 + (5 << 20);
+  const std::size_t lastOffset = 16 + 36 + (5 << 20);
 
   ToolRun mount = Mgarc({"mount", archive_, mountPoint_});
   ASSERT_EQ(mount.exitStatus, 0) << mount.err;
@@ -174,6 +175,20 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
   EXPECT_EQ(unmount.exitStatus, 0) << unmount.err;
   EXPECT_FALSE(IsMounted(mountPoint_));
   EXPECT_EQ(ListTree(mountPoint_), std::vector<std::string>{});
+}
+
+TEST_F(MgarcMount, BytesTheArchiveNoLongerHoldsFailToRead) {
+  WriteFile(archive_, TestArchive{"VIZ00", {{"A", PatternBytes(5000)}}}.Bytes());
+  ASSERT_EQ(Mgarc({"mount", archive_, mountPoint_}).exitStatus, 0);
+  ASSERT_EQ(truncate(archive_.c_str(), 100), 0);
+  int fd = open((mountPoint_ + "/A").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  char buffer[8192];
+  errno = 0;
+  EXPECT_EQ(read(fd, buffer, sizeof buffer), -1);
+  EXPECT_EQ(errno, EIO);
+  close(fd);
+  Fusermount(mountPoint_);
 }
 
 TEST_F(MgarcMount, InTheForegroundASignalUnmounts) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mgarc/archive_checks.h"
+#include "mgarc/archive_view.h"
 #include "mgarc/entry_names.h"
 #include "mgarc/extraction_plan.h"
 
@@ -34,6 +35,11 @@ TEST(StoredLevels, SplitAtSeparatorsThatAreNoSecondBytes) {
   EXPECT_EQ(StoredLevels(kHyo + "\\" + kHyo), (std::vector<std::string>{kHyo, kHyo}));
   EXPECT_EQ(StoredLevels("A\\\\B/C\\"), (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_TRUE(StoredLevels("").empty());
+  // A lead byte takes only a byte that can be a second byte: never '/'.
+  EXPECT_EQ(StoredLevels("\x81/PWN"), (std::vector<std::string>{"\x81", "PWN"}));
+  EXPECT_EQ(StoredLevels("SE\x81/PWN2"), (std::vector<std::string>{"SE\x81", "PWN2"}));
+  EXPECT_EQ(StoredLevels("\x81\x1F\\A"), (std::vector<std::string>{"\x81\x1F", "A"}));
+  EXPECT_EQ(ShownName("\x81/PWN", std::nullopt), "\\x81/PWN");
 }
 
 TEST(NameKey, FoldsAsciiOnlyWhereAsked) {
@@ -72,6 +78,24 @@ TEST(GlobMatches, ShellPatternsOverWholeNames) {
   for (const Case& c : cases) {
     EXPECT_EQ(GlobMatches(c.pattern, c.name), c.matches) << c.pattern << " ~ " << c.name;
   }
+}
+
+TEST(DefaultDirectoryName, NeverTheWorkingDirectoryOrItsParent) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"voice.dat", "voice"}, {"a.b.dat", "a.b"},     {"voice", "voice.d"}, {".dat", ".dat.d"},
+      {"..dat", "..dat.d"},   {"...dat", "...dat.d"}, {"x.", "x"},          {"音声.dat", "音声"},
+  };
+  for (const auto& [name, directory] : cases) EXPECT_EQ(DefaultDirectoryName(name), directory);
+}
+
+TEST(ShortReadReason, TheSystemsErrorOrWhereTheArchiveEnded) {
+  InputFile unread;  // no error: the archive ended early
+  EXPECT_EQ(ShortReadReason(unread, "read failed: ", 42),
+            "cut short: the archive ended at byte 42");
+  InputFile missing;
+  EXPECT_FALSE(missing.Open("/nonexistent/archive.dat"));
+  EXPECT_EQ(ShortReadReason(missing, "read failed: ", 42),
+            "read failed: " + SystemErrorUtf8(missing.error()));
 }
 
 ArchiveView ViewOf(const std::vector<std::pair<std::string, std::uint32_t>>& entries) {
@@ -128,6 +152,10 @@ TEST(ExtractionPlan, RefusedNamesAndWorkItemsOfOneDirectory) {
   EXPECT_EQ(Fates(view, kWindows)[0], EntryFate::kLeaves);
   EXPECT_EQ(Fates(view, kWindows)[1], EntryFate::kReserved);
   EXPECT_EQ(Fates(view, kLinux)[1], EntryFate::kWrite);
+  // ".." after a lead byte and '/' is a level of its own.
+  ArchiveView hidden = ViewOf({{"\x81/..\\X", 1}, {"\x81/CON", 1}});
+  EXPECT_EQ(Fates(hidden, kLinux), (std::vector<EntryFate>{EntryFate::kLeaves, EntryFate::kWrite}));
+  EXPECT_EQ(Fates(hidden, kWindows)[1], EntryFate::kReserved);
   ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(5, true), kLinux,
                                        [](const std::string& level) { return level; });
   ASSERT_EQ(plan.work.size(), 3u);  // NUL.TXT at the top, A, B
@@ -157,6 +185,9 @@ TEST(ArchiveChecks, EachKindOnTheEntryItConcerns) {
             (std::vector<std::string>{"name_leaves_directory@1", "name_reserved_on_windows@2",
                                       "name_leaves_directory@3"}));
   EXPECT_EQ(Kinds(ViewOf({{"A", 1}}), false), (std::vector<std::string>{"name_not_canonical@1"}));
+  EXPECT_EQ(Kinds(ViewOf({{"A\x7F", 1}, {"B\x1B", 1}, {"\x83\x7E", 1}})),
+            (std::vector<std::string>{"name_has_control_character@1", "name_reserved_on_windows@2",
+                                      "name_has_control_character@2"}));
 
   ArchiveView layout = ViewOf({{"A", 10}, {"B", 10}});
   layout.header[6] = 1;

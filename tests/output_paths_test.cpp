@@ -86,4 +86,13 @@ TEST(DirectoryPart, CaseCountsOnlyWhereTheFileSystemFoldsIt) {
   EXPECT_FALSE(SameDirectoryPart(ka.c_str(), ka.size(), ya.c_str(), ya.size(), kWindowsRules));
 }
 
+TEST(ShownPath, ControlCharactersAreMaskedWhereTheConsoleWouldObeyThem) {
+  const std::string path = "o/\x1B[2J\x07\x01\x1F\x7F" + kHyo + " ~";
+  char shown[64];
+  ShownPath(path.c_str(), kLinuxRules, shown);
+  EXPECT_EQ(std::string(shown), "o/?[2J????" + kHyo + " ~");
+  ShownPath(path.c_str(), kWindowsRules, shown);
+  EXPECT_EQ(std::string(shown), path);
+}
+
 }  // namespace

@@ -48,6 +48,12 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
     dup2(out[1], 1);
     dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    for (int fd : options.closed) close(fd);
+    if (!options.outputFile.empty()) {
+      int fd = open(options.outputFile.c_str(), O_WRONLY);
+      if (fd < 0 || dup2(fd, 1) != 1) _exit(126);
+      close(fd);
+    }
     if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
       _exit(126);
     }

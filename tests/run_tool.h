@@ -18,7 +18,16 @@ struct RunOptions {
   std::string workingDirectory;  // empty: the test's own
   long long fileSizeLimit = -1;  // RLIMIT_FSIZE with SIGXFSZ ignored: writes past it fail
   bool unprivileged = false;     // as root, run as nobody, so that permissions hold
+  std::vector<int> closed;       // standard descriptors the program starts without
+  std::string outputFile;        // standard output goes to this file instead (/dev/full)
 };
+
+// Options that only set the working directory.
+inline RunOptions InDirectory(const std::string& directory) {
+  RunOptions options;
+  options.workingDirectory = directory;
+  return options;
+}
 
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
                 const std::string& input, const RunOptions& options = {});

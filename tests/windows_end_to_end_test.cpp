@@ -297,7 +297,7 @@ TEST_F(WindowsProgramInOwnPrefix, OutputDirectoryWithoutARootIsTakenFromTheCurre
     }
     std::filesystem::create_directory(dir_ / "cwd");
     ToolRun run = RunTool(kWine, {kExe, "TK", WindowsArgument(archive_), c.output}, "1\n",
-                          RunOptions{dir_ / "cwd"});
+                          InDirectory(dir_ / "cwd"));
     EXPECT_EQ(run.exitStatus, 0) << c.output << ": " << run.err;
     EXPECT_EQ(ListTree(dir_.path()), c.tree) << c.output;
   }

@@ -134,13 +134,13 @@ TEST_F(WindowsMgarc, ExtractBuildsTheTreeOnTheZDrive) {
   EXPECT_EQ(ReadFile(out + "/音声/B.WAV"), PatternBytes(70000));
 
   // By default into a directory named after the archive, here in the current one.
-  ToolRun relative = Run({"extract", "-q", "ゲーム😀.dat"}, {dir_.path()});
+  ToolRun relative = Run({"extract", "-q", "ゲーム😀.dat"}, InDirectory(dir_.path()));
   EXPECT_EQ(relative.exitStatus, 0) << relative.err;
   EXPECT_EQ(ReadFile(dir_ / "ゲーム😀/表/ソ.TXT"), std::string("so\r\n\x1a\0z", 7));
 
   // The archive alone on the command line: the same extraction.
   std::filesystem::copy_file(archive_, dir_ / "落下.dat");
-  ToolRun alone = Run({"落下.dat"}, {dir_.path()});
+  ToolRun alone = Run({"落下.dat"}, InDirectory(dir_.path()));
   EXPECT_EQ(alone.exitStatus, 0) << alone.err;
   EXPECT_EQ(ReadFile(dir_ / "落下/音声/声.TXT"), "voice");
 }

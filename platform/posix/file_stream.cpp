@@ -43,16 +43,39 @@ constexpr std::size_t kSmallCopy = 64 * 1024;
 }  // namespace
 
 InputFile::~InputFile() {
-  if (Fd(handle_) >= 0) close(Fd(handle_));
+  if (Fd(handle_) >= 0 && !borrowed_) close(Fd(handle_));
 }
 
 bool InputFile::Open(const char* path) {
-  handle_ = open(path, O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error_ = errno;
+    return false;
+  }
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error_ = S_ISDIR(info.st_mode) ? EISDIR : kNotARegularFile;
+    close(fd);
+    return false;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  handle_ = fd;
+  return true;
+}
+
+bool InputFile::OpenStream(const std::filesystem::path& path) {
+  handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (Fd(handle_) < 0) {
     error_ = errno;
     return false;
   }
   return true;
+}
+
+void InputFile::UseStandardInput() {
+  handle_ = 0;
+  borrowed_ = true;
 }
 
 bool InputFile::Open(const std::filesystem::path& path) {
@@ -173,10 +196,11 @@ bool PathNamesFile(const char* path) {
 }
 
 void SystemErrorText(int error, char* out, std::size_t size) {
-  std::snprintf(out, size, "%s", std::strerror(error));
+  std::snprintf(out, size, "%s", SystemErrorUtf8(error).c_str());
 }
 
 std::string SystemErrorUtf8(int error) {
+  if (error == kNotARegularFile) return "not a regular file";
   // mgarc leaves the C locale in place: the text is ASCII.
   return std::strerror(error);
 }

@@ -273,11 +273,20 @@ void Read(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset, 
     fuse_reply_buf(request, nullptr, 0);
     return;
   }
+  const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(size, node->size - start));
+  // An archive cut short since the mount has lost these bytes: a read of
+  // them fails rather than showing a file that ends early.
+  struct stat info {};
+  if (fstat(served.archive, &info) != 0 ||
+      static_cast<std::uint64_t>(info.st_size) < node->offset + start + length) {
+    fuse_reply_err(request, EIO);
+    return;
+  }
   // Straight from the archive: libfuse preads it, or splices it where the
   // kernel allows, and no copy of the entry stays behind.
   fuse_bufvec data{};
   data.count = 1;
-  data.buf[0].size = static_cast<std::size_t>(std::min<std::uint64_t>(size, node->size - start));
+  data.buf[0].size = length;
   data.buf[0].flags =
       static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
   data.buf[0].fd = served.archive;

@@ -14,6 +14,13 @@ int Fd(std::intptr_t handle) {
   return static_cast<int>(handle);
 }
 
+// The system would read a '/' as a way into another directory (through
+// whatever link stands there) and end the name at a zero byte.
+bool IsOneLevel(const std::string& name) {
+  return !name.empty() && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
 }  // namespace
 
 OutputDirectory::~OutputDirectory() {
@@ -45,6 +52,7 @@ bool OutputDirectory::OpenRoot(const std::filesystem::path& root) {
 }
 
 PlaceOutcome OutputDirectory::OpenLevel(const std::string& name, OutputDirectory& level) const {
+  if (!IsOneLevel(name)) return PlaceOutcome::kNotOneLevel;
   const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
   int fd = openat(Fd(handle_), name.c_str(), flags);
   if (fd < 0 && errno == ENOENT) {
@@ -71,6 +79,7 @@ PlaceOutcome OutputDirectory::OpenLevel(const std::string& name, OutputDirectory
 
 PlaceOutcome OutputDirectory::CreateFile(const std::string& name, bool keepExisting,
                                          const FileIdentity& archive, OutputFile& file) const {
+  if (!IsOneLevel(name)) return PlaceOutcome::kNotOneLevel;
   const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   for (int attempt = 0; attempt < 3; ++attempt) {
     int fd = openat(Fd(handle_), name.c_str(), flags, 0666);

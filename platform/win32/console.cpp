@@ -31,6 +31,11 @@ void WriteCodePage932(FILE* stream, DWORD which, const char* text) {
 
 }  // namespace
 
+void OpenMissingStandardStreams() {
+  // Files are opened as handles of their own, never as the C runtime's
+  // descriptors 0 to 2: nothing can take a missing stream's place.
+}
+
 void PrepareConsole() {
   // Text mode: redirected to a file or pipe, every line ends in CR LF, as
   // Windows programs write them. A console is written through WriteWide.

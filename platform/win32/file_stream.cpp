@@ -26,6 +26,12 @@ HANDLE OpenWide(const char* path, DWORD access, DWORD disposition, DWORD flags) 
                      nullptr, disposition, flags, nullptr);
 }
 
+HANDLE OpenStreamWide(const std::filesystem::path& path) {
+  return CreateFileW(path.c_str(), GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool Identity(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
   return GetFileInformationByHandle(file, info) != 0;
 }
@@ -33,26 +39,38 @@ bool Identity(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
 }  // namespace
 
 InputFile::~InputFile() {
-  if (IsOpen(handle_)) CloseHandle(Handle(handle_));
+  if (IsOpen(handle_) && !borrowed_) CloseHandle(Handle(handle_));
 }
 
 bool InputFile::Open(const char* path) {
   // Without backup semantics a directory does not open: it is refused like a missing file.
   HANDLE file = OpenWide(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  return Keep(file, true);
+}
+
+bool InputFile::Open(const std::filesystem::path& path) {
+  return Keep(OpenStreamWide(path), true);
+}
+
+bool InputFile::OpenStream(const std::filesystem::path& path) {
+  return Keep(OpenStreamWide(path), false);
+}
+
+void InputFile::UseStandardInput() {
+  handle_ = Stored(GetStdHandle(STD_INPUT_HANDLE));
+  borrowed_ = true;
+}
+
+bool InputFile::Keep(void* opened, bool regularOnly) {
+  HANDLE file = opened;
   if (file == INVALID_HANDLE_VALUE) {
     error_ = static_cast<int>(GetLastError());
     return false;
   }
-  handle_ = Stored(file);
-  return true;
-}
-
-bool InputFile::Open(const std::filesystem::path& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    error_ = static_cast<int>(GetLastError());
+  // A pipe or a device (CON, a serial port) could keep a read waiting for ever.
+  if (regularOnly && GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    error_ = kNotARegularFile;
     return false;
   }
   handle_ = Stored(file);
@@ -92,7 +110,8 @@ std::size_t InputFile::Read(void* buffer, std::size_t size) {
   while (done < size) {
     DWORD got = 0;
     if (!ReadFile(Handle(handle_), bytes + done, static_cast<DWORD>(size - done), &got, nullptr)) {
-      error_ = static_cast<int>(GetLastError());
+      // A pipe whose writer has gone is at its end.
+      if (GetLastError() != ERROR_BROKEN_PIPE) error_ = static_cast<int>(GetLastError());
       break;
     }
     if (got == 0) break;
@@ -209,6 +228,10 @@ std::wstring SystemMessage(int error) {
 }  // namespace
 
 void SystemErrorText(int error, char* out, std::size_t size) {
+  if (error == kNotARegularFile) {
+    std::snprintf(out, size, "not a regular file");
+    return;
+  }
   std::wstring wide = SystemMessage(error);
   if (wide.empty()) {
     std::snprintf(out, size, "error %d", error);
@@ -218,6 +241,7 @@ void SystemErrorText(int error, char* out, std::size_t size) {
 }
 
 std::string SystemErrorUtf8(int error) {
+  if (error == kNotARegularFile) return "not a regular file";
   std::wstring wide = SystemMessage(error);
   return wide.empty() ? "error " + std::to_string(error) : Utf8FromWide(wide);
 }

@@ -82,6 +82,13 @@ HANDLE HoldDirectory(const std::wstring& path) {
   return OpenItself(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE);
 }
 
+// Windows would read '\\' or '/' as a way into another directory and end
+// the name at a zero character.
+bool IsOneLevel(const std::string& name, const std::wstring& wide) {
+  return name.find('\0') == std::string::npos && !wide.empty() && wide != L".." &&
+         wide.find_first_of(L"/\\") == std::wstring::npos;
+}
+
 }  // namespace
 
 OutputDirectory::~OutputDirectory() {
@@ -130,7 +137,9 @@ bool OutputDirectory::OpenRoot(const std::filesystem::path& root) {
 }
 
 PlaceOutcome OutputDirectory::OpenLevel(const std::string& name, OutputDirectory& level) const {
-  std::wstring path = path_.native() + L"\\" + WideFromCodePage(name.c_str(), 932);
+  const std::wstring wide = WideFromCodePage(name.c_str(), 932);
+  if (!IsOneLevel(name, wide)) return PlaceOutcome::kNotOneLevel;
+  std::wstring path = path_.native() + L"\\" + wide;
   DWORD made = MakeDirectory(path);
   HANDLE directory = HoldDirectory(path);
   if (directory == INVALID_HANDLE_VALUE) {
@@ -159,7 +168,9 @@ PlaceOutcome OutputDirectory::OpenLevel(const std::string& name, OutputDirectory
 
 PlaceOutcome OutputDirectory::CreateFile(const std::string& name, bool keepExisting,
                                          const FileIdentity& archive, OutputFile& file) const {
-  const std::wstring path = path_.native() + L"\\" + WideFromCodePage(name.c_str(), 932);
+  const std::wstring wide = WideFromCodePage(name.c_str(), 932);
+  if (!IsOneLevel(name, wide)) return PlaceOutcome::kNotOneLevel;
+  const std::wstring path = path_.native() + L"\\" + wide;
   for (int attempt = 0; attempt < 3; ++attempt) {
     HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);

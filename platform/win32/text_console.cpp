@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/console.h"
 #include "platform/win32/wide_text.h"
@@ -92,6 +93,18 @@ bool WriteBinaryOut(const void* data, std::size_t size) {
 bool FlushText(TextStream stream) {
   TheStreams();
   return std::fflush(StreamOf(stream)) == 0;
+}
+
+bool CloseStandardOutput(int* error, bool* pipeClosed) {
+  TheStreams();
+  bool lost = std::ferror(stdout) != 0;
+  if (std::fflush(stdout) != 0 || lost) {
+    // The C runtime keeps the system's code of its last failed write.
+    *error = static_cast<int>(_doserrno != 0 ? _doserrno : ERROR_WRITE_FAULT);
+    *pipeClosed = *error == ERROR_NO_DATA || *error == ERROR_BROKEN_PIPE;
+    return false;
+  }
+  return true;
 }
 
 bool IsTerminal(TextStream stream) {

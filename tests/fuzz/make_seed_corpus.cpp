@@ -53,6 +53,8 @@ std::vector<std::string> MgarcArchives() {
         {"\xED\x40.TXT", "nec"}}});
   add({"ZEL00",
        {{"..\\X", "x"}, {"C:Y", "y"}, {"/Z", "z"}, {"A\\..\\..\\B", "b"}, {". .\\C", "c"}}});
+  // A lead byte before '/', as into the links of those names.
+  add({"VIZ00", {{"\x81/PWN", "p"}, {"SE\x81/PWN2", "q"}, {"\x81/..\\..\\R", "r"}}});
   add({"VIZ00",
        {{"CON.TXT", "1"},
         {"A:B", "2"},

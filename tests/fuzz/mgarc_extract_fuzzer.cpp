@@ -1,7 +1,8 @@
 // Fuzzes `mgarc extract`. The input's first byte picks the workers (-j 1 to
 // 4, bits 0-1) and -k (bit 2); the archive follows. The output directory
-// starts with two symbolic links that lead out of it: SE to the directory
-// above, and SENT.TXT to the sentinel there. Whatever the archive holds and
+// starts with symbolic links that lead out of it: SE, "\x81" and "SE\x81"
+// (a lead byte, so that a name "\x81/X" tries to pass through it) to the
+// directory above, and SENT.TXT to the sentinel there. Whatever the archive holds and
 // however many workers run, the sentinel and the archive must stay byte for
 // byte as they were, nothing may appear outside the output directory, the
 // run must end with one of its statuses, and the tree and status must be
@@ -46,7 +47,9 @@ const Workspace& Space() {
 void FreshOutput(const Workspace& space) {
   fs::remove_all(space.root + "/out");  // removes links, never what they point to
   fs::create_directories(space.output);
-  fs::create_directory_symlink(space.root, space.output + "/SE");
+  for (const char* link : {"SE", "\x81", "SE\x81"}) {
+    fs::create_directory_symlink(space.root, space.output + "/" + link);
+  }
   fs::create_symlink(space.sentinel, space.output + "/SENT.TXT");
 }
 
