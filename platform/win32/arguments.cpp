@@ -26,3 +26,24 @@ HostArguments::HostArguments(int argc, char** argv) {
   for (std::string& text : texts_) pointers_.push_back(text.data());
   pointers_.push_back(nullptr);
 }
+
+// Read as UTF-16, whatever the system's code page: every name the system can
+// hold reaches mgarc.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) {
+    for (int i = 0; i < argc; ++i) {
+      arguments.push_back(Utf8FromWide(WideFromCodePage(argv[i], CP_ACP)));
+    }
+    return arguments;
+  }
+  for (int i = 0; i < count; ++i) arguments.push_back(Utf8FromWide(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(WideFromUtf8(text));
+}

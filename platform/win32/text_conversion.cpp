@@ -1,6 +1,10 @@
 #include "platform/text_conversion.h"
 
+#include <windows.h>
+
 #include <cstring>
+
+#include "platform/win32/wide_text.h"
 
 // File names stay code page 932 here; the file calls widen them.
 StoredNameConverter::StoredNameConverter() = default;
@@ -11,4 +15,56 @@ bool StoredNameConverter::ToHost(const char* stored, char* out, std::size_t size
   if (length + 1 > size) return false;
   std::memcpy(out, stored, length + 1);
   return true;
+}
+
+namespace {
+
+// All of text as UTF-16, or false when some byte sequence is not a character
+// of the code page.
+bool StrictWide(std::string_view text, UINT codePage, std::wstring& wide) {
+  wide.clear();
+  if (text.empty()) return true;
+  int size = static_cast<int>(text.size());
+  int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (length <= 0) return false;
+  wide.assign(static_cast<std::size_t>(length), L'\0');
+  return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(),
+                             length) == length;
+}
+
+}  // namespace
+
+// The system's own tables do the work: nothing to hold between names.
+NameCodec::NameCodec() = default;
+NameCodec::~NameCodec() = default;
+
+bool NameCodec::Decode(std::string_view stored, std::string& utf8) {
+  std::wstring wide;
+  if (!StrictWide(stored, 932, wide)) return false;
+  utf8 = Utf8FromWide(wide);
+  return true;
+}
+
+bool NameCodec::Encode(std::string_view utf8, std::string& stored) {
+  std::wstring wide;
+  if (!StrictWide(utf8, CP_UTF8, wide)) return false;
+  stored.clear();
+  if (wide.empty()) return true;
+  int size = static_cast<int>(wide.size());
+  // Without best fit, a character code page 932 lacks is not turned into a
+  // look-alike: it takes the default character, and usedDefault tells.
+  BOOL usedDefault = FALSE;
+  int length = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0,
+                                   nullptr, &usedDefault);
+  if (length <= 0 || usedDefault) return false;
+  stored.assign(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), size, stored.data(), length, nullptr,
+                      nullptr);
+  return true;
+}
+
+// The file calls widen code page 932 themselves, as marrowgilder's do; a name
+// that does not decode is widened as well as it goes.
+std::string NameCodec::FileName(std::string_view stored) {
+  return std::string(stored);
 }
