@@ -11,6 +11,10 @@ inline constexpr int kHeaderSize = 14;
 inline constexpr int kRecordSize = 16;
 inline constexpr int kNameFieldSize = 12;
 inline constexpr std::uint32_t kFirstEntryOffset = 16;
+// The most entries the format's 16-bit count can hold.
+inline constexpr int kFormatEntryLimit = 65535;
+// The most entries marrowgilder extracts: its table of output paths has this many slots.
+inline constexpr int kMarrowgilderEntryLimit = 5000;
 
 struct ArchiveHeader {
   char magic[6];  // the first five bytes, cut at a zero byte

@@ -8,11 +8,11 @@
 #include "archive/entry_copy.h"
 #include "archive/name_table.h"
 #include "archive/output_paths.h"
+#include "archive/path_rules.h"
 #include "archive/start_reply.h"
 #include "archive/stored_names.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
-#include "platform/host_rules.h"
 #include "platform/message_box.h"
 #include "platform/text_conversion.h"
 
@@ -76,7 +76,7 @@ RunOutcome Run(const char* archivePath, const char* outputDirectory, const char*
                Report& report) {
   WriteOut("MemAllocating");
   NameTable table{};
-  for (int k = 0; k < kMaxEntries; ++k) {
+  for (int k = 0; k < kMarrowgilderEntryLimit; ++k) {
     table.slots[k] = ZeroBlock(kSlotSize, BlockHeap::kLocal);
     if (!table.slots[k].ok()) return Stop(report, "Memory Failed!", "Error");
     if (k % 100 == 0) WriteOut(".");
@@ -96,19 +96,20 @@ RunOutcome Run(const char* archivePath, const char* outputDirectory, const char*
       break;
   }
   const int entryCount = header.entryCount;
-  if (entryCount > kMaxEntries) {
+  if (entryCount > kMarrowgilderEntryLimit) {
     std::snprintf(report.composed, sizeof report.composed,
-                  "Too Many Entries! (%d in the archive, at most %d)", entryCount, kMaxEntries);
+                  "Too Many Entries! (%d in the archive, at most %d)", entryCount,
+                  kMarrowgilderEntryLimit);
     return Stop(report, report.composed, "Err");
   }
   char prefix[kSlotSize];
   if (!BuildOutputPrefix(outputDirectory, kHostRules, prefix, sizeof prefix)) {
     return Stop(report, "Output Path Too Long!", "Err");
   }
-  ZeroBlock records(sizeof(DirectoryRecord) * kMaxEntries, BlockHeap::kLocal);
+  ZeroBlock records(sizeof(DirectoryRecord) * kMarrowgilderEntryLimit, BlockHeap::kLocal);
   if (!records.ok()) return Stop(report, "Memory Failed!", "Error");
   DirectoryRecord* directory = records.as<DirectoryRecord>();
-  ReadDirectory(archive, header, directory, kMaxEntries);
+  ReadDirectory(archive, header, directory, kMarrowgilderEntryLimit);
   StoredNameConverter converter;
   for (int i = 0; i < entryCount; ++i) {
     if (!FillSlot(table, i, prefix, directory[i].entry.name, converter)) {

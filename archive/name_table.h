@@ -6,10 +6,7 @@
 #include "archive/archive_format.h"
 #include "archive/path_rules.h"
 #include "archive/stored_names.h"
-#include "platform/host_rules.h"
 #include "platform/zero_block.h"
-
-inline constexpr int kMaxEntries = 5000;
 
 // An output directory of up to this many bytes fits a slot whatever the names.
 inline constexpr std::size_t kOutputDirectoryRoom = 113;
@@ -23,9 +20,9 @@ constexpr std::size_t SlotSizeFor(const PathRules& rules) {
 inline constexpr std::size_t kSlotSize = SlotSizeFor(kHostRules);
 
 struct NameTable {
-  ZeroBlock slots[kMaxEntries];
+  ZeroBlock slots[kMarrowgilderEntryLimit];
   // An entry whose stored name is refused is never written, nor its directories made.
-  NameRefusal refusal[kMaxEntries];
+  NameRefusal refusal[kMarrowgilderEntryLimit];
 };
 
 inline const char* SlotPath(const NameTable& table, int i) {

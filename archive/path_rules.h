@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "platform/host_system.h"
+
 enum class CodePage {
   kCp932,  // Shift-JIS as Windows reads it: a lead byte takes the next byte with it
   kUtf8,   // no byte of a multi-byte character is ever '\\' or '/'
@@ -30,6 +32,9 @@ inline constexpr PathRules kWindowsRules{
     CodePage::kCp932, '\\', true, true, true, true, true, 1, false};
 inline constexpr PathRules kLinuxRules{CodePage::kUtf8, '/',   true, false, false,
                                        false,           false, 3,    true};
+// The rules of the host the tool was built for.
+inline constexpr PathRules kHostRules =
+    kHostSystem == HostSystem::kWindows ? kWindowsRules : kLinuxRules;
 
 // True when byte b starts a double-byte character under the code page.
 inline bool IsLeadByte(CodePage codePage, unsigned char b) {

@@ -4,9 +4,18 @@
 
 #include <cstddef>
 
-#include "platform/host_rules.h"
+#include "platform/host_system.h"
 
 inline constexpr int kScreenRows = 24;
+
+// How the host's console shows the screens' box characters.
+enum class ConsoleKind {
+  kJapaneseConsole,  // code page 932, rows wrap at column 80, ☆ ★ │ ─ ― two columns wide
+  kUtf8Terminal,     // UTF-8, often wider than 80 columns, those characters one column wide
+};
+inline constexpr ConsoleKind kHostConsole = kHostSystem == HostSystem::kWindows
+                                                ? ConsoleKind::kJapaneseConsole
+                                                : ConsoleKind::kUtf8Terminal;
 
 struct Screen {
   const char* rows[kScreenRows];  // UTF-8 here; code page 932 on a Japanese console

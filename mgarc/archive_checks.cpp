@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "archive/archive_format.h"
 #include "mgarc/entry_names.h"
 
 namespace {

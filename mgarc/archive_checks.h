@@ -18,9 +18,6 @@ struct Finding {
 template <typename Encode>
 std::vector<Finding> CheckArchive(const ArchiveView& archive, Encode encode);
 
-// The limit of entries that marrowgilder extracts.
-inline constexpr int kMarrowgilderEntryLimit = 5000;
-
 std::vector<Finding> CheckArchiveLayout(const ArchiveView& archive);
 // Findings on one entry's data and name; canonical tells whether its decoded
 // name encodes back to the stored bytes.

@@ -260,9 +260,10 @@ int RunCreate(const CreateOptions& options) {
   for (const std::string& name : unlisted) {
     ReportProblem(name, "not in the order file: packed after the names it lists");
   }
-  if (walk.files.size() > 5000) {
+  if (walk.files.size() > kMarrowgilderEntryLimit) {
     ReportProblem(options.archive, std::to_string(walk.files.size()) +
-                                       " entries: marrowgilder extracts at most 5000");
+                                       " entries: marrowgilder extracts at most " +
+                                       std::to_string(kMarrowgilderEntryLimit));
   }
 
   OutputFile archive;

@@ -12,7 +12,7 @@
 #include "platform/arguments.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
-#include "platform/host_rules.h"
+#include "archive/path_rules.h"
 #include "platform/output_directory.h"
 #include "platform/text_conversion.h"
 

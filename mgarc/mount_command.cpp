@@ -6,7 +6,7 @@
 #include "mgarc/extraction_plan.h"
 #include "platform/archive_mount.h"
 #include "platform/arguments.h"
-#include "platform/host_rules.h"
+#include "archive/path_rules.h"
 #include "platform/text_conversion.h"
 
 namespace {

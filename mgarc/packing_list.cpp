@@ -11,7 +11,6 @@
 namespace {
 
 constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 32;
-constexpr std::size_t kMaxEntries = 65535;
 
 // The first rule the name breaks, or "" when it can be packed.
 std::string StoredNameProblem(PackedFile& file, const NameConversion& conversion) {
@@ -134,8 +133,9 @@ std::vector<PackingProblem> ArrangeFiles(std::vector<PackedFile>& files,
 }
 
 bool FitsTheContainer(const std::vector<PackedFile>& files, std::string& reason) {
-  if (files.size() > kMaxEntries) {
-    reason = std::to_string(files.size()) + " files: an archive holds at most 65535";
+  if (files.size() > kFormatEntryLimit) {
+    reason = std::to_string(files.size()) + " files: an archive holds at most " +
+             std::to_string(kFormatEntryLimit);
     return false;
   }
   std::uint64_t end = kFirstEntryOffset + std::uint64_t{kRecordSize} * files.size();

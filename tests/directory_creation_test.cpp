@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host_rules.h"
+#include "archive/path_rules.h"
 #include "test_archive.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/host_rules.h"
+#include "archive/path_rules.h"
 
 #ifdef _WIN32
 #include <windows.h>
