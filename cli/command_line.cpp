@@ -1,9 +1,9 @@
 #include "cli/command_line.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "archive/extraction_run.h"
+#include "cli/argument_matching.h"
 #include "cli/screen_commands.h"
 #include "platform/console.h"
 
@@ -22,20 +22,7 @@ constexpr GameIdentifier kGameIdentifiers[] = {
     {"IG", "ZEL00"},   // IRON GARDEN
 };
 
-bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a - 'A' + 'a') : *a;
-    char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b - 'A' + 'a') : *b;
-    if (x != y) return false;
-    if (x == '\0') return true;
-  }
-}
-
 }  // namespace
-
-bool ArgumentMatches(const char* argument, const char* pattern) {
-  return EqualsIgnoringAsciiCase(argument, pattern) || std::strstr(argument, pattern) != nullptr;
-}
 
 const char* FindGameMagic(const char* argument) {
   for (const GameIdentifier& game : kGameIdentifiers) {

@@ -7,10 +7,6 @@
 // could not hold. Returns the process exit status.
 int RunCommandLine(int argc, char** argv, unsigned lostCharacters = 0);
 
-// True when argument equals pattern ignoring the case of ASCII letters, or
-// contains pattern byte for byte (case-sensitive, blind to double-byte characters).
-bool ArgumentMatches(const char* argument, const char* pattern);
-
 // The archive magic of the first game identifier that argument matches, or
 // nullptr when it matches none.
 const char* FindGameMagic(const char* argument);

@@ -1,6 +1,6 @@
 #include "cli/screen_commands.h"
 
-#include "cli/command_line.h"
+#include "cli/argument_matching.h"
 #include "cli/key_wait.h"
 #include "platform/console.h"
 

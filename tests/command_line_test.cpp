@@ -1,3 +1,4 @@
+#include "cli/argument_matching.h"
 #include "cli/command_line.h"
 
 #include <gtest/gtest.h>
