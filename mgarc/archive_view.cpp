@@ -1,8 +1,10 @@
 #include "mgarc/archive_view.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "archive/archive_format.h"
+#include "mgarc/commands.h"
 #include "mgarc/entry_names.h"
 #include "platform/arguments.h"
 #include "platform/file_stream.h"
@@ -65,6 +67,10 @@ bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason
     entry.stored = record.entry.name;
     entry.size = record.entry.size;
     entry.offset = offset;
+    // Data past the end of the archive: the bytes that exist are used.
+    entry.held = entry.offset >= view.fileSize ? 0
+                                               : static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                                     entry.size, view.fileSize - entry.offset));
     offset += entry.size;
     std::string decoded;
     if (codec.Decode(entry.stored, decoded)) entry.decoded = std::move(decoded);
@@ -77,4 +83,17 @@ std::string ShortReadReason(const InputFile& file, const std::string& prefix,
                             std::uint64_t reached) {
   if (file.error() != 0) return prefix + SystemErrorUtf8(file.error());
   return "cut short: the archive ended at byte " + std::to_string(reached);
+}
+
+bool OpenArchive(const std::string& path, ArchiveView& view) {
+  std::string reason;
+  if (LoadArchive(path, view, reason)) return true;
+  ReportProblem(path, reason);
+  return false;
+}
+
+std::string CutShortProblem(const ArchiveEntry& entry) {
+  if (entry.held == entry.size) return {};
+  return "cut short: the archive holds " + std::to_string(entry.held) + " of the entry's " +
+         std::to_string(entry.size) + " bytes";
 }

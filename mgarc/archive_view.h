@@ -18,6 +18,7 @@ struct ArchiveEntry {
   std::uint64_t offset = 0;            // 16 plus the sizes before it, never wrapped
   std::optional<std::string> decoded;  // UTF-8, '\' kept; empty when not code page 932
   std::string shown;                   // as every output shows it (ShownName)
+  std::uint32_t held = 0;              // the bytes of its data that the file holds
 
   std::uint64_t end() const { return offset + size; }
 };
@@ -43,6 +44,12 @@ struct ArchiveView {
 // magic, a whole header, a directory inside the file. On failure, reason says
 // why, for the line "mgarc: ARCHIVE: reason".
 bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason);
+// The same, reporting a failure as "mgarc: ARCHIVE: reason": every command's opening.
+bool OpenArchive(const std::string& path, ArchiveView& view);
+
+// Why an entry whose data runs past the end of the archive is short, or ""
+// when the archive holds all of it.
+std::string CutShortProblem(const ArchiveEntry& entry);
 
 // Why a read of the archive's data stopped short at position reached: the
 // system's error after prefix, or, where there is none, the archive ending

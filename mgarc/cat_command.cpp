@@ -8,11 +8,7 @@
 
 int RunCat(const CatOptions& options) {
   ArchiveView archive;
-  std::string reason;
-  if (!LoadArchive(options.archive, archive, reason)) {
-    ReportProblem(options.archive, reason);
-    return 2;
-  }
+  if (!OpenArchive(options.archive, archive)) return kExitStopped;
   // The last match wins, as extraction leaves it.
   const ArchiveEntry* found = nullptr;
   for (const ArchiveEntry& entry : archive.entries) {
@@ -20,30 +16,27 @@ int RunCat(const CatOptions& options) {
   }
   if (found == nullptr) {
     ReportProblem(options.archive, "no entry named " + options.name);
-    return 2;
+    return kExitStopped;
   }
-  std::uint64_t available =
-      found->offset >= archive.fileSize ? 0 : archive.fileSize - found->offset;
-  std::uint64_t length = found->size < available ? found->size : available;
+  const std::uint64_t length = found->held;
   std::vector<char> buffer(1 << 20);
   for (std::uint64_t done = 0; done < length;) {
     std::uint64_t left = length - done;
     std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
     std::size_t got = archive.file->ReadAt(found->offset + done, buffer.data(), piece);
     // A write that fails is reported once, as the program ends.
-    if (got > 0 && !WriteBinaryOut(buffer.data(), got)) return 2;
+    if (got > 0 && !WriteBinaryOut(buffer.data(), got)) return kExitStopped;
     done += got;
     if (got < piece) {
       ReportProblem(options.archive,
                     ShortReadReason(*archive.file, "cannot be read: ", found->offset + done));
-      return 2;
+      return kExitStopped;
     }
   }
-  if (!FlushText(TextStream::kOut)) return 2;
-  if (length < found->size) {
-    ReportProblem(found->shown, "cut short: the archive holds " + std::to_string(length) +
-                                    " of the entry's " + std::to_string(found->size) + " bytes");
-    return 1;
+  if (!FlushText(TextStream::kOut)) return kExitStopped;
+  if (std::string problem = CutShortProblem(*found); !problem.empty()) {
+    ReportProblem(found->shown, problem);
+    return kExitIncomplete;
   }
-  return 0;
+  return kExitDone;
 }

@@ -1,9 +1,12 @@
-// mgarc's commands. Each returns the process exit status: 0 done, 1 done with
-// findings or entries not written, 2 stopped (a line on standard error says why).
+// mgarc's commands. Each returns the process exit status (ExitStatus): 0
+// done, 1 done with findings or entries not written, 2 stopped (a line on
+// standard error says why).
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "mgarc/exit_status.h"
 
 struct ListOptions {
   std::string archive;

@@ -205,7 +205,7 @@ int RunCreate(const CreateOptions& options) {
   std::error_code failure;
   if (!fs::is_directory(root, failure)) {
     ReportProblem(options.directory, failure ? failure.message() : "not a directory");
-    return 2;
+    return kExitStopped;
   }
   // An archive made inside the tree is not packed into itself.
   std::vector<FileIdentity> leaveOut;
@@ -214,7 +214,7 @@ int RunCreate(const CreateOptions& options) {
   TreeWalk walk = WalkTree(root, leaveOut);
   if (!walk.failure.empty()) {
     ReportProblem(options.directory, "cannot be read: " + walk.failure);
-    return 2;
+    return kExitStopped;
   }
   ReportAll(walk.notes);
 
@@ -240,7 +240,7 @@ int RunCreate(const CreateOptions& options) {
     }
     if (!opened || orderFile.error() != 0) {
       ReportProblem(options.orderFile, SystemErrorUtf8(orderFile.error()));
-      return 2;
+      return kExitStopped;
     }
     order = ParseOrder(text);
   }
@@ -255,7 +255,7 @@ int RunCreate(const CreateOptions& options) {
   if (!problems.empty()) {
     ReportAll(problems);
     ReportProblem(options.archive, "not written");
-    return 2;
+    return kExitStopped;
   }
   for (const std::string& name : unlisted) {
     ReportProblem(name, "not in the order file: packed after the names it lists");
@@ -271,7 +271,7 @@ int RunCreate(const CreateOptions& options) {
   if (!archive.CreateTemporaryBeside(archivePath, temporary)) {
     ReportProblem(options.archive,
                   "cannot create a file beside it: " + SystemErrorUtf8(archive.error()));
-    return 2;
+    return kExitStopped;
   }
   RemoveOnInterrupt removeOnInterrupt(temporary);
   std::uint64_t bytes = 0;
@@ -297,7 +297,7 @@ int RunCreate(const CreateOptions& options) {
     fs::remove(temporary, failure);
     ReportProblem(options.archive, error != 0 ? "not written: " + SystemErrorUtf8(error)
                                               : std::string("not written"));
-    return 2;
+    return kExitStopped;
   }
-  return 0;
+  return kExitDone;
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <thread>
 
+#include "archive/path_rules.h"
 #include "mgarc/archive_view.h"
 #include "mgarc/commands.h"
 #include "mgarc/entry_names.h"
@@ -12,7 +13,6 @@
 #include "platform/arguments.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
-#include "archive/path_rules.h"
 #include "platform/output_directory.h"
 #include "platform/text_conversion.h"
 
@@ -124,10 +124,7 @@ class Extraction {
       default:
         return {Outcome::kFailed, "cannot create the file: " + SystemErrorUtf8(directory.error())};
     }
-    // Data past the end of the archive: the bytes that exist are written.
-    std::uint64_t available =
-        entry.offset >= archive_.fileSize ? 0 : archive_.fileSize - entry.offset;
-    std::uint64_t length = entry.size < available ? entry.size : available;
+    const std::uint64_t length = entry.held;
     std::uint64_t done = TransferRange(source, entry.offset, length, file, 0, buffer, kBufferSize);
     results_.AddBytes(done);
     if (done < length && file.error() != 0) {
@@ -137,9 +134,8 @@ class Extraction {
       return {Outcome::kFailed, ShortReadReason(source, "read failed: ", entry.offset + done)};
     }
     if (!file.Close()) return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
-    if (length < entry.size) {
-      return {Outcome::kFailed, "cut short: the archive holds " + std::to_string(length) +
-                                    " of the entry's " + std::to_string(entry.size) + " bytes"};
+    if (std::string problem = CutShortProblem(entry); !problem.empty()) {
+      return {Outcome::kFailed, problem};
     }
     return {Outcome::kDone, {}};
   }
@@ -156,11 +152,7 @@ class Extraction {
 
 int RunExtract(const ExtractOptions& options) {
   ArchiveView archive;
-  std::string reason;
-  if (!LoadArchive(options.archive, archive, reason)) {
-    ReportProblem(options.archive, reason);
-    return 2;
-  }
+  if (!OpenArchive(options.archive, archive)) return kExitStopped;
   bool allMatched = true;
   std::vector<bool> selected(archive.entries.size(), options.patterns.empty());
   for (const std::string& pattern : options.patterns) {
@@ -183,7 +175,7 @@ int RunExtract(const ExtractOptions& options) {
   OutputDirectory root;
   if (!root.OpenRoot(PathFromUtf8(directory))) {
     ReportProblem(directory, "cannot create the directory: " + SystemErrorUtf8(root.error()));
-    return 2;
+    return kExitStopped;
   }
 
   NameCodec codec;
@@ -213,5 +205,5 @@ int RunExtract(const ExtractOptions& options) {
   bool allWritten = RunWorkers(
       options.workers, plan.work.size(), [&extraction] { extraction.Work(); }, results, name,
       doneLine, progress);
-  return allWritten && allMatched ? 0 : 1;
+  return allWritten && allMatched ? kExitDone : kExitIncomplete;
 }

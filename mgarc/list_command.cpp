@@ -64,11 +64,7 @@ std::string ListTable(const ArchiveView& archive) {
 
 int RunList(const ListOptions& options) {
   ArchiveView archive;
-  std::string reason;
-  if (!LoadArchive(options.archive, archive, reason)) {
-    ReportProblem(options.archive, reason);
-    return 2;
-  }
+  if (!OpenArchive(options.archive, archive)) return kExitStopped;
   if (options.json) {
     WriteUtf8(TextStream::kOut, ListJson(archive));
   } else if (options.names) {
@@ -78,5 +74,5 @@ int RunList(const ListOptions& options) {
   } else {
     WriteUtf8(TextStream::kOut, ListTable(archive));
   }
-  return FlushText(TextStream::kOut) ? 0 : 2;
+  return FlushText(TextStream::kOut) ? kExitDone : kExitStopped;
 }

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kUsageError = 2;
-
 void AddArchive(CLI::App& command, std::string& archive) {
   command.add_option("ARCHIVE", archive, "a VIZ00 or ZEL00 archive")->required();
 }
@@ -33,7 +31,7 @@ int FinishOutput(int status) {
   if (CloseStandardOutput(&error, &pipeClosed)) return status;
   // A reader that went away wants no more: as a program killed by SIGPIPE says nothing.
   if (!pipeClosed) ReportProblem("write error", SystemErrorUtf8(error));
-  return 2;
+  return kExitStopped;
 }
 
 namespace {
@@ -140,7 +138,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsO
     WriteUtf8(TextStream::kOut, out.str());
     WriteUtf8(TextStream::kErr, err.str());
     FlushText(TextStream::kOut);
-    return status == 0 ? 0 : kUsageError;
+    return status == 0 ? kExitDone : kExitStopped;
   }
   try {
     if (listCommand->parsed()) return RunList(list);
@@ -151,7 +149,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsO
     return RunExtract(extract);
   } catch (const std::exception& error) {
     ReportProblem("error", error.what());
-    return 2;
+    return kExitStopped;
   }
 }
 

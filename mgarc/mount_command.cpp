@@ -1,12 +1,12 @@
 #include <map>
 #include <utility>
 
+#include "archive/path_rules.h"
 #include "mgarc/archive_view.h"
 #include "mgarc/commands.h"
 #include "mgarc/extraction_plan.h"
 #include "platform/archive_mount.h"
 #include "platform/arguments.h"
-#include "archive/path_rules.h"
 #include "platform/text_conversion.h"
 
 namespace {
@@ -95,15 +95,8 @@ MountTree PlanTree(const ArchiveView& archive, std::vector<Problem>& problems) {
     std::string problem = FateProblem(planned.fate);
     if (problem.empty()) {
       for (std::string& level : planned.levels) level = codec.FileName(level);
-      // Data past the end of the archive: the bytes that exist are shown.
-      std::uint64_t available =
-          entry.offset >= archive.fileSize ? 0 : archive.fileSize - entry.offset;
-      std::uint64_t length = entry.size < available ? entry.size : available;
-      problem = builder.Add(planned.levels, entry.offset, length);
-      if (problem.empty() && length < entry.size) {
-        problem = "cut short: the archive holds " + std::to_string(length) + " of the entry's " +
-                  std::to_string(entry.size) + " bytes";
-      }
+      problem = builder.Add(planned.levels, entry.offset, entry.held);
+      if (problem.empty()) problem = CutShortProblem(entry);
     }
     if (!problem.empty()) problems.emplace_back(entry.shown, std::move(problem));
   }
@@ -116,17 +109,14 @@ int RunMount(const MountOptions& options) {
   std::string reason;
   if (!ArchiveMountAvailable(reason)) {
     ReportProblem("mount", reason);
-    return 2;
+    return kExitStopped;
   }
   MountSettings settings;
   std::vector<Problem> problems;
   MountTree tree;
   {
     ArchiveView archive;
-    if (!LoadArchive(options.archive, archive, reason)) {
-      ReportProblem(options.archive, reason);
-      return 2;
-    }
+    if (!OpenArchive(options.archive, archive)) return kExitStopped;
     tree = PlanTree(archive, problems);
     settings.archive = PathFromUtf8(options.archive);
     settings.identity = archive.identity;
@@ -140,7 +130,7 @@ int RunMount(const MountOptions& options) {
   };
   if (!ServeArchiveMount(tree, settings, reportProblems, reason)) {
     ReportProblem(options.mountPoint, reason);
-    return 2;
+    return kExitStopped;
   }
-  return 0;
+  return kExitDone;
 }

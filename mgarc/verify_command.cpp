@@ -40,15 +40,11 @@ bool ReadAllData(ArchiveView& archive, std::uint64_t* reached) {
 
 int RunVerify(const VerifyOptions& options) {
   ArchiveView archive;
-  std::string reason;
-  if (!LoadArchive(options.archive, archive, reason)) {
-    ReportProblem(options.archive, reason);
-    return 2;
-  }
+  if (!OpenArchive(options.archive, archive)) return kExitStopped;
   std::uint64_t reached = 0;
   if (!ReadAllData(archive, &reached)) {
     ReportProblem(options.archive, ShortReadReason(*archive.file, "cannot be read: ", reached));
-    return 2;
+    return kExitStopped;
   }
   NameCodec codec;
   std::vector<Finding> findings = CheckArchive(
@@ -77,6 +73,6 @@ int RunVerify(const VerifyOptions& options) {
            "\n";
     WriteUtf8(TextStream::kOut, out);
   }
-  if (!FlushText(TextStream::kOut)) return 2;
-  return findings.empty() ? 0 : 1;
+  if (!FlushText(TextStream::kOut)) return kExitStopped;
+  return findings.empty() ? kExitDone : kExitIncomplete;
 }

@@ -8,6 +8,7 @@
 #include "mgarc/archive_view.h"
 #include "mgarc/entry_names.h"
 #include "mgarc/extraction_plan.h"
+#include "test_archive.h"
 
 namespace {
 
@@ -86,6 +87,26 @@ TEST(DefaultDirectoryName, NeverTheWorkingDirectoryOrItsParent) {
       {"..dat", "..dat.d"},   {"...dat", "...dat.d"}, {"x.", "x"},          {"音声.dat", "音声"},
   };
   for (const auto& [name, directory] : cases) EXPECT_EQ(DefaultDirectoryName(name), directory);
+}
+
+TEST(LoadArchive, DataPastTheEndIsHeldInPartAndCutShort) {
+  TempDir dir;
+  std::string bytes = TestArchive{"VIZ00", {{"A", "abc"}, {"B", "de"}, {"C", ""}}}.Bytes();
+  bytes[49] = 100;  // B's size: its data now runs past the end of the 69-byte file
+  bytes[65] = 7;    // C's: all of its data lies past the end
+  WriteFile(dir / "cut.dat", bytes);
+  ArchiveView archive;
+  std::string reason;
+  ASSERT_TRUE(LoadArchive(dir / "cut.dat", archive, reason)) << reason;
+  ASSERT_EQ(archive.entries.size(), 3u);
+  EXPECT_EQ(archive.entries[0].held, 3u);
+  EXPECT_EQ(archive.entries[1].held, 50u);
+  EXPECT_EQ(archive.entries[2].held, 0u);
+  EXPECT_EQ(CutShortProblem(archive.entries[0]), "");
+  EXPECT_EQ(CutShortProblem(archive.entries[1]),
+            "cut short: the archive holds 50 of the entry's 100 bytes");
+  EXPECT_EQ(CutShortProblem(archive.entries[2]),
+            "cut short: the archive holds 0 of the entry's 7 bytes");
 }
 
 TEST(ShortReadReason, TheSystemsErrorOrWhereTheArchiveEnded) {
