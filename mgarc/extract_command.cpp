@@ -26,7 +26,8 @@ std::string DefaultDirectory(const std::string& archive) {
   return DefaultDirectoryName(std::string(name.begin(), name.end()));
 }
 
-std::string FateProblem(EntryFate fate) {
+// Why extraction does not write an entry of this fate: a refusal is "skipped".
+std::string NotWrittenProblem(EntryFate fate) {
   bool refused = fate == EntryFate::kLeaves || fate == EntryFate::kReserved;
   return (refused ? "skipped: " : "not written: ") + FateReason(fate, "output directory");
 }
@@ -86,7 +87,7 @@ class Extraction {
           at = &held;
           break;
         case PlaceOutcome::kNotOneLevel:
-          problem = FateProblem(EntryFate::kLeaves);
+          problem = NotWrittenProblem(EntryFate::kLeaves);
           break;
         case PlaceOutcome::kThroughLink:
           problem = "skipped: the path goes through a symbolic link";
@@ -116,7 +117,7 @@ class Extraction {
       case PlaceOutcome::kKept:
         return {Outcome::kSilent, {}};
       case PlaceOutcome::kNotOneLevel:
-        return {Outcome::kFailed, FateProblem(EntryFate::kLeaves)};
+        return {Outcome::kFailed, NotWrittenProblem(EntryFate::kLeaves)};
       case PlaceOutcome::kIsArchive:
         return {Outcome::kFailed, "not written: this is the archive itself"};
       case PlaceOutcome::kIsDirectory:
@@ -191,7 +192,7 @@ int RunExtract(const ExtractOptions& options) {
     EntryFate fate = plan.entries[i].fate;
     if (fate == EntryFate::kReplacedLater) results.Preset(i, {Outcome::kSilent, {}});
     if (fate != EntryFate::kWrite && fate != EntryFate::kReplacedLater) {
-      results.Preset(i, {Outcome::kFailed, FateProblem(fate)});
+      results.Preset(i, {Outcome::kFailed, NotWrittenProblem(fate)});
     }
   }
   Extraction extraction(archive, plan, root, options.keepExisting, results);

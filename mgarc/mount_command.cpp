@@ -13,8 +13,8 @@ namespace {
 
 using Problem = std::pair<std::string, std::string>;  // the shown name, the reason
 
-// Empty for an entry that is shown.
-std::string FateProblem(EntryFate fate) {
+// Why the mount does not show an entry of this fate; empty for one it shows.
+std::string NotShownProblem(EntryFate fate) {
   std::string reason = FateReason(fate, "mount point");
   return reason.empty() ? reason : "not shown: " + reason;
 }
@@ -36,19 +36,19 @@ class TreeBuilder {
     // would fail the whole directory that lists it.
     for (const std::string& level : levels) {
       if (level.find_first_of(std::string("/\0", 2)) != std::string::npos) {
-        return FateProblem(EntryFate::kLeaves);
+        return NotShownProblem(EntryFate::kLeaves);
       }
     }
     std::uint32_t at = 0;
     for (std::size_t l = 0; l + 1 < levels.size(); ++l) {
       if (levels[l] == ".") continue;
       std::uint32_t level = Child(at, levels[l], true);
-      if (!tree_.nodes[level].directory) return FateProblem(EntryFate::kNeedsDirectory);
+      if (!tree_.nodes[level].directory) return NotShownProblem(EntryFate::kNeedsDirectory);
       at = level;
     }
     if (levels.back() == ".") return "not shown: a directory has this name";
     std::uint32_t file = Child(at, levels.back(), false);
-    if (tree_.nodes[file].directory) return FateProblem(EntryFate::kIsDirectory);
+    if (tree_.nodes[file].directory) return NotShownProblem(EntryFate::kIsDirectory);
     tree_.nodes[file].offset = offset;  // a later file of the same name replaces it
     tree_.nodes[file].size = size;
     return {};
@@ -92,7 +92,7 @@ MountTree PlanTree(const ArchiveView& archive, std::vector<Problem>& problems) {
   for (PlannedEntry& planned : plan.entries) {
     const ArchiveEntry& entry = *planned.entry;
     if (planned.fate == EntryFate::kReplacedLater) continue;
-    std::string problem = FateProblem(planned.fate);
+    std::string problem = NotShownProblem(planned.fate);
     if (problem.empty()) {
       for (std::string& level : planned.levels) level = codec.FileName(level);
       problem = builder.Add(planned.levels, entry.offset, entry.held);
