@@ -33,13 +33,13 @@ class OutputDirectory {
   bool OpenRoot(const std::filesystem::path& root);
   // Opens the level name (in the host's file-name encoding) below this one,
   // creating it when missing. A name that is not exactly one level below
-  // this one is refused, here and in CreateFile.
+  // this one is refused, here and in CreateEntryFile.
   PlaceOutcome OpenLevel(const std::string& name, OutputDirectory& level) const;
   // Creates the file name here. An existing file or link there is removed
   // first (a link is never written through), unless keepExisting; the archive
   // itself is never touched.
-  PlaceOutcome CreateFile(const std::string& name, bool keepExisting, const FileIdentity& archive,
-                          OutputFile& file) const;
+  PlaceOutcome CreateEntryFile(const std::string& name, bool keepExisting,
+                               const FileIdentity& archive, OutputFile& file) const;
   // The system's code of the last failure.
   int error() const { return error_; }
 

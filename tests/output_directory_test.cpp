@@ -19,7 +19,7 @@ TEST(OutputDirectory, ANameThatIsNotOneLevelIsRefused) {
     OutputDirectory level;
     EXPECT_EQ(root.OpenLevel(name, level), PlaceOutcome::kNotOneLevel) << name;
     OutputFile file;
-    EXPECT_EQ(root.CreateFile(name, false, FileIdentity{}, file), PlaceOutcome::kNotOneLevel)
+    EXPECT_EQ(root.CreateEntryFile(name, false, FileIdentity{}, file), PlaceOutcome::kNotOneLevel)
         << name;
   }
   EXPECT_EQ(ListTree(dir.path()), (std::vector<std::string>{"out/", "target"}));

@@ -77,8 +77,8 @@ PlaceOutcome OutputDirectory::OpenLevel(const std::string& name, OutputDirectory
   return PlaceOutcome::kOk;
 }
 
-PlaceOutcome OutputDirectory::CreateFile(const std::string& name, bool keepExisting,
-                                         const FileIdentity& archive, OutputFile& file) const {
+PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool keepExisting,
+                                              const FileIdentity& archive, OutputFile& file) const {
   if (!IsOneLevel(name)) return PlaceOutcome::kNotOneLevel;
   const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   for (int attempt = 0; attempt < 3; ++attempt) {

@@ -1,8 +1,6 @@
 #include "platform/output_directory.h"
 
 #include <windows.h>
-// The member of that name, not the A/W macro: this file calls CreateFileW by name.
-#undef CreateFile
 
 #include <system_error>
 #include <utility>
@@ -166,8 +164,8 @@ PlaceOutcome OutputDirectory::OpenLevel(const std::string& name, OutputDirectory
   return PlaceOutcome::kOk;
 }
 
-PlaceOutcome OutputDirectory::CreateFile(const std::string& name, bool keepExisting,
-                                         const FileIdentity& archive, OutputFile& file) const {
+PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool keepExisting,
+                                              const FileIdentity& archive, OutputFile& file) const {
   const std::wstring wide = WideFromCodePage(name.c_str(), 932);
   if (!IsOneLevel(name, wide)) return PlaceOutcome::kNotOneLevel;
   const std::wstring path = path_.native() + L"\\" + wide;
