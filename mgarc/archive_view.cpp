@@ -78,3 +78,7 @@ std::string ShortReadReason(const InputFile& file, const std::string& prefix,
   if (file.error() != 0) return prefix + SystemErrorUtf8(file.error());
   return "cut short: the archive ended at byte " + std::to_string(reached);
 }
+
+DecodeLevel DecodeWith(NameCodec& codec) {
+  return [&codec](std::string_view level, std::string& text) { return codec.Decode(level, text); };
+}

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "mgarc/entry_names.h"
 #include "platform/file_stream.h"
+
+class NameCodec;
 
 struct ArchiveEntry {
   int index = 0;       // counting from 1, as every output shows it
@@ -49,3 +52,6 @@ bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason
 // there: it was cut short after it was opened.
 std::string ShortReadReason(const InputFile& file, const std::string& prefix,
                             std::uint64_t reached);
+
+// Levels decoded by codec, which must outlive the result and serve one thread.
+DecodeLevel DecodeWith(NameCodec& codec);
