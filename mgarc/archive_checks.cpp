@@ -86,23 +86,22 @@ void CheckEntry(const ArchiveView& archive, const ArchiveEntry& entry, bool cano
   }
 }
 
-void CheckNameClashes(const ArchiveView& archive, std::vector<Finding>& findings) {
+void CheckNameClashes(const ArchiveView& archive, const DecodeLevel& decode,
+                      std::vector<Finding>& findings) {
   std::set<std::string> files;
   std::set<std::string> directories;
   for (const ArchiveEntry& entry : archive.entries) {
-    std::vector<std::string> levels = StoredLevels(entry.stored);
-    if (levels.empty()) continue;
-    std::string key = NameKey(levels, levels.size(), true);
+    std::string key = OutputPathKey(entry.stored, kWindowsRules, decode);
+    if (key.empty()) continue;
     if (!files.insert(key).second) {
       findings.push_back({"duplicate_name", entry.index,
-                          "an earlier entry has the same name (ASCII case ignored); extracted, "
-                          "this one replaces it"});
+                          "an earlier entry is extracted to the same file (ASCII case and \".\" "
+                          "levels ignored); extracted, this one replaces it"});
     } else if (directories.count(key) != 0) {
       findings.push_back({"name_file_and_directory", entry.index,
                           "an earlier entry uses this name as a directory"});
     }
-    for (std::size_t count = 1; count < levels.size(); ++count) {
-      std::string directory = NameKey(levels, count, true);
+    for (const std::string& directory : DirectoryKeys(key)) {
       if (files.count(directory) != 0) {
         findings.push_back({"name_file_and_directory", entry.index,
                             "an earlier entry is a file where this name needs a directory"});

@@ -14,23 +14,28 @@ struct Finding {
 };
 
 // Every finding, the archive's own first, then the entries' in directory order.
-// encode gives the stored bytes for decoded text (false when it has none).
+// encode gives the stored bytes for decoded text (false when it has none);
+// decode gives a stored level's text.
 template <typename Encode>
-std::vector<Finding> CheckArchive(const ArchiveView& archive, Encode encode);
+std::vector<Finding> CheckArchive(const ArchiveView& archive, Encode encode,
+                                  const DecodeLevel& decode);
 
 std::vector<Finding> CheckArchiveLayout(const ArchiveView& archive);
 // Findings on one entry's data and name; canonical tells whether its decoded
 // name encodes back to the stored bytes.
 void CheckEntry(const ArchiveView& archive, const ArchiveEntry& entry, bool canonical,
                 std::vector<Finding>& findings);
-// Names that are one file, or a file and a directory, ASCII case ignored.
-void CheckNameClashes(const ArchiveView& archive, std::vector<Finding>& findings);
+// Names that are one file, or a file and a directory, where extract writes
+// them on Windows (OutputPathKey: ASCII case ignored).
+void CheckNameClashes(const ArchiveView& archive, const DecodeLevel& decode,
+                      std::vector<Finding>& findings);
 
 template <typename Encode>
-std::vector<Finding> CheckArchive(const ArchiveView& archive, Encode encode) {
+std::vector<Finding> CheckArchive(const ArchiveView& archive, Encode encode,
+                                  const DecodeLevel& decode) {
   std::vector<Finding> findings = CheckArchiveLayout(archive);
   std::vector<Finding> clashes;
-  CheckNameClashes(archive, clashes);
+  CheckNameClashes(archive, decode, clashes);
   auto clash = clashes.begin();
   for (const ArchiveEntry& entry : archive.entries) {
     std::string encoded;

@@ -97,3 +97,7 @@ std::string CutShortProblem(const ArchiveEntry& entry) {
   return "cut short: the archive holds " + std::to_string(entry.held) + " of the entry's " +
          std::to_string(entry.size) + " bytes";
 }
+
+DecodeLevel DecodeWith(NameCodec& codec) {
+  return [&codec](std::string_view level, std::string& text) { return codec.Decode(level, text); };
+}

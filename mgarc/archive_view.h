@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "mgarc/entry_names.h"
 #include "platform/file_stream.h"
+
+class NameCodec;
 
 struct ArchiveEntry {
   int index = 0;       // counting from 1, as every output shows it
@@ -56,3 +59,6 @@ std::string CutShortProblem(const ArchiveEntry& entry);
 // there: it was cut short after it was opened.
 std::string ShortReadReason(const InputFile& file, const std::string& prefix,
                             std::uint64_t reached);
+
+// Levels decoded by codec, which must outlive the result and serve one thread.
+DecodeLevel DecodeWith(NameCodec& codec);

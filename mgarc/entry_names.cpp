@@ -75,6 +75,19 @@ bool PairAt(std::string_view text, std::size_t i) {
          IsTrailByte(static_cast<unsigned char>(text[i + 1]));
 }
 
+// Appends a stored level, its ASCII letters folded when asked; a double-byte
+// character's second byte is never folded.
+void AppendStoredLevel(std::string& key, std::string_view level, bool foldCase) {
+  for (std::size_t i = 0; i < level.size(); ++i) {
+    if (PairAt(level, i)) {
+      key.append(level.substr(i, 2));
+      ++i;
+    } else {
+      key += foldCase ? FoldAscii(level[i]) : level[i];
+    }
+  }
+}
+
 }  // namespace
 
 std::string ShownName(std::string_view stored, const std::optional<std::string>& decoded) {
@@ -160,17 +173,37 @@ std::string NameKey(const std::vector<std::string>& levels, std::size_t count, b
   std::string key;
   for (std::size_t k = 0; k < count && k < levels.size(); ++k) {
     if (k > 0) key += '\\';
-    const std::string& level = levels[k];
-    for (std::size_t i = 0; i < level.size(); ++i) {
-      if (PairAt(level, i)) {
-        key.append(level, i, 2);
-        ++i;
-      } else {
-        key += foldCase ? FoldAscii(level[i]) : level[i];
-      }
+    AppendStoredLevel(key, levels[k], foldCase);
+  }
+  return key;
+}
+
+std::string OutputPathKey(std::string_view stored, const PathRules& rules,
+                          const DecodeLevel& decode) {
+  std::vector<std::string> levels = StoredLevels(stored);
+  std::string key;
+  std::string decoded;
+  for (std::size_t k = 0; k < levels.size(); ++k) {
+    // Extraction opens a "." level as the directory it is in.
+    if (levels[k] == "." && k + 1 < levels.size()) continue;
+    if (!key.empty()) key += '/';
+    if (decode(levels[k], decoded)) {
+      // UTF-8: no byte of a character beyond ASCII is an ASCII letter.
+      for (char c : decoded) key += rules.foldCase ? FoldAscii(c) : c;
+    } else {
+      AppendStoredLevel(key, levels[k], rules.foldCase);
     }
   }
   return key;
+}
+
+std::vector<std::string> DirectoryKeys(const std::string& key) {
+  std::vector<std::string> directories;
+  for (std::size_t slash = key.find('/'); slash != std::string::npos;
+       slash = key.find('/', slash + 1)) {
+    directories.push_back(key.substr(0, slash));
+  }
+  return directories;
 }
 
 bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view other) {

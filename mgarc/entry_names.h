@@ -1,10 +1,13 @@
 // Entry names as mgarc shows and compares them.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "archive/path_rules.h"
 
 // The name a user sees: the decoded text with '/' between directories and
 // control characters escaped; without a decoding, the stored bytes with each
@@ -25,6 +28,20 @@ bool NameReservedOnWindows(const std::string& stored, const std::vector<std::str
 // folds them (never a double-byte character's second byte): two names with
 // one key are one file.
 std::string NameKey(const std::vector<std::string>& levels, std::size_t count, bool foldCase);
+
+// Decodes one stored level into UTF-8 (NameCodec::Decode); false when it is
+// not code page 932 text.
+using DecodeLevel = std::function<bool(std::string_view stored, std::string& utf8)>;
+
+// The path that extract writes a stored name to, as a key: on a host with
+// these rules, two names with one key are one file. Each level is decoded
+// (kept as stored where it does not decode), a "." level before the last is
+// dropped, and ASCII letters are folded where rules.foldCase (never a second
+// byte of a stored pair). Levels are joined by '/', which no level holds.
+std::string OutputPathKey(std::string_view stored, const PathRules& rules,
+                          const DecodeLevel& decode);
+// The keys of the directories that an output-path key lies in, outermost first.
+std::vector<std::string> DirectoryKeys(const std::string& key);
 
 // True when text equals other ignoring the case of ASCII letters.
 bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view other);

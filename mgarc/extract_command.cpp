@@ -181,7 +181,7 @@ int RunExtract(const ExtractOptions& options) {
 
   NameCodec codec;
   ExtractionPlan plan =
-      PlanExtraction(archive, selected, kHostRules,
+      PlanExtraction(archive, selected, kHostRules, DecodeWith(codec),
                      [&codec](const std::string& level) { return codec.FileName(level); });
   std::uint64_t bytes = 0;
   for (const PlannedEntry& planned : plan.entries) {

@@ -31,7 +31,7 @@ std::string FateReason(EntryFate fate, const std::string& place) {
   return {};
 }
 
-void DecideFates(ExtractionPlan& plan, const PathRules& rules) {
+void DecideFates(ExtractionPlan& plan, const PathRules& rules, const DecodeLevel& decode) {
   std::unordered_map<std::string, std::size_t> lastOfName;
   std::vector<std::string> keys(plan.entries.size());
   for (std::size_t i = 0; i < plan.entries.size(); ++i) {
@@ -43,7 +43,7 @@ void DecideFates(ExtractionPlan& plan, const PathRules& rules) {
     } else if (rules.devicesAndStreams && NameReservedOnWindows(stored, planned.levels)) {
       planned.fate = EntryFate::kReserved;
     } else {
-      keys[i] = NameKey(planned.levels, planned.levels.size(), rules.foldCase);
+      keys[i] = OutputPathKey(stored, rules, decode);
       lastOfName[keys[i]] = i;
     }
   }
@@ -61,10 +61,9 @@ void DecideFates(ExtractionPlan& plan, const PathRules& rules) {
       planned.fate = EntryFate::kIsDirectory;
       continue;
     }
-    std::vector<std::string> parents;
-    for (std::size_t count = 1; count < planned.levels.size(); ++count) {
-      parents.push_back(NameKey(planned.levels, count, rules.foldCase));
-      if (files.count(parents.back()) != 0) planned.fate = EntryFate::kNeedsDirectory;
+    std::vector<std::string> parents = DirectoryKeys(keys[i]);
+    for (const std::string& parent : parents) {
+      if (files.count(parent) != 0) planned.fate = EntryFate::kNeedsDirectory;
     }
     if (planned.fate != EntryFate::kWrite) continue;
     files.insert(keys[i]);

@@ -28,8 +28,8 @@ class TreeBuilder {
   }
 
   // Places a file; the problem when it cannot stand there. The plan has
-  // settled every clash but those of a "." level, which extraction opens as
-  // the directory it is in.
+  // settled every clash; a "." level is the directory it is in, as
+  // extraction opens it.
   std::string Add(const std::vector<std::string>& levels, std::uint64_t offset,
                   std::uint64_t size) {
     // The kernel takes a name with '/' or a zero byte for no name at all, and
@@ -86,8 +86,8 @@ MountTree PlanTree(const ArchiveView& archive, std::vector<Problem>& problems) {
   for (const ArchiveEntry& entry : archive.entries) {
     plan.entries.push_back(PlannedEntry{&entry, EntryFate::kWrite, {}});
   }
-  DecideFates(plan, kHostRules);
   NameCodec codec;
+  DecideFates(plan, kHostRules, DecodeWith(codec));
   TreeBuilder builder;
   for (PlannedEntry& planned : plan.entries) {
     const ArchiveEntry& entry = *planned.entry;

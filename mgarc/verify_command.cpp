@@ -49,7 +49,8 @@ int RunVerify(const VerifyOptions& options) {
   NameCodec codec;
   std::vector<Finding> findings = CheckArchive(
       archive,
-      [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); });
+      [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
+      DecodeWith(codec));
   if (options.json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const Finding& finding : findings) {

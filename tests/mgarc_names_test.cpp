@@ -8,11 +8,18 @@
 #include "mgarc/archive_view.h"
 #include "mgarc/entry_names.h"
 #include "mgarc/extraction_plan.h"
+#include "platform/text_conversion.h"
 #include "test_archive.h"
 
 namespace {
 
 const std::string kHyo = "\x95\x5C";  // 表, whose second byte is '\'
+
+// Names are judged by the text the host's own decoder gives them.
+DecodeLevel HostDecoder() {
+  static NameCodec codec;
+  return DecodeWith(codec);
+}
 
 TEST(ShownName, DecodedTextWithSlashesAndEscapedControls) {
   EXPECT_EQ(ShownName("SE\\A.WAV", std::string("SE\\A.WAV")), "SE/A.WAV");
@@ -140,8 +147,9 @@ ArchiveView ViewOf(const std::vector<std::pair<std::string, std::uint32_t>>& ent
 }
 
 std::vector<EntryFate> Fates(const ArchiveView& view, const PathRules& rules) {
-  ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(view.entries.size(), true), rules,
-                                       [](const std::string& level) { return level; });
+  ExtractionPlan plan =
+      PlanExtraction(view, std::vector<bool>(view.entries.size(), true), rules, HostDecoder(),
+                     [](const std::string& level) { return level; });
   std::vector<EntryFate> fates(view.entries.size());
   for (const PlannedEntry& planned : plan.entries) {
     fates[static_cast<std::size_t>(planned.entry->index - 1)] = planned.fate;
@@ -161,6 +169,38 @@ TEST(ExtractionPlan, TheLastOfOneNameWinsAndCaseCountsWhereTheHostFoldsIt) {
                                     EntryFate::kWrite}));
 }
 
+TEST(OutputPathKey, OneKeyExactlyWhereExtractWritesOnePath) {
+  struct Case {
+    const char* what;
+    std::string first;
+    std::string second;
+    bool oneOnWindows;
+    bool oneOnLinux;
+  };
+  const Case cases[] = {
+      {"a \".\" level", "A\\B", "A\\.\\B", true, true},
+      {"two forms of one character", "\xED\x40", "\xFA\x5C", true, true},
+      {"ASCII case", "SE\\A.WAV", "se\\a.wav", true, false},
+      {"undecodable levels keep their bytes", "\x85\x40\\.\\X", "\x85\x40\\x", true, false},
+      {"a second byte is never folded", "\x83\x41", "\x83\x61", false, false},
+      {"a lead byte before '/' against a pair ending in '\\'", "\x85/X", "\x85\\X", false, false},
+      {"a last \".\" level is the directory, no file in it", "A\\.", "A", false, false},
+  };
+  for (const Case& c : cases) {
+    for (const PathRules* rules : {&kWindowsRules, &kLinuxRules}) {
+      bool one = rules == &kWindowsRules ? c.oneOnWindows : c.oneOnLinux;
+      EXPECT_EQ(OutputPathKey(c.first, *rules, HostDecoder()) ==
+                    OutputPathKey(c.second, *rules, HostDecoder()),
+                one)
+          << c.what << (rules == &kWindowsRules ? " on Windows" : " on Linux");
+    }
+  }
+  // The plan writes the last of one path, whatever the spelling.
+  EXPECT_EQ(Fates(ViewOf({{"A\\B", 1}, {"A\\.\\B", 1}, {"\xED\x40", 1}, {"\xFA\x5C", 1}}), kLinux),
+            (std::vector<EntryFate>{EntryFate::kReplacedLater, EntryFate::kWrite,
+                                    EntryFate::kReplacedLater, EntryFate::kWrite}));
+}
+
 TEST(ExtractionPlan, FileAndDirectoryOfOneNameFailOnTheSecond) {
   EXPECT_EQ(Fates(ViewOf({{"SE", 1}, {"SE\\A.WAV", 1}}), kLinux),
             (std::vector<EntryFate>{EntryFate::kWrite, EntryFate::kNeedsDirectory}));
@@ -177,7 +217,7 @@ TEST(ExtractionPlan, RefusedNamesAndWorkItemsOfOneDirectory) {
   ArchiveView hidden = ViewOf({{"\x81/..\\X", 1}, {"\x81/CON", 1}});
   EXPECT_EQ(Fates(hidden, kLinux), (std::vector<EntryFate>{EntryFate::kLeaves, EntryFate::kWrite}));
   EXPECT_EQ(Fates(hidden, kWindows)[1], EntryFate::kReserved);
-  ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(5, true), kLinux,
+  ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(5, true), kLinux, HostDecoder(),
                                        [](const std::string& level) { return level; });
   ASSERT_EQ(plan.work.size(), 3u);  // NUL.TXT at the top, A, B
   std::vector<int> a;
@@ -187,10 +227,11 @@ TEST(ExtractionPlan, RefusedNamesAndWorkItemsOfOneDirectory) {
 
 std::vector<std::string> Kinds(const ArchiveView& view, bool canonical = true) {
   std::vector<std::string> kinds;
-  for (const Finding& finding : CheckArchive(view, [&](const std::string&text, std::string&out) {
-         out = canonical ? text : text + "?";
-         return true;
-       })) {
+  auto encode = [&](const std::string& text, std::string& out) {
+    out = canonical ? text : text + "?";
+    return true;
+  };
+  for (const Finding& finding : CheckArchive(view, encode, HostDecoder())) {
     kinds.push_back(finding.kind + (finding.index ? "@" + std::to_string(*finding.index) : ""));
   }
   return kinds;
@@ -200,6 +241,10 @@ TEST(ArchiveChecks, EachKindOnTheEntryItConcerns) {
   EXPECT_TRUE(Kinds(ViewOf({{"A.TXT", 3}, {"SE\\B.WAV", 2}})).empty());
   EXPECT_EQ(Kinds(ViewOf({{"A", 1}, {"a", 1}, {"A\\B", 1}})),
             (std::vector<std::string>{"duplicate_name@2", "name_file_and_directory@3"}));
+  // One path by a "." level and by two forms of 纊; Windows refuses the "." level too.
+  EXPECT_EQ(Kinds(ViewOf({{"A\\B", 1}, {"A\\.\\B", 1}, {"\xED\x40", 1}, {"\xFA\x5C\\X", 1}})),
+            (std::vector<std::string>{"name_reserved_on_windows@2", "duplicate_name@2",
+                                      "name_file_and_directory@4"}));
   EXPECT_EQ(Kinds(ViewOf({{"SE\\B", 1}, {"se", 1}})),
             (std::vector<std::string>{"name_file_and_directory@2"}));
   EXPECT_EQ(Kinds(ViewOf({{"..\\X", 1}, {"CON", 1}, {"C:X", 1}})),

@@ -105,4 +105,27 @@ TEST(MgarcParallel, FourWorkersReplaceAnExistingTree) {
   ExpectTree(temp / "out", ExpectedFiles(archive));
 }
 
+TEST(MgarcParallel, TheLastEntryOfOnePathWinsForAnyWorkers) {
+  TempDir temp;
+  TestArchive archive;
+  // Two spellings of A/B and of 纊/B; each later one goes into a directory
+  // that an entry before the earlier one opened, so that taking the
+  // directories in turn would write the earlier spelling last.
+  archive.entries.push_back({"A\\.\\Z", "z"});
+  archive.entries.push_back({"A\\B", "first"});
+  archive.entries.push_back({"A\\.\\B", "last"});
+  archive.entries.push_back({"\xFA\x5C\\Z", "z"});
+  archive.entries.push_back({"\xED\x40\\B", "first"});
+  archive.entries.push_back({"\xFA\x5C\\B", "last"});
+  const std::string path = temp / "same.dat";
+  WriteFile(path, archive.Bytes());
+
+  for (int workers : {1, 4}) {
+    const std::string out = temp / ("out" + std::to_string(workers));
+    EXPECT_EQ(Extract(path, out, workers), 0);
+    EXPECT_EQ(ReadFile(out + "/A/B"), "last") << workers << " workers";
+    EXPECT_EQ(ReadFile(out + "/\u7E8A/B"), "last") << workers << " workers";
+  }
+}
+
 }  // namespace
