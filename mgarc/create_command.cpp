@@ -10,6 +10,7 @@
 #include "mgarc/packing_list.h"
 #include "platform/arguments.h"
 #include "platform/console.h"
+#include "platform/file_replacement.h"
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
 #include "platform/tree_listing.h"
@@ -63,8 +64,9 @@ TreeWalk WalkTree(const fs::path& root, const std::vector<FileIdentity>& leaveOu
 // (the archive is one file, which takes its writes one at a time).
 class Packing {
  public:
-  Packing(const std::vector<PackedFile>& files, const fs::path& temporary, OrderedResults& results)
-      : files_(files), temporary_(temporary), results_(results) {
+  Packing(const std::vector<PackedFile>& files, FileReplacement& replacement,
+          OrderedResults& results)
+      : files_(files), replacement_(replacement), results_(results) {
     std::uint64_t offset = kFirstEntryOffset;
     std::uint64_t runBytes = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -86,7 +88,7 @@ class Packing {
 
   void Work() {
     OutputFile archive;
-    bool opened = archive.OpenForUpdate(temporary_);
+    bool opened = replacement_.OpenWriter(archive);
     // Left unfilled: the system moves the bytes of large files, and untouched
     // pages cost no memory.
     auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
@@ -169,7 +171,7 @@ class Packing {
   }
 
   const std::vector<PackedFile>& files_;
-  const fs::path& temporary_;
+  FileReplacement& replacement_;
   OrderedResults& results_;
   std::vector<std::uint64_t> offsets_;
   std::vector<std::size_t> pieces_;  // where each piece of work starts; then files_.size()
@@ -266,18 +268,17 @@ int RunCreate(const CreateOptions& options) {
                                        std::to_string(kMarrowgilderEntryLimit));
   }
 
-  OutputFile archive;
-  fs::path temporary;
-  if (!archive.CreateTemporaryBeside(archivePath, temporary)) {
+  // Written beside the archive and put in its place only when complete.
+  FileReplacement replacement;
+  if (!replacement.Create(archivePath)) {
     ReportProblem(options.archive,
-                  "cannot create a file beside it: " + SystemErrorUtf8(archive.error()));
+                  "cannot create a file beside it: " + SystemErrorUtf8(replacement.error()));
     return kExitStopped;
   }
-  RemoveOnInterrupt removeOnInterrupt(temporary);
   std::uint64_t bytes = 0;
   for (const PackedFile& file : walk.files) bytes += file.size;
   OrderedResults results(walk.files.size());
-  Packing packing(walk.files, temporary, results);
+  Packing packing(walk.files, replacement, results);
   ProgressDisplay progress(!options.quiet && IsTerminal(TextStream::kErr), walk.files.size(),
                            bytes);
   auto name = [&walk](std::size_t i) { return walk.files[i].relative; };
@@ -288,13 +289,13 @@ int RunCreate(const CreateOptions& options) {
       progress);
 
   int error = 0;
-  bool written = packed && WriteHeaderAndDirectory(walk.files, options.magic, archive) &&
-                 archive.Sync() && archive.Close();
-  if (packed && !written) error = archive.error();
-  if (written && !ReplaceFile(temporary, archivePath, &error)) written = false;
+  bool written = packed && WriteHeaderAndDirectory(walk.files, options.magic, replacement.file());
+  if (packed && !written) error = replacement.file().error();
+  if (written && !replacement.Commit()) {
+    written = false;
+    error = replacement.error();
+  }
   if (!written) {
-    archive.Close();
-    fs::remove(temporary, failure);
     ReportProblem(options.archive, error != 0 ? "not written: " + SystemErrorUtf8(error)
                                               : std::string("not written"));
     return kExitStopped;

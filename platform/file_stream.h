@@ -62,6 +62,7 @@ class InputFile {
 class OutputFile {
  public:
   friend class OutputDirectory;
+  friend class FileReplacement;
   OutputFile() = default;
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
@@ -69,12 +70,6 @@ class OutputFile {
 
   // Creates the file, or empties it when it exists.
   bool Create(const char* path);
-  // Opens an existing file for writing at positions, emptying nothing: each
-  // worker writes its part of one file through a handle of its own.
-  bool OpenForUpdate(const std::filesystem::path& path);
-  // Creates a new file with a name of its own in the directory of target,
-  // named after it; created receives its path.
-  bool CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& created);
   // Creates the file only when nothing is at path yet; *existed tells whether
   // something was (the file is then left as it is and not opened).
   bool CreateNew(const char* path, bool* existed);
@@ -108,21 +103,6 @@ std::uint64_t TransferRange(InputFile& source, std::uint64_t position, std::uint
 bool IdentifyPath(const std::filesystem::path& path, FileIdentity* identity);
 // The same with the size, for a file.
 bool DescribePath(const std::filesystem::path& path, FileIdentity* identity, std::uint64_t* size);
-
-// Puts the file at from in the place of to (replacing what is there) in one
-// step, and makes the rename durable; error receives the system's code.
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to, int* error);
-
-// While an object lives, an interrupt (SIGINT, SIGTERM, SIGHUP; on Windows
-// Ctrl+C or a closed console) first removes the file at path, then ends the
-// program as it would have: half a file is never left behind.
-class RemoveOnInterrupt {
- public:
-  explicit RemoveOnInterrupt(const std::filesystem::path& path);
-  ~RemoveOnInterrupt();
-  RemoveOnInterrupt(const RemoveOnInterrupt&) = delete;
-  RemoveOnInterrupt& operator=(const RemoveOnInterrupt&) = delete;
-};
 
 // True when a file, not a directory, exists at path: readable or not.
 bool PathNamesFile(const char* path);

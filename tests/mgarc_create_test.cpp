@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mgarc/packing_list.h"
+#include "platform/file_replacement.h"
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
 #include "run_tool.h"
@@ -153,6 +154,51 @@ TEST_F(MgarcCreate, AFailedWriteLeavesTheOldArchiveAndNoTemporaryFile) {
   EXPECT_EQ(ListTree(dir_.path()), (std::vector<std::string>{"new.dat", "tree/", "tree/BIG"}));
 }
 
+TEST_F(MgarcCreate, AKilledCreateLeavesNothingAndTheNextOneWorks) {
+  // The archive inside the tree: a file left of the killed run would be packed.
+  Put("A", "a");
+  Put("BIG", PatternBytes(300000));
+  std::string archive = tree_ + "/new.dat";
+  RunOptions limited;
+  limited.fileSizeLimit = 100000;
+  limited.killedAtLimit = true;
+  EXPECT_EQ(Run({"create", archive, tree_}, limited).exitStatus, -1);
+  EXPECT_EQ(ListTree(dir_.path()), (std::vector<std::string>{"tree/", "tree/A", "tree/BIG"}));
+  ToolRun run = Run({"create", archive, tree_});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(Run({"list", "--names", archive}).out, "A\nBIG\n");
+}
+
+TEST_F(MgarcCreate, TheReplacedFileKeepsItsModeAndALinkStays) {
+  Put("A", "a");
+  mode_t previousMask = umask(027);
+  struct Case {
+    const char* what;
+    int oldMode;  // -1: no archive yet
+    bool link;    // ARCHIVE a link to the archive
+    int mode;
+  };
+  for (const Case& c : {Case{"kept", 0604, false, 0604}, Case{"umask", -1, false, 0640},
+                        Case{"through a link", 0604, true, 0604}}) {
+    TempDir dir;
+    std::string real = dir / "real.dat";
+    std::string archive = c.link ? dir / "link.dat" : real;
+    if (c.oldMode >= 0) {
+      WriteFile(real, "old");
+      chmod(real.c_str(), static_cast<mode_t>(c.oldMode));
+    }
+    if (c.link) std::filesystem::create_symlink("real.dat", archive);
+    ToolRun run = Run({"create", archive, tree_});
+    EXPECT_EQ(run.exitStatus, 0) << c.what << ": " << run.err;
+    struct stat info {};
+    EXPECT_EQ(stat(real.c_str(), &info), 0) << c.what;
+    EXPECT_EQ(info.st_mode & 07777, static_cast<mode_t>(c.mode)) << c.what;
+    EXPECT_EQ(Run({"list", "--names", real}).out, "A\n") << c.what;
+    EXPECT_EQ(std::filesystem::is_symlink(archive), c.link) << c.what;
+  }
+  umask(previousMask);
+}
+
 TEST_F(MgarcCreate, WhatCannotBeStoredIsNamedAndLeftOut) {
   Put("A", "a");
   std::filesystem::create_directories(tree_ + "/EMPTY");
@@ -212,20 +258,40 @@ TEST(InputFile, OnlyARegularFileOpensAndAFifoDoesNotWait) {
   EXPECT_EQ(SystemErrorUtf8(fifo.error()), "not a regular file");
 }
 
-TEST(RemoveOnInterrupt, TheFileGoesAndTheProgramDiesOfTheSignal) {
-  TempDir dir;
-  std::string path = dir / "partial";
-  WriteFile(path, "half");
-  pid_t child = fork();
-  if (child == 0) {
-    RemoveOnInterrupt guard(path);
-    raise(SIGTERM);
-    _exit(0);
+TEST(FileReplacement, NothingIsLeftOfAnUnfinishedFileNamedOrNot) {
+  for (bool unnamed : {true, false}) {
+    TempDir dir;
+    std::string target = dir / "a.dat";
+    {
+      FileReplacement discarded;
+      ASSERT_TRUE(discarded.Create(target, unnamed));
+      EXPECT_TRUE(discarded.file().WriteAt(0, "half", 4));
+      EXPECT_TRUE(unnamed || !discarded.unnamed());
+    }
+    EXPECT_EQ(ListTree(dir.path()), std::vector<std::string>{}) << unnamed;
+    pid_t child = fork();
+    if (child == 0) {
+      FileReplacement interrupted;
+      if (!interrupted.Create(target, unnamed) || !interrupted.file().WriteAt(0, "half", 4)) {
+        _exit(1);
+      }
+      raise(SIGTERM);
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << unnamed;
+    EXPECT_EQ(ListTree(dir.path()), std::vector<std::string>{}) << unnamed;
+    FileReplacement kept;
+    ASSERT_TRUE(kept.Create(target, unnamed));
+    OutputFile writer;
+    ASSERT_TRUE(kept.OpenWriter(writer));
+    EXPECT_TRUE(writer.WriteAt(2, "ll", 2) && kept.file().WriteAt(0, "whole", 5));
+    writer.Close();
+    EXPECT_TRUE(kept.Commit()) << SystemErrorUtf8(kept.error());
+    EXPECT_EQ(ReadFile(target), "whole") << unnamed;
+    EXPECT_EQ(ListTree(dir.path()), std::vector<std::string>{"a.dat"}) << unnamed;
   }
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-  EXPECT_FALSE(PathExists(path));
 }
 
 TEST(PackingList, OrderLinesAndContainerLimits) {

@@ -58,7 +58,8 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
       _exit(126);
     }
     if (options.fileSizeLimit >= 0) {
-      signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead of killing the tool
+      // The write fails with EFBIG instead of killing the tool, unless asked.
+      signal(SIGXFSZ, options.killedAtLimit ? SIG_DFL : SIG_IGN);
       rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
                    static_cast<rlim_t>(options.fileSizeLimit)};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);

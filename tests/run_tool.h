@@ -17,6 +17,7 @@ struct ToolRun {
 struct RunOptions {
   std::string workingDirectory;  // empty: the test's own
   long long fileSizeLimit = -1;  // RLIMIT_FSIZE with SIGXFSZ ignored: writes past it fail
+  bool killedAtLimit = false;    // with fileSizeLimit: SIGXFSZ kills it mid-write instead
   bool unprivileged = false;     // as root, run as nobody, so that permissions hold
   std::vector<int> closed;       // standard descriptors the program starts without
   std::string outputFile;        // standard output goes to this file instead (/dev/full)

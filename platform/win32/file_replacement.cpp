@@ -1,29 +1,42 @@
-#include <windows.h>
+#include "platform/file_replacement.h"
 
-#include "platform/file_stream.h"
-// The function of that name here, not the A/W macro.
-#undef ReplaceFile
+#include <windows.h>
 
 #include <atomic>
 #include <cwchar>
+#include <string>
 
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+HANDLE Handle(std::intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
 std::intptr_t Stored(HANDLE handle) {
   return reinterpret_cast<std::intptr_t>(handle);
 }
 
-// What the console's interrupt handler removes: a copy it reads without
-// allocating, armed only while a RemoveOnInterrupt lives.
-wchar_t gRemoveOnInterrupt[32768];
-std::atomic<bool> gArmed{false};
+// Marks the file to go when its last handle closes, also when the process is
+// killed, or takes the mark back before it is put in place.
+bool DeleteOnLastClose(HANDLE file, bool remove) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = remove ? TRUE : FALSE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) !=
+         0;
+}
 
-BOOL WINAPI RemoveThenGoOn(DWORD) {
-  // The workers' handles share deletion: the file goes when the last closes.
-  if (gArmed.exchange(false)) DeleteFileW(gRemoveOnInterrupt);
-  return FALSE;  // the next handler ends the program as it would have
+// The file that target names at the end of its links; target itself when
+// nothing is there yet.
+std::filesystem::path ResolveLinks(const std::filesystem::path& target) {
+  HANDLE file = CreateFileW(target.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return target;
+  wchar_t resolved[32768];
+  DWORD length = GetFinalPathNameByHandleW(file, resolved, 32768, FILE_NAME_NORMALIZED);
+  CloseHandle(file);
+  if (length == 0 || length >= 32768) return target;
+  return std::filesystem::path(std::wstring(resolved, length));
 }
 
 // Identity and size of what path names, links followed.
@@ -43,38 +56,80 @@ bool Inspect(const std::filesystem::path& path, FileIdentity* identity, std::uin
 
 }  // namespace
 
-bool OutputFile::CreateTemporaryBeside(const std::filesystem::path& target,
-                                       std::filesystem::path& created) {
-  // The workers open it again for their parts, and an interrupt may remove it
-  // while they write: every handle shares writing and deletion.
+FileReplacement::~FileReplacement() {
+  if (!done_) Discard();
+}
+
+void FileReplacement::Discard() {
+  // Marked at creation: closing the last handle deletes it.
+  if (file_.handle_ != -1) DeleteOnLastClose(Handle(file_.handle_), true);
+  file_.Close();
+  done_ = true;
+}
+
+// Every file needs a name on Windows: unnamed() stays false.
+bool FileReplacement::Create(const std::filesystem::path& target, bool /*unnamed*/) {
+  target_ = ResolveLinks(target);
+  // A name is needed to open a file on Windows: a hidden one, deleted when
+  // the last handle closes, also by a killed process, until Commit.
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     wchar_t suffix[32];
     std::swprintf(suffix, 32, L".mgarc-%08lx%04x", GetCurrentProcessId() ^ GetTickCount(),
                   counter++ & 0xFFFF);
     std::filesystem::path path =
-        target.parent_path() / (L"." + target.filename().native() + suffix);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      handle_ = Stored(file);
-      created = path;
-      return true;
+        target_.parent_path() / (L"." + target_.filename().native() + suffix);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      error_ = static_cast<int>(GetLastError());
+      if (error_ != ERROR_FILE_EXISTS && error_ != ERROR_ALREADY_EXISTS) return false;
+      continue;
     }
-    error_ = static_cast<int>(GetLastError());
-    if (error_ != ERROR_FILE_EXISTS && error_ != ERROR_ALREADY_EXISTS) return false;
+    if (!DeleteOnLastClose(file, true)) {
+      error_ = static_cast<int>(GetLastError());
+      CloseHandle(file);
+      DeleteFileW(path.c_str());
+      return false;
+    }
+    file_.handle_ = Stored(file);
+    temporary_ = path;
+    error_ = 0;
+    return true;
   }
   return false;
 }
 
-bool OutputFile::OpenForUpdate(const std::filesystem::path& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    error_ = static_cast<int>(GetLastError());
+bool FileReplacement::OpenWriter(OutputFile& writer) {
+  // A file object of its own, so that the workers' writes do not wait on one
+  // another; where a file marked for deletion cannot be opened again, the
+  // same one, whose writes take turns.
+  HANDLE file = ReOpenFile(Handle(file_.handle_), GENERIC_WRITE, kShareAll, 0);
+  if (file == INVALID_HANDLE_VALUE &&
+      !DuplicateHandle(GetCurrentProcess(), Handle(file_.handle_), GetCurrentProcess(), &file, 0,
+                       FALSE, DUPLICATE_SAME_ACCESS)) {
+    writer.error_ = static_cast<int>(GetLastError());
     return false;
   }
-  handle_ = Stored(file);
+  writer.handle_ = Stored(file);
+  return true;
+}
+
+bool FileReplacement::Commit() {
+  HANDLE file = Handle(file_.handle_);
+  // Write-through: the call returns once the rename is on the disk.
+  if (!FlushFileBuffers(file) || !DeleteOnLastClose(file, false) ||
+      !MoveFileExW(temporary_.c_str(), target_.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error_ = static_cast<int>(GetLastError());
+    Discard();
+    return false;
+  }
+  done_ = true;
+  if (!file_.Close()) {
+    error_ = file_.error();
+    return false;
+  }
   return true;
 }
 
@@ -85,27 +140,4 @@ bool IdentifyPath(const std::filesystem::path& path, FileIdentity* identity) {
 
 bool DescribePath(const std::filesystem::path& path, FileIdentity* identity, std::uint64_t* size) {
   return Inspect(path, identity, size);
-}
-
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to, int* error) {
-  // Write-through: the call returns once the rename is on the disk.
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    *error = static_cast<int>(GetLastError());
-    return false;
-  }
-  return true;
-}
-
-// Ctrl+C, Ctrl+Break and a closed console reach the program as a call on a
-// thread of its own, not as a signal.
-RemoveOnInterrupt::RemoveOnInterrupt(const std::filesystem::path& path) {
-  DWORD length = GetFullPathNameW(path.c_str(), 32768, gRemoveOnInterrupt, nullptr);
-  if (length == 0 || length >= 32768) return;
-  gArmed = true;
-  SetConsoleCtrlHandler(RemoveThenGoOn, TRUE);
-}
-
-RemoveOnInterrupt::~RemoveOnInterrupt() {
-  gArmed = false;
-  SetConsoleCtrlHandler(RemoveThenGoOn, FALSE);
 }
