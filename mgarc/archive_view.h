@@ -41,6 +41,11 @@ struct ArchiveView {
   std::uint64_t directoryEnd() const {
     return std::uint64_t{directoryOffset} + std::uint64_t{16} * entryCount;
   }
+  // Where the entries' data ends, never past the end of the file.
+  std::uint64_t entryDataEnd() const {
+    std::uint64_t end = entries.empty() ? 16 : entries.back().end();
+    return end < fileSize ? end : fileSize;
+  }
 };
 
 // Opens and checks the archive at path (as given on the command line): the

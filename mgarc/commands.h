@@ -50,6 +50,35 @@ struct CreateOptions {
 };
 int RunCreate(const CreateOptions& options);
 
+struct UpdateOptions {
+  std::string archive;
+  std::string directory;               // empty: only deletions
+  std::vector<std::string> deletions;  // extract's patterns
+  unsigned workers = 0;                // 0: one per processor
+  bool verbose = false;
+  bool quiet = false;
+  bool dryRun = false;
+};
+int RunUpdate(const UpdateOptions& options);
+
+struct DiffOptions {
+  std::string oldArchive;
+  std::string newArchive;
+  std::string patch;  // empty: no patch written
+  unsigned workers = 0;
+  bool json = false;
+};
+// 0 when the two files are identical, 1 when they differ, 2 on trouble.
+int RunDiff(const DiffOptions& options);
+
+struct ApplyOptions {
+  std::string patch;
+  std::string archive;
+  std::string output;  // empty: ARCHIVE itself
+  unsigned workers = 0;
+};
+int RunApply(const ApplyOptions& options);
+
 struct MountOptions {
   std::string archive;
   std::string mountPoint;

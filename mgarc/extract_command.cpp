@@ -111,7 +111,8 @@ class Extraction {
                         InputFile& source, char* buffer) {
     const ArchiveEntry& entry = *planned.entry;
     OutputFile file;
-    switch (directory.CreateEntryFile(planned.levels.back(), keepExisting_, archive_.identity, file)) {
+    switch (
+        directory.CreateEntryFile(planned.levels.back(), keepExisting_, archive_.identity, file)) {
       case PlaceOutcome::kOk:
         break;
       case PlaceOutcome::kKept:

@@ -54,8 +54,10 @@ int RunMgarc(const std::vector<std::string>& arguments) {
 namespace {
 
 int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsOwn) {
-  CLI::App app("Lists, checks, prints, extracts, creates and mounts VIZ00 and ZEL00 game archives.",
-               "mgarc");
+  CLI::App app(
+      "Lists, checks, prints, extracts, creates, mounts, updates, compares and patches VIZ00 and "
+      "ZEL00 game archives.",
+      "mgarc");
   app.set_version_flag("--version", "mgarc " MARROWGILDER_VERSION);
   app.require_subcommand(1);
   app.failure_message(CLI::FailureMessage::help);
@@ -110,6 +112,41 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsO
   createCommand->add_option("DIR", create.directory, "the directory whose files it holds")
       ->required();
 
+  UpdateOptions update;
+  CLI::App* updateCommand = app.add_subcommand(
+      "update", "put edited files of DIR in their entries, add new ones, delete entries");
+  updateCommand->add_option("-j,--jobs", update.workers, "worker threads (default: processors)")
+      ->check(CLI::Range(1u, 1024u));
+  auto* updateVerbose =
+      updateCommand->add_flag("-v,--verbose", update.verbose, "print each entry changed");
+  updateCommand->add_flag("-q,--quiet", update.quiet, "print errors only")->excludes(updateVerbose);
+  updateCommand->add_flag("--dry-run", update.dryRun, "tell what would change; write nothing");
+  updateCommand->add_option("--delete", update.deletions,
+                            "delete the entries that match a pattern, as extract matches them");
+  updateCommand->add_option("ARCHIVE", update.archive, "the archive to update")->required();
+  updateCommand->add_option("DIR", update.directory,
+                            "the files to put in, named as create names them");
+
+  DiffOptions diff;
+  CLI::App* diffCommand =
+      app.add_subcommand("diff", "compare two archives entry by entry; -o writes a patch");
+  diffCommand->add_flag("--json", diff.json, "one JSON document");
+  diffCommand->add_option("-o,--output", diff.patch, "also write a patch that turns OLD into NEW");
+  diffCommand->add_option("-j,--jobs", diff.workers, "worker threads (default: processors)")
+      ->check(CLI::Range(1u, 1024u));
+  diffCommand->add_option("OLD", diff.oldArchive, "the archive before")->required();
+  diffCommand->add_option("NEW", diff.newArchive, "the archive after")->required();
+
+  ApplyOptions apply;
+  CLI::App* applyCommand =
+      app.add_subcommand("apply", "turn an archive into the one a patch was made for");
+  applyCommand->add_option("-o,--output", apply.output,
+                           "write the result there, leaving ARCHIVE as it is");
+  applyCommand->add_option("-j,--jobs", apply.workers, "worker threads (default: processors)")
+      ->check(CLI::Range(1u, 1024u));
+  applyCommand->add_option("PATCH", apply.patch, "a patch that mgarc diff -o wrote")->required();
+  applyCommand->add_option("ARCHIVE", apply.archive, "the archive to patch")->required();
+
   MountOptions mount;
   CLI::App* mountCommand =
       app.add_subcommand("mount", "show the archive as a read-only directory (Linux, FUSE)");
@@ -146,6 +183,15 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsO
     if (catCommand->parsed()) return RunCat(cat);
     if (createCommand->parsed()) return RunCreate(create);
     if (mountCommand->parsed()) return RunMount(mount);
+    if (updateCommand->parsed()) {
+      if (update.directory.empty() && update.deletions.empty()) {
+        ReportProblem("update", "give a directory of files to put in, or --delete PATTERN");
+        return kExitStopped;
+      }
+      return RunUpdate(update);
+    }
+    if (diffCommand->parsed()) return RunDiff(diff);
+    if (applyCommand->parsed()) return RunApply(apply);
     return RunExtract(extract);
   } catch (const std::exception& error) {
     ReportProblem("error", error.what());

@@ -133,13 +133,18 @@ std::vector<PackingProblem> ArrangeFiles(std::vector<PackedFile>& files,
 }
 
 bool FitsTheContainer(const std::vector<PackedFile>& files, std::string& reason) {
-  if (files.size() > kFormatEntryLimit) {
-    reason = std::to_string(files.size()) + " files: an archive holds at most " +
+  std::uint64_t bytes = 0;
+  for (const PackedFile& file : files) bytes += file.size;
+  return FitsTheContainer(files.size(), bytes, reason);
+}
+
+bool FitsTheContainer(std::size_t entries, std::uint64_t bytes, std::string& reason) {
+  if (entries > kFormatEntryLimit) {
+    reason = std::to_string(entries) + " files: an archive holds at most " +
              std::to_string(kFormatEntryLimit);
     return false;
   }
-  std::uint64_t end = kFirstEntryOffset + std::uint64_t{kRecordSize} * files.size();
-  for (const PackedFile& file : files) end += file.size;
+  std::uint64_t end = kFirstEntryOffset + std::uint64_t{kRecordSize} * entries + bytes;
   if (end >= kOffsetLimit) {
     reason = "the archive would take " + std::to_string(end) +
              " bytes: its offsets reach no further than 4294967295";

@@ -45,3 +45,5 @@ std::vector<PackingProblem> ArrangeFiles(std::vector<PackedFile>& files,
 
 // Limits of the container: false with the reason when the files cannot fit.
 bool FitsTheContainer(const std::vector<PackedFile>& files, std::string& reason);
+// The same for entries holding bytes of data in all.
+bool FitsTheContainer(std::size_t entries, std::uint64_t bytes, std::string& reason);

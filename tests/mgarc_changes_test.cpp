@@ -1,0 +1,224 @@
+// The decisions of update, diff and apply: pairing, the patch plan and its
+// encoding, the update plan. Archives are made here and read from files.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mgarc/archive_changes.h"
+#include "mgarc/archive_digests.h"
+#include "mgarc/entry_names.h"
+#include "mgarc/patch_format.h"
+#include "mgarc/update_plan.h"
+#include "platform/text_conversion.h"
+#include "test_archive.h"
+
+namespace {
+
+struct Loaded {
+  ArchiveView view;
+  ArchiveDigests digests;
+};
+
+void Load(const std::string& path, const std::string& bytes, Loaded& loaded) {
+  WriteFile(path, bytes);
+  std::string reason;
+  ASSERT_TRUE(LoadArchive(path, loaded.view, reason)) << reason;
+  ASSERT_TRUE(DigestArchive(loaded.view, loaded.digests, reason)) << reason;
+}
+
+// NEW as apply makes it from OLD's bytes and the stored data.
+std::string Rebuild(const PatchPlan& plan, const std::string& oldBytes,
+                    const std::string& newBytes) {
+  std::string stored;
+  std::size_t k = 0;
+  for (const PatchPiece& piece : plan.tables.pieces) {
+    if (piece.kind == PieceKind::kStored)
+      stored += newBytes.substr(plan.storedFrom[k++], piece.length);
+  }
+  std::string made;
+  for (const PatchPiece& piece : plan.tables.pieces) {
+    const std::string& from = piece.kind == PieceKind::kOld ? oldBytes : stored;
+    made += from.substr(piece.source, piece.length);
+  }
+  return made;
+}
+
+std::string Lines(const ArchiveDifference& difference) {
+  static const char* const kNames[] = {"changed", "added",     "removed",
+                                       "renamed", "reordered", "outside"};
+  std::string lines;
+  for (const ArchiveChange& change : difference.changes) {
+    lines += kNames[static_cast<int>(change.kind)];
+    if (change.before != nullptr) lines += " " + change.before->shown;
+    if (change.after != nullptr) lines += " " + change.after->shown;
+    lines += ";";
+  }
+  return lines;
+}
+
+std::string WithTrailing(std::string bytes, const std::string& extra) {
+  return bytes + extra;
+}
+
+struct PairCase {
+  const char* what;
+  std::string before;
+  std::string after;
+  const char* changes;
+  std::size_t maxStored;  // the patch stores at most this many bytes
+};
+
+TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
+  const std::string big = PatternBytes(5000);
+  const std::string other = PatternBytes(5000, 7);
+  TestArchive base{"VIZ00", {{"A.TXT", "alpha"}, {"SE\\B.WAV", big}, {"C", ""}}};
+  TestArchive gap = base;
+  gap.directoryOffsetOverride = 16 + 5 + 5000 + 9;
+  const PairCase cases[] = {
+      {"identical", base.Bytes(), base.Bytes(), "", 16 + 48},
+      {"changed", base.Bytes(),
+       TestArchive{"VIZ00", {{"A.TXT", "alpha"}, {"SE\\B.WAV", other}, {"C", ""}}}.Bytes(),
+       "changed SE/B.WAV SE/B.WAV;", 16 + 5000 + 48},
+      {"added and removed", base.Bytes(),
+       TestArchive{"VIZ00", {{"A.TXT", "alpha"}, {"SE\\B.WAV", big}, {"D", "new"}}}.Bytes(),
+       "added D;removed C;", 16 + 3 + 48},
+      {"renamed, in another case of one name", base.Bytes(),
+       TestArchive{"VIZ00", {{"a.txt", "alpha"}, {"SE\\X.WAV", big}, {"C", ""}}}.Bytes(),
+       "renamed SE/B.WAV SE/X.WAV;", 16 + 48},
+      {"reordered", base.Bytes(),
+       TestArchive{"VIZ00", {{"SE\\B.WAV", big}, {"A.TXT", "alpha"}, {"C", ""}}}.Bytes(),
+       "reordered;", 16 + 48},
+      {"a gap and trailing bytes", base.Bytes(), WithTrailing(gap.Bytes(), "tail"), "outside;",
+       16 + 9 + 48 + 4},
+      {"the other magic", base.Bytes(),
+       TestArchive{"ZEL00", {{"A.TXT", "alpha"}, {"SE\\B.WAV", big}, {"C", ""}}}.Bytes(),
+       "outside;", 16 + 48},
+      {"a duplicate name, data moved to it", base.Bytes(),
+       TestArchive{"VIZ00", {{"A.TXT", "alpha"}, {"A.TXT", big}}}.Bytes(),
+       "removed C;renamed SE/B.WAV A.TXT;", 16 + 32},
+      {"to an empty archive", base.Bytes(), TestArchive{"VIZ00", {}}.Bytes(),
+       "removed A.TXT;removed SE/B.WAV;removed C;", 16},
+      {"from an empty archive", TestArchive{"VIZ00", {}}.Bytes(), base.Bytes(),
+       "added A.TXT;added SE/B.WAV;added C;", 16 + 5005 + 48},
+  };
+  TempDir dir;
+  NameCodec codec;
+  auto key = [decode = DecodeWith(codec)](const ArchiveEntry& entry) {
+    return OutputPathKey(entry.stored, kWindowsRules, decode);
+  };
+  for (const PairCase& c : cases) {
+    Loaded before;
+    Loaded after;
+    Load(dir / "old.dat", c.before, before);
+    Load(dir / "new.dat", c.after, after);
+    ArchiveDifference difference =
+        CompareArchives(before.view, before.digests, after.view, after.digests, key);
+    EXPECT_EQ(difference.identical, c.before == c.after) << c.what;
+    EXPECT_EQ(Lines(difference), c.changes) << c.what;
+
+    PatchPlan plan = PlanPatch(before.view, before.digests, after.view, after.digests);
+    EXPECT_TRUE(Rebuild(plan, c.before, c.after) == c.after) << c.what;
+    EXPECT_LE(plan.tables.header.storedSize, c.maxStored) << c.what;
+    EXPECT_EQ(plan.tables.header.newDigest, Sha256Of(c.after.data(), c.after.size())) << c.what;
+
+    // The tables read back as they were written.
+    std::string encoded = EncodePatchTables(plan.tables);
+    ASSERT_EQ(encoded.size(), plan.tables.storedOffset()) << c.what;
+    PatchTables decoded;
+    std::string reason;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(encoded.data());
+    ASSERT_TRUE(DecodePatchHeader(bytes, decoded.header, reason)) << reason;
+    ASSERT_TRUE(DecodePatchTables(bytes + kPatchHeaderSize, decoded, reason)) << reason;
+    EXPECT_EQ(EncodePatchTables(decoded), encoded) << c.what;
+  }
+}
+
+TEST(PatchFormat, TablesThatDoNotDescribeNewAreDamaged) {
+  PatchTables tables;
+  tables.header.oldSize = 100;
+  tables.header.newSize = 30;
+  tables.header.storedSize = 10;
+  tables.pieces = {{PieceKind::kOld, 80, 20}, {PieceKind::kStored, 0, 10}};
+  struct Case {
+    const char* what;
+    std::size_t piece;
+    PatchPiece replacement;
+  };
+  const Case cases[] = {
+      {"past OLD's end", 0, {PieceKind::kOld, 81, 20}},
+      {"past the stored data", 1, {PieceKind::kStored, 1, 10}},
+      {"short of NEW's size", 1, {PieceKind::kStored, 0, 9}},
+      {"an unknown kind", 1, {static_cast<PieceKind>(3), 0, 10}},
+  };
+  std::string good = EncodePatchTables(tables);
+  PatchTables decoded;
+  std::string reason;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(good.data());
+  ASSERT_TRUE(DecodePatchHeader(bytes, decoded.header, reason));
+  EXPECT_TRUE(DecodePatchTables(bytes + kPatchHeaderSize, decoded, reason)) << reason;
+  for (const Case& c : cases) {
+    PatchTables broken = tables;
+    broken.pieces[c.piece] = c.replacement;
+    std::string encoded = EncodePatchTables(broken);
+    bytes = reinterpret_cast<const unsigned char*>(encoded.data());
+    ASSERT_TRUE(DecodePatchHeader(bytes, decoded.header, reason));
+    EXPECT_FALSE(DecodePatchTables(bytes + kPatchHeaderSize, decoded, reason)) << c.what;
+  }
+  std::string other = good;
+  other[8] = 2;
+  EXPECT_FALSE(DecodePatchHeader(reinterpret_cast<const unsigned char*>(other.data()),
+                                 decoded.header, reason));
+  EXPECT_EQ(reason, "a patch of version 2, this mgarc reads version 1");
+}
+
+TEST(UpdatePlan, ReplacesTheLastOfANameKeepsTheRestAndRefusesWhatItCannotDo) {
+  TempDir dir;
+  // ED 40 is the non-canonical form of 纊: kept as it is stored.
+  std::string bytes = TestArchive{
+      "VIZ00",
+      {{"A.TXT", "first"},
+       {"\xED\x40", "rare"},
+       {"a.txt", "second"},
+       {"DEL\\X", "x"},
+       {"KEEP", "k"}}}.Bytes();
+  Loaded archive;
+  Load(dir / "a.dat", bytes, archive);
+  NameCodec codec;
+  auto key = [decode = DecodeWith(codec)](std::string_view stored) {
+    return OutputPathKey(stored, kWindowsRules, decode);
+  };
+  std::vector<PackedFile> files = {{"/t/A.TXT", "A.TXT", "A.TXT", 3}, {"/t/NEW", "NEW", "NEW", 1}};
+  UpdatePlan plan = PlanUpdate(archive.view, files, {"del/*"}, key);
+  EXPECT_TRUE(plan.problems.empty());
+  ASSERT_EQ(plan.entries.size(), 5u);
+  EXPECT_EQ(plan.entries[0].file, nullptr);  // the first A.TXT is not the one extracted
+  EXPECT_EQ(plan.entries[1].old->stored, "\xED\x40");
+  EXPECT_EQ(plan.entries[2].file, &files[0]);
+  EXPECT_EQ(plan.entries[2].old->stored, "a.txt");  // its place and stored name stay
+  EXPECT_EQ(plan.entries[3].old->stored, "KEEP");
+  EXPECT_EQ(plan.entries[4].old, nullptr);
+  EXPECT_EQ(plan.entries[4].file, &files[1]);
+  EXPECT_EQ(plan.replaced, 1u);
+  EXPECT_EQ(plan.added, 1u);
+  EXPECT_EQ(plan.deleted.size(), 1u);
+  EXPECT_EQ(plan.kept, 3u);
+
+  UpdatePlan refused = PlanUpdate(archive.view, files, {"A.TXT", "NONE"}, key);
+  ASSERT_EQ(refused.problems.size(), 2u);
+  EXPECT_EQ(refused.problems[0].subject, "NONE");
+  EXPECT_EQ(refused.problems[0].reason, "no entry matches");
+  EXPECT_EQ(refused.problems[1].subject, "A.TXT");
+  EXPECT_EQ(refused.problems[1].reason, "both replaced and deleted");
+
+  // Data past the end cannot be kept, but can be replaced.
+  bytes[16 + 5 + 4 + 6 + 1 + 1 + 5 * 16 - 16 + 12] = 9;  // KEEP's size
+  Load(dir / "b.dat", bytes, archive);
+  UpdatePlan cut = PlanUpdate(archive.view, {}, {}, key);
+  ASSERT_EQ(cut.problems.size(), 1u);
+  EXPECT_EQ(cut.problems[0].subject, "KEEP");
+  std::vector<PackedFile> keep = {{"/t/KEEP", "KEEP", "KEEP", 1}};
+  EXPECT_TRUE(PlanUpdate(archive.view, keep, {}, key).problems.empty());
+}
+
+}  // namespace
