@@ -121,8 +121,10 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsO
       updateCommand->add_flag("-v,--verbose", update.verbose, "print each entry changed");
   updateCommand->add_flag("-q,--quiet", update.quiet, "print errors only")->excludes(updateVerbose);
   updateCommand->add_flag("--dry-run", update.dryRun, "tell what would change; write nothing");
-  updateCommand->add_option("--delete", update.deletions,
-                            "delete the entries that match a pattern, as extract matches them");
+  updateCommand
+      ->add_option("--delete", update.deletions,
+                   "delete the entries that match a pattern, as extract matches them")
+      ->allow_extra_args(false);
   updateCommand->add_option("ARCHIVE", update.archive, "the archive to update")->required();
   updateCommand->add_option("DIR", update.directory,
                             "the files to put in, named as create names them");

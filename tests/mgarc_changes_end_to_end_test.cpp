@@ -1,0 +1,237 @@
+// mgarc update, diff and apply run as a user runs them: what they write, and
+// that every refusal leaves the archive as it was and no file behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "run_tool.h"
+#include "test_archive.h"
+
+namespace {
+
+// ED 40 is 纊 in a form that create would not write: kept as it is stored.
+const TestArchive kGame{"ZEL00",
+                        {{"T\\0001.TXT", "hello"},
+                         {"\xED\x40", "rare"},
+                         {"SE\\DOOR.WAV", PatternBytes(70000)},
+                         {"SE\\STEP.WAV", "step"}}};
+
+class MgarcChanges : public ::testing::Test {
+ protected:
+  ToolRun Run(const std::vector<std::string>& arguments, const RunOptions& options = {}) {
+    return RunTool(MGARC_BINARY, arguments, "", options);
+  }
+  void Put(const std::string& relative, const std::string& bytes) {
+    std::filesystem::create_directories(
+        std::filesystem::path(tree_ + "/" + relative).parent_path());
+    WriteFile(tree_ + "/" + relative, bytes);
+  }
+  TempDir dir_;
+  std::string archive_ = dir_ / "game.dat";
+  std::string tree_ = dir_ / "tree";
+};
+
+TEST_F(MgarcChanges, UpdateReplacesAddsAndDeletesKeepingEverythingElse) {
+  WriteFile(archive_, kGame.Bytes());
+  chmod(archive_.c_str(), 0640);
+  Put("t/0001.txt", "hello, world");  // another case: the same entry
+  Put("SE/STEP.WAV", "step");         // unchanged: kept, not replaced
+  Put("NEW/B.TXT", "b");
+  Put("NEW/A.TXT", "a");
+  ToolRun dry = Run({"update", "--dry-run", "--delete", "se/door.*", archive_, tree_});
+  EXPECT_EQ(dry.exitStatus, 0) << dry.err;
+  EXPECT_EQ(dry.out, archive_ + ": 1 replaced, 2 added, 1 deleted, 2 kept (dry run)\n");
+  EXPECT_TRUE(ReadFile(archive_) == kGame.Bytes());
+
+  ToolRun run = Run({"update", "-v", "--delete", "se/door.*", archive_, tree_});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "replaced t/0001.txt\nadded NEW/A.TXT\nadded NEW/B.TXT\ndeleted SE/DOOR.WAV\n" +
+                archive_ + ": 1 replaced, 2 added, 1 deleted, 2 kept\n");
+  TestArchive expected{"ZEL00",
+                       {{"T\\0001.TXT", "hello, world"},
+                        {"\xED\x40", "rare"},
+                        {"SE\\STEP.WAV", "step"},
+                        {"NEW\\A.TXT", "a"},
+                        {"NEW\\B.TXT", "b"}}};
+  EXPECT_TRUE(ReadFile(archive_) == expected.Bytes());
+  struct stat status {};
+  ASSERT_EQ(stat(archive_.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+
+  // Its own unchanged tree gives the same bytes back.
+  ASSERT_EQ(Run({"extract", "-q", "-C", dir_ / "again", archive_}).exitStatus, 0);
+  std::filesystem::remove(dir_ / "again/纊");  // the tree of a canonical archive
+  std::string before = ReadFile(archive_);
+  EXPECT_EQ(Run({"update", "-q", archive_, dir_ / "again"}).exitStatus, 0);
+  EXPECT_TRUE(ReadFile(archive_) == before);
+}
+
+TEST_F(MgarcChanges, UpdateRefusalsWriteNothing) {
+  std::string cut = kGame.Bytes();
+  cut[16 + 5 + 4 + 70000 + 4 + 3 * 16 + 12] = 14;  // STEP.WAV's data now overlaps the directory
+  struct Case {
+    const char* what;
+    std::string archive;
+    std::vector<std::string> arguments;  // before ARCHIVE
+    bool withTree;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"a pattern that matches nothing",
+       kGame.Bytes(),
+       {"--delete", "NONE"},
+       false,
+       "mgarc: NONE: no entry matches\n"},
+      {"replaced and deleted",
+       kGame.Bytes(),
+       {"--delete", "SE/*"},
+       true,
+       "mgarc: SE/STEP.WAV: both replaced and deleted\n"},
+      {"a name create refuses",
+       kGame.Bytes(),
+       {},
+       true,
+       "mgarc: SE/A-NAME-TOO-LONG.WAV: the stored name takes 22 bytes, an archive holds at most "
+       "12\n"},
+      {"an entry that cannot be kept",
+       cut,
+       {"--delete", "t/*"},
+       false,
+       "mgarc: SE/STEP.WAV: cannot be kept: its data overlaps the directory (replace it with a "
+       "file, or delete it)\n"},
+      {"neither files nor deletions",
+       kGame.Bytes(),
+       {},
+       false,
+       "mgarc: update: give a directory of files to put in, or --delete PATTERN\n"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(tree_);
+    Put("SE/STEP.WAV", "new step");
+    if (std::string(c.what) == "a name create refuses") Put("SE/A-NAME-TOO-LONG.WAV", "x");
+    WriteFile(archive_, c.archive);
+    std::vector<std::string> arguments = {"update"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    arguments.push_back(archive_);
+    if (c.withTree) arguments.push_back(tree_);
+    std::vector<std::string> before = ListTree(dir_.path());
+    ToolRun run = Run(arguments);
+    EXPECT_EQ(run.exitStatus, 2) << c.what;
+    EXPECT_EQ(run.err.substr(0, std::string(c.message).size()), c.message) << c.what;
+    EXPECT_TRUE(ReadFile(archive_) == c.archive) << c.what;
+    EXPECT_EQ(ListTree(dir_.path()), before) << c.what;
+  }
+}
+
+TEST_F(MgarcChanges, DiffTellsTheChangesAndItsStatusAsCmpDoes) {
+  WriteFile(dir_ / "old.dat", kGame.Bytes());
+  WriteFile(dir_ / "new.dat", TestArchive{"ZEL00",
+                                          {{"T\\0001.TXT", "hello, world"},
+                                           {"\xED\x40", "rare"},
+                                           {"SE\\OPEN.WAV", PatternBytes(70000)},
+                                           {"NEW.TXT", "new"}}}
+                                  .Bytes());
+  ToolRun run = Run({"diff", "old.dat", "new.dat"}, InDirectory(dir_.path()));
+  EXPECT_EQ(run.exitStatus, 1) << run.err;
+  EXPECT_EQ(run.out,
+            "changed T/0001.TXT (5 -> 12)\nadded NEW.TXT (3)\nremoved SE/STEP.WAV (4)\n"
+            "renamed SE/DOOR.WAV -> SE/OPEN.WAV\n"
+            "old.dat -> new.dat: 1 changed, 1 added, 1 removed, 1 renamed\n");
+  ToolRun json = Run({"diff", "--json", "old.dat", "old.dat"}, InDirectory(dir_.path()));
+  EXPECT_EQ(json.exitStatus, 0);
+  EXPECT_EQ(json.out,
+            "{\n  \"old\": \"old.dat\",\n  \"new\": \"old.dat\",\n  \"identical\": true,\n"
+            "  \"changes\": []\n}\n");
+  EXPECT_EQ(Run({"diff", "old.dat", "none.dat"}, InDirectory(dir_.path())).exitStatus, 2);
+}
+
+TEST_F(MgarcChanges, ApplyMakesNewOrRefusesAndWritesNothing) {
+  const std::string old = kGame.Bytes();
+  TestArchive changed = kGame;
+  changed.entries[0].data = "hello, world";
+  changed.entries.push_back({"NEW.TXT", "new"});
+  const std::string now = changed.Bytes() + "trailing";
+  WriteFile(dir_ / "old.dat", old);
+  WriteFile(dir_ / "new.dat", now);
+  ToolRun diff = Run({"diff", "-o", dir_ / "p.mgp", dir_ / "old.dat", dir_ / "new.dat"});
+  ASSERT_EQ(diff.exitStatus, 1) << diff.err;
+  const std::string patch = ReadFile(dir_ / "p.mgp");
+  // Only what no entry of OLD holds is stored.
+  EXPECT_LT(patch.size(), 112 + 4 * 48 + 6 * 24 + 200 + 32u);
+
+  WriteFile(archive_, old);
+  chmod(archive_.c_str(), 0604);
+  ToolRun apply = Run({"apply", dir_ / "p.mgp", archive_});
+  EXPECT_EQ(apply.exitStatus, 0) << apply.err;
+  EXPECT_TRUE(ReadFile(archive_) == now);
+  struct stat status {};
+  ASSERT_EQ(stat(archive_.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0604u);
+  ToolRun again = Run({"apply", dir_ / "p.mgp", archive_});
+  EXPECT_EQ(again.exitStatus, 0);
+  EXPECT_EQ(again.out, archive_ + ": already up to date\n");
+
+  std::string damaged = patch;
+  damaged[damaged.size() - 40] ^= 1;
+  TestArchive wrong = kGame;
+  wrong.entries[2].data[5] ^= 1;
+  struct Case {
+    const char* what;
+    std::string patch;
+    std::string archive;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"not a patch", "hello, this is no patch at all, " + std::string(200, 'x'), old,
+       "mgarc: " + (dir_ / "q.mgp") + ": not an mgarc patch\n"},
+      {"cut short", patch.substr(0, patch.size() - 1), old,
+       "mgarc: " + (dir_ / "q.mgp") + ": damaged: cut short, or with bytes added\n"},
+      {"a damaged byte", damaged, old,
+       "mgarc: " + (dir_ / "q.mgp") + ": damaged: its checksum does not match its bytes\n"},
+      {"the wrong archive", patch, wrong.Bytes(),
+       "mgarc: " + archive_ +
+           ": not the archive this patch applies to; entries that differ: 3 (SE/DOOR.WAV)\n"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(dir_ / "q.mgp", c.patch);
+    WriteFile(archive_, c.archive);
+    std::vector<std::string> before = ListTree(dir_.path());
+    ToolRun run = Run({"apply", dir_ / "q.mgp", archive_});
+    EXPECT_EQ(run.exitStatus, 2) << c.what;
+    EXPECT_EQ(run.err, c.message) << c.what;
+    EXPECT_TRUE(ReadFile(archive_) == c.archive) << c.what;
+    EXPECT_EQ(ListTree(dir_.path()), before) << c.what;
+  }
+
+  // To another file: the archive stays as it was.
+  WriteFile(archive_, old);
+  EXPECT_EQ(Run({"apply", "-o", dir_ / "out.dat", dir_ / "p.mgp", archive_}).exitStatus, 0);
+  EXPECT_TRUE(ReadFile(dir_ / "out.dat") == now);
+  EXPECT_TRUE(ReadFile(archive_) == old);
+}
+
+TEST_F(MgarcChanges, AFileSizeLimitLeavesTheOldArchiveAndNoFile) {
+  WriteFile(archive_, kGame.Bytes());
+  Put("SE/DOOR.WAV", PatternBytes(200000, 3));
+  WriteFile(dir_ / "new.dat", TestArchive{"ZEL00", {{"BIG", PatternBytes(200000, 5)}}}.Bytes());
+  ASSERT_EQ(Run({"diff", "-o", dir_ / "p.mgp", archive_, dir_ / "new.dat"}).exitStatus, 1);
+  RunOptions limited;
+  limited.fileSizeLimit = 100000;
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"update", archive_, tree_},
+        std::vector<std::string>{"apply", dir_ / "p.mgp", archive_}}) {
+    std::vector<std::string> before = ListTree(dir_.path());
+    ToolRun run = Run(arguments, limited);
+    EXPECT_EQ(run.exitStatus, 2) << arguments[0];
+    EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadFile(archive_) == kGame.Bytes()) << arguments[0];
+    EXPECT_EQ(ListTree(dir_.path()), before) << arguments[0];
+  }
+}
+
+}  // namespace
