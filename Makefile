@@ -45,7 +45,7 @@ test-tsan:
 # Each libFuzzer target for FUZZ_SECONDS, from seeds made like the tests' archives.
 # setsid: with no terminal, a report does not wait for a key.
 FUZZ_TARGETS = archive_reader_fuzzer extraction_run_fuzzer mgarc_verify_fuzzer \
-  mgarc_extract_fuzzer mgarc_create_fuzzer
+  mgarc_extract_fuzzer mgarc_create_fuzzer mgarc_patch_fuzzer
 fuzz:
 	@$(PACKAGES) build fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMARROWGILDER_FUZZ=ON
@@ -53,7 +53,8 @@ fuzz:
 	for target in $(FUZZ_TARGETS); do mkdir -p $(FUZZ_BUILD)/corpus/$$target; done
 	$(FUZZ_BUILD)/tests/fuzz/make_seed_corpus $(FUZZ_BUILD)/corpus/archive_reader_fuzzer \
 	  $(FUZZ_BUILD)/corpus/extraction_run_fuzzer $(FUZZ_BUILD)/corpus/mgarc_verify_fuzzer \
-	  $(FUZZ_BUILD)/corpus/mgarc_extract_fuzzer $(FUZZ_BUILD)/corpus/mgarc_create_fuzzer
+	  $(FUZZ_BUILD)/corpus/mgarc_extract_fuzzer $(FUZZ_BUILD)/corpus/mgarc_create_fuzzer \
+	  $(FUZZ_BUILD)/corpus/mgarc_patch_fuzzer
 	for target in $(FUZZ_TARGETS); do \
 	  setsid -w $(FUZZ_BUILD)/tests/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
 	    -close_fd_mask=3 -artifact_prefix=$(FUZZ_BUILD)/$$target- \

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (std::memcmp(data, magic, 5) != 0) std::abort();  // only the exact magic passes
     std::memset(records, 0xA5, sizeof records);
     ReadDirectory(archive, header, records, kMarrowgilderEntryLimit);
-    const int count = header.entryCount < kMarrowgilderEntryLimit ? header.entryCount : kMarrowgilderEntryLimit;
+    const int count =
+        header.entryCount < kMarrowgilderEntryLimit ? header.entryCount : kMarrowgilderEntryLimit;
     std::uint32_t start = kFirstEntryOffset;
     for (int i = 0; i < count; ++i) {
       const DirectoryRecord& record = records[i];

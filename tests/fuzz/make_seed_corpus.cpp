@@ -132,6 +132,27 @@ std::vector<std::string> CreationInputs() {
   return out;
 }
 
+// The patch fuzzer's inputs: OLD's length in two bytes, OLD, then NEW; pairs
+// of archives, each also paired with itself.
+std::vector<std::string> PatchInputs(const std::vector<std::string>& plain,
+                                     const std::vector<std::string>& mgarc) {
+  std::vector<std::string> archives = plain;
+  for (const std::string& archive : mgarc) {
+    if (archive.size() < 4096) archives.push_back(archive);
+  }
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < archives.size(); ++i) {
+    for (std::size_t j : {i, (i + 1) % archives.size()}) {
+      const std::string& before = archives[i];
+      std::string input;
+      input += static_cast<char>(before.size() & 0xFF);
+      input += static_cast<char>(before.size() >> 8);
+      out.push_back(input + before + archives[j]);
+    }
+  }
+  return out;
+}
+
 void WriteAll(const std::string& directory, const std::string& prefix,
               const std::vector<std::string>& seeds) {
   for (std::size_t i = 0; i < seeds.size(); ++i) {
@@ -142,9 +163,10 @@ void WriteAll(const std::string& directory, const std::string& prefix,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 6) {
+  if (argc != 7) {
     std::fprintf(stderr,
-                 "usage: make_seed_corpus READER-DIR RUN-DIR VERIFY-DIR EXTRACT-DIR CREATE-DIR\n");
+                 "usage: make_seed_corpus READER-DIR RUN-DIR VERIFY-DIR EXTRACT-DIR CREATE-DIR "
+                 "PATCH-DIR\n");
     return 2;
   }
   std::vector<TestArchive> archives = {
@@ -183,5 +205,6 @@ int main(int argc, char** argv) {
   }
   WriteAll(argv[4], "seed-", extraction);
   WriteAll(argv[5], "seed-", CreationInputs());
+  WriteAll(argv[6], "seed-", PatchInputs(plain, mgarc));
   return 0;
 }
