@@ -48,7 +48,7 @@ _mgarc()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W '--help --version' -- "$cur"))
         else
-            COMPREPLY=($(compgen -W 'list verify cat extract create mount' -- "$cur"))
+            COMPREPLY=($(compgen -W 'list verify cat extract create mount update diff apply' -- "$cur"))
         fi
         return
     fi
@@ -66,7 +66,11 @@ _mgarc()
             [[ $command == create ]] && COMPREPLY=($(compgen -W 'VIZ00 ZEL00' -- "$cur"))
             return
             ;;
-        -j | --jobs)
+        -o | --output)
+            [[ $command == diff || $command == apply ]] && _filedir
+            return
+            ;;
+        -j | --jobs | --delete)
             return
             ;;
     esac
@@ -80,6 +84,9 @@ _mgarc()
         extract) options='-C --directory -j --jobs -k --keep-existing -v --verbose -q --quiet' ;;
         create) options='--magic --order -j --jobs -v --verbose -q --quiet' ;;
         mount) options='-f --foreground' ;;
+        update) options='-j --jobs -v --verbose -q --quiet --dry-run --delete' ;;
+        diff) options='--json -o --output -j --jobs' ;;
+        apply) options='-o --output -j --jobs' ;;
         *) return ;;
     esac
 
@@ -92,7 +99,7 @@ _mgarc()
                     options_end=true
                     continue
                     ;;
-                -C | --directory | -j | --jobs | --magic | --order)
+                -C | --directory | -j | --jobs | --magic | --order | --delete | -o | --output)
                     ((i++))
                     continue
                     ;;
@@ -108,9 +115,11 @@ _mgarc()
     fi
 
     case $command:${#arguments[@]} in
+        apply:0) _filedir ;;
+        apply:1 | diff:1) _mgarc_archives ;;
         *:0) _mgarc_archives ;;
         cat:1 | extract:*) _mgarc_entries "$1" "${arguments[0]}" ;;
-        create:1 | mount:1) _filedir -d ;;
+        create:1 | mount:1 | update:1) _filedir -d ;;
     esac
 } &&
     complete -F _mgarc mgarc
