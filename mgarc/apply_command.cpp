@@ -187,6 +187,8 @@ int RunApply(const ApplyOptions& options) {
     Sha256Digest made{};
     bool madeOk = DigestOfPieces(plan, made, reason);
     digesting.join();
+    // Windows puts no file in the place of one that is open.
+    archive.file.reset();
     if (!digestProblem.empty()) {
       reason = digestProblem;
       return false;

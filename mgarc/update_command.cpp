@@ -170,6 +170,9 @@ int RunUpdate(const UpdateOptions& options) {
   }
 
   WritePlan plan = LayOut(archive, update);
+  // The writer reads through handles of its own; Windows puts no file in the
+  // place of one that is open.
+  archive.file.reset();
   std::string problem;
   auto name = [&update](std::size_t item) {
     const UpdatedEntry& entry = update.entries[item];

@@ -192,6 +192,37 @@ TEST_F(WindowsMgarc, CreatePacksAJapaneseTreeInPlaceOfTheOldArchive) {
                                       "木/音声/声.TXT"}));
 }
 
+TEST_F(WindowsMgarc, UpdateDiffAndApplyAJapaneseArchive) {
+  const std::string old = TestArchive{"ZEL00", {{kVoice, "voice"}, {kSo, "so"}}}.Bytes();
+  const std::string edited = TestArchive{"ZEL00", {{kVoice, "koe"}, {kSo, "so"}}}.Bytes();
+  WriteFile(archive_, old);
+  WriteFile(dir_ / "old.dat", old);
+  std::string tree = dir_ / "木";
+  std::filesystem::create_directories(tree + "/音声");
+  WriteFile(tree + "/音声/声.TXT", "koe");
+  ToolRun update = Run({"update", "-v", WindowsArgument(archive_), WindowsArgument(tree)});
+  EXPECT_EQ(update.exitStatus, 0) << update.err;
+  EXPECT_EQ(update.out, "replaced 音声/声.TXT\n" + WindowsArgument(archive_) +
+                            ": 1 replaced, 0 added, 0 deleted, 1 kept\n");
+  EXPECT_TRUE(ReadFile(archive_) == edited);
+
+  std::string patch = WindowsArgument(dir_ / "訳.mgp");
+  ToolRun diff =
+      Run({"diff", "-o", patch, WindowsArgument(dir_ / "old.dat"), WindowsArgument(archive_)});
+  EXPECT_EQ(diff.exitStatus, 1) << diff.err;
+  EXPECT_EQ(diff.out.substr(0, diff.out.find('\n')), "changed 音声/声.TXT (5 -> 3)");
+  ToolRun apply = Run({"apply", patch, WindowsArgument(dir_ / "old.dat")});
+  EXPECT_EQ(apply.exitStatus, 0) << apply.err;
+  EXPECT_TRUE(ReadFile(dir_ / "old.dat") == edited);
+
+  WriteFile(dir_ / "other.dat", TestArchive{"ZEL00", {{kVoice, "other"}, {kSo, "so"}}}.Bytes());
+  ToolRun wrong = Run({"apply", patch, WindowsArgument(dir_ / "other.dat")});
+  EXPECT_EQ(wrong.exitStatus, 2);
+  EXPECT_EQ(wrong.err, "mgarc: " + WindowsArgument(dir_ / "other.dat") +
+                           ": not the archive this patch applies to; entries that differ: 1 "
+                           "(音声/声.TXT)\n");
+}
+
 TEST_F(WindowsMgarc, SystemTextOfAJapaneseSystemIsUtf8) {
   // Wine speaks Japanese in this locale, with code page 932 for its ANSI
   // calls. This machine's C library lacks the locale, so Wine would misread a
