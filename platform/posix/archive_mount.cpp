@@ -27,8 +27,9 @@ namespace {
 // name and attribute for as long as it likes.
 constexpr double kForever = 365.0 * 24 * 3600;
 
+// What one mount serves, and the archive it reads from (closed with it).
 struct Served {
-  explicit Served(const MountContents& served) : contents(served) {}
+  explicit Served(const MountContents& shown) : contents(shown) {}
   ~Served() {
     if (archive >= 0) close(archive);
   }
