@@ -5,6 +5,7 @@
 
 #include "platform/console.h"
 #include "platform/file_stream.h"
+#include "platform/file_transfer.h"
 #include "platform/message_box.h"
 #include "platform/zero_block.h"
 

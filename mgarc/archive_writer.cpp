@@ -4,6 +4,7 @@
 
 #include "mgarc/archive_view.h"
 #include "platform/console.h"
+#include "platform/file_transfer.h"
 #include "platform/text_conversion.h"
 
 namespace {

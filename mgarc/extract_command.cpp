@@ -13,6 +13,7 @@
 #include "platform/arguments.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
+#include "platform/file_transfer.h"
 #include "platform/output_directory.h"
 #include "platform/text_conversion.h"
 

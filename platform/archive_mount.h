@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_stream.h"
@@ -13,15 +15,37 @@
 struct MountNode {
   std::string name;  // one level, in the host's file-name encoding; empty for the root
   bool directory = false;
-  std::uint32_t parent = 0;             // index into MountTree::nodes
+  std::uint32_t parent = 0;             // index into MountContents::nodes()
   std::vector<std::uint32_t> children;  // directories: indices, sorted by name (byte order)
   std::uint64_t offset = 0;             // files: where the bytes start in the archive
   std::uint64_t size = 0;               // files: how many there are
 };
 
-// nodes[0] is the root directory.
-struct MountTree {
-  std::vector<MountNode> nodes;
+// Puts the bytes of file (a node index) in the system's cache before a reader
+// asks for them; false where the system takes none.
+using MountCacheFill = std::function<bool(std::uint32_t file)>;
+
+// What fills the cache ahead of the readers while the mount is served; its
+// destruction waits for any fill under way, and none runs after it.
+class MountReadAhead {
+ public:
+  virtual ~MountReadAhead() = default;
+  // A reader asked for the first bytes of file. Any serving thread calls it.
+  virtual void Began(std::uint32_t file) = 0;
+};
+
+// What a mount shows, made above the platform; it does not change while it is
+// served, by several threads at once.
+class MountContents {
+ public:
+  virtual ~MountContents() = default;
+  // [0] is the root directory.
+  virtual const std::vector<MountNode>& nodes() const = 0;
+  // The child of directory named name; false when it has none.
+  virtual bool Find(std::uint32_t directory, std::string_view name, std::uint32_t* child) const = 0;
+  // Starts filling the cache through fill; called once serving runs where it
+  // stays (after the move to the background, which threads do not survive).
+  virtual std::unique_ptr<MountReadAhead> StartReadAhead(MountCacheFill fill) const = 0;
 };
 
 struct MountSettings {
@@ -35,12 +59,12 @@ struct MountSettings {
 // False, with the reason, where this build cannot mount archives.
 bool ArchiveMountAvailable(std::string& reason);
 
-// Mounts tree read-only at settings.mountPoint (an existing directory) and
+// Mounts contents read-only at settings.mountPoint (an existing directory) and
 // serves it until it is unmounted: by `fusermount3 -u`, or, in the foreground,
 // by SIGINT, SIGTERM or SIGHUP. mounted() runs once the file system is in
 // place, while standard output and error are still the caller's; then, unless
 // foreground, the process leaves for the background and the caller's own
 // process ends with status 0. False, with the reason, when it could not be
 // mounted or serving failed; nothing is left mounted either way.
-bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
+bool ServeArchiveMount(const MountContents& contents, const MountSettings& settings,
                        const std::function<void()>& mounted, std::string& reason);

@@ -91,14 +91,6 @@ class OutputFile {
   int error_ = 0;
 };
 
-// Moves length bytes of source, from position on, to destination from at on:
-// by the system where it can, through buffer (bufferSize bytes) otherwise.
-// Returns how many were moved: fewer when the source ends or an operation
-// fails (source.error() or destination.error() then tells which).
-std::uint64_t TransferRange(InputFile& source, std::uint64_t position, std::uint64_t length,
-                            OutputFile& destination, std::uint64_t at, void* buffer,
-                            std::size_t bufferSize);
-
 // The identity of what path names, links followed; false when nothing is there.
 bool IdentifyPath(const std::filesystem::path& path, FileIdentity* identity);
 // The same with the size, for a file.

@@ -1,4 +1,4 @@
-#include "platform/file_stream.h"
+#include "platform/file_transfer.h"
 
 std::uint64_t TransferRange(InputFile& source, std::uint64_t position, std::uint64_t length,
                             OutputFile& destination, std::uint64_t at, void* buffer,

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "mgarc/mount_tree.h"
 #include "run_tool.h"
 #include "test_archive.h"
 
@@ -83,6 +84,38 @@ class MgarcMount : public ::testing::Test {
 };
 
 std::string MgarcMount::skipReason_;
+
+TEST(MountTree, FindsEachNameInItsOwnDirectoryOnly) {
+  MountTree tree;
+  // Byte order: a lead byte of code page 932 sorts after every ASCII name.
+  ASSERT_EQ(tree.Add({"\x83\x5C"}, 10, 1), "");
+  ASSERT_EQ(tree.Add({"SE", "A.WAV"}, 20, 2), "");
+  ASSERT_EQ(tree.Add({"B"}, 30, 3), "");
+  ASSERT_EQ(tree.Add({"B"}, 40, 4), "");  // the later file of one name stays
+  ASSERT_EQ(tree.Add({"SE", ".", "C.WAV"}, 50, 5), "");
+  tree.Finish();
+  std::uint32_t se = 0;
+  ASSERT_TRUE(tree.Find(0, "SE", &se));
+  struct Case {
+    std::uint32_t directory;
+    std::string name;
+    bool found;
+    std::uint64_t offset;
+  } cases[] = {
+      {0, "\x83\x5C", true, 10}, {0, "B", true, 40},     {se, "A.WAV", true, 20},
+      {se, "C.WAV", true, 50},   {0, "A.WAV", false, 0}, {se, "B", false, 0},
+      {0, "S", false, 0},        {0, "SEX", false, 0},   {0, "", false, 0},
+  };
+  for (const Case& c : cases) {
+    std::uint32_t child = 0;
+    ASSERT_EQ(tree.Find(c.directory, c.name, &child), c.found) << c.name;
+    if (c.found) {
+      EXPECT_EQ(tree.nodes()[child].offset, c.offset) << c.name;
+    }
+  }
+  EXPECT_TRUE(tree.nodes()[se].directory);
+  EXPECT_EQ(tree.nodes()[se].children.size(), 2u);
+}
 
 TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
   TestArchive archive{"VIZ00",

@@ -6,7 +6,7 @@ bool ArchiveMountAvailable(std::string& reason) {
   return false;
 }
 
-bool ServeArchiveMount(const MountTree&, const MountSettings&, const std::function<void()>&,
+bool ServeArchiveMount(const MountContents&, const MountSettings&, const std::function<void()>&,
                        std::string& reason) {
   reason = "not available on Windows";
   return false;

@@ -1,6 +1,8 @@
-// The archive's tree through libfuse 3's low-level interface: inode numbers
+// The mount's contents through libfuse 3's low-level interface: inode numbers
 // are node indices plus one, so that every request finds its node at once.
 #define FUSE_USE_VERSION 312
+
+#include "platform/archive_mount.h"
 
 #include <fcntl.h>
 #include <fuse_lowlevel.h>
@@ -12,19 +14,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <system_error>
-#include <thread>
-#include <utility>
 #include <vector>
-
-#include "platform/archive_mount.h"
 
 namespace {
 
@@ -32,112 +27,24 @@ namespace {
 // name and attribute for as long as it likes.
 constexpr double kForever = 365.0 * 24 * 3600;
 
-class Pusher;
-
+// What one mount serves, and the archive it reads from (closed with it).
 struct Served {
-  const MountTree* tree = nullptr;
+  explicit Served(const MountContents& shown) : contents(shown) {}
+  ~Served() {
+    if (archive >= 0) close(archive);
+  }
+  Served(const Served&) = delete;
+  Served& operator=(const Served&) = delete;
+
+  const MountContents& contents;
+  const std::vector<MountNode>& nodes = contents.nodes();
   int archive = -1;
   uid_t owner = 0;
   gid_t group = 0;
   std::int64_t modified = 0;
   std::atomic<bool> kernelOpens{false};  // the kernel opens files and directories without asking
   fuse_session* session = nullptr;
-  Pusher* pusher = nullptr;
-  std::vector<std::atomic<bool>> pushed;  // by node: its bytes went to the kernel unasked
-};
-
-// Small files that follow the one being read in its directory go to the
-// kernel's cache before they are asked for, so that a tree read file by file
-// costs next to no request per file. Each run is bounded, so that little is
-// cached that is not read.
-constexpr std::uint64_t kPushedFileLimit = 128 * 1024;
-constexpr std::uint64_t kPushedBytesLimit = 1024 * 1024;
-constexpr std::size_t kPushedFilesLimit = 256;
-
-// The pushes run on a thread of their own: a push waits for pages that a
-// reader may hold while its own request waits for an answer, which a request
-// worker busy pushing could never give.
-class Pusher {
- public:
-  explicit Pusher(Served& served) : served_(served) {
-    // The signals that unmount go to the loop's threads, which they wake.
-    sigset_t blocked, before;
-    sigemptyset(&blocked);
-    for (int signal : {SIGHUP, SIGINT, SIGTERM}) sigaddset(&blocked, signal);
-    pthread_sigmask(SIG_BLOCK, &blocked, &before);
-    thread_ = std::thread([this] { Run(); });
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
-  }
-  ~Pusher() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-  }
-  Pusher(const Pusher&) = delete;
-  Pusher& operator=(const Pusher&) = delete;
-
-  // Pushes the files of directory from its child number first on; a newer
-  // wish replaces one not yet begun, as the reader has moved on.
-  void Ask(std::uint32_t directory, std::size_t first) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      wish_ = {directory, first};
-      pending_ = true;
-    }
-    wake_.notify_one();
-  }
-
- private:
-  void Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [this] { return pending_ || stopping_; });
-      if (stopping_) return;
-      pending_ = false;
-      auto [directory, first] = wish_;
-      lock.unlock();
-      Push(directory, first);
-      lock.lock();
-    }
-  }
-
-  void Push(std::uint32_t directory, std::size_t first) {
-    const std::vector<MountNode>& nodes = served_.tree->nodes;
-    const std::vector<std::uint32_t>& children = nodes[directory].children;
-    std::uint64_t bytes = 0;
-    for (std::size_t k = first;
-         k < children.size() && k < first + kPushedFilesLimit && bytes < kPushedBytesLimit; ++k) {
-      const std::uint32_t index = children[k];
-      const MountNode& node = nodes[index];
-      if (node.directory || node.size == 0 || node.size > kPushedFileLimit) continue;
-      if (served_.pushed[index].exchange(true)) continue;
-      fuse_bufvec data{};
-      data.count = 1;
-      data.buf[0].size = static_cast<std::size_t>(node.size);
-      data.buf[0].flags =
-          static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
-      data.buf[0].fd = served_.archive;
-      data.buf[0].pos = static_cast<off_t>(node.offset);
-      // A file the kernel does not know yet takes none: it asks when it needs them.
-      if (fuse_lowlevel_notify_store(served_.session, index + FUSE_ROOT_ID, 0, &data,
-                                     static_cast<fuse_buf_copy_flags>(0)) != 0) {
-        served_.pushed[index] = false;
-        continue;
-      }
-      bytes += node.size;
-    }
-  }
-
-  Served& served_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::pair<std::uint32_t, std::size_t> wish_;
-  bool pending_ = false;
-  bool stopping_ = false;
-  std::thread thread_;
+  std::unique_ptr<MountReadAhead> readAhead;  // while the loop runs
 };
 
 // libfuse's messages: kept while the mount starts, to give the reason of a
@@ -162,12 +69,35 @@ std::string LastMessage(const std::string& log, const char* otherwise) {
   return text.empty() ? otherwise : text;
 }
 
+// length bytes of the archive from position at on, as libfuse takes them:
+// it preads them, or splices them where the kernel allows, and no copy of the
+// entry stays behind.
+fuse_bufvec ArchiveBytes(const Served& served, std::uint64_t at, std::size_t length) {
+  fuse_bufvec data{};
+  data.count = 1;
+  data.buf[0].size = length;
+  data.buf[0].flags =
+      static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
+  data.buf[0].fd = served.archive;
+  data.buf[0].pos = static_cast<off_t>(at);
+  return data;
+}
+
+// Puts a file's bytes in the kernel's cache unasked. A file the kernel does
+// not know yet takes none: it asks when it needs them.
+bool FillCache(const Served& served, std::uint32_t index) {
+  const MountNode& node = served.nodes[index];
+  fuse_bufvec data = ArchiveBytes(served, node.offset, static_cast<std::size_t>(node.size));
+  return fuse_lowlevel_notify_store(served.session, index + FUSE_ROOT_ID, 0, &data,
+                                    static_cast<fuse_buf_copy_flags>(0)) == 0;
+}
+
 Served& ServedBy(fuse_req_t request) {
   return *static_cast<Served*>(fuse_req_userdata(request));
 }
 
 const MountNode* NodeOf(const Served& served, fuse_ino_t inode) {
-  const std::vector<MountNode>& nodes = served.tree->nodes;
+  const std::vector<MountNode>& nodes = served.nodes;
   if (inode < FUSE_ROOT_ID || inode - FUSE_ROOT_ID >= nodes.size()) return nullptr;
   return &nodes[inode - FUSE_ROOT_ID];
 }
@@ -184,7 +114,7 @@ struct stat AttributesOf(const Served& served, fuse_ino_t inode, const MountNode
     attributes.st_mode = S_IFDIR | 0555;
     attributes.st_nlink = 2;
     for (std::uint32_t child : node.children) {
-      if (served.tree->nodes[child].directory) ++attributes.st_nlink;
+      if (served.nodes[child].directory) ++attributes.st_nlink;
     }
   } else {
     attributes.st_mode = S_IFREG | 0444;
@@ -213,16 +143,12 @@ void Lookup(fuse_req_t request, fuse_ino_t parent, const char* name) {
     fuse_reply_err(request, ENOTDIR);
     return;
   }
-  const std::vector<MountNode>& nodes = served.tree->nodes;
-  auto found = std::lower_bound(directory->children.begin(), directory->children.end(), name,
-                                [&nodes](std::uint32_t child, const char* key) {
-                                  return std::strcmp(nodes[child].name.c_str(), key) < 0;
-                                });
   fuse_entry_param entry{};
   entry.entry_timeout = kForever;  // a name that is missing stays missing: cached as such
-  if (found != directory->children.end() && nodes[*found].name == name) {
-    entry.ino = *found + FUSE_ROOT_ID;
-    entry.attr = AttributesOf(served, entry.ino, nodes[*found]);
+  std::uint32_t child = 0;
+  if (served.contents.Find(static_cast<std::uint32_t>(parent - FUSE_ROOT_ID), name, &child)) {
+    entry.ino = child + FUSE_ROOT_ID;
+    entry.attr = AttributesOf(served, entry.ino, served.nodes[child]);
     entry.attr_timeout = kForever;
   }
   fuse_reply_entry(request, &entry);
@@ -282,26 +208,10 @@ void Read(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset, 
     fuse_reply_err(request, EIO);
     return;
   }
-  // Straight from the archive: libfuse preads it, or splices it where the
-  // kernel allows, and no copy of the entry stays behind.
-  fuse_bufvec data{};
-  data.count = 1;
-  data.buf[0].size = length;
-  data.buf[0].flags =
-      static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
-  data.buf[0].fd = served.archive;
-  data.buf[0].pos = static_cast<off_t>(node->offset + start);
+  fuse_bufvec data = ArchiveBytes(served, node->offset + start, length);
   fuse_reply_data(request, &data, static_cast<fuse_buf_copy_flags>(0));
-  if (start == 0 && served.pusher != nullptr) {
-    auto index = static_cast<std::uint32_t>(inode - FUSE_ROOT_ID);
-    served.pushed[index] = true;
-    const std::vector<std::uint32_t>& siblings = served.tree->nodes[node->parent].children;
-    const std::vector<MountNode>& nodes = served.tree->nodes;
-    auto at = std::lower_bound(siblings.begin(), siblings.end(), node->name,
-                               [&nodes](std::uint32_t child, const std::string& name) {
-                                 return nodes[child].name < name;
-                               });
-    served.pusher->Ask(node->parent, static_cast<std::size_t>(at - siblings.begin()) + 1);
+  if (start == 0 && served.readAhead != nullptr) {
+    served.readAhead->Began(static_cast<std::uint32_t>(inode - FUSE_ROOT_ID));
   }
 }
 
@@ -329,7 +239,7 @@ void List(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset, 
     fuse_reply_err(request, node == nullptr ? ENOENT : ENOTDIR);
     return;
   }
-  const std::vector<MountNode>& nodes = served.tree->nodes;
+  const std::vector<MountNode>& nodes = served.nodes;
   std::vector<char> buffer(size);
   std::size_t used = 0;
   const std::size_t count = node->children.size() + 2;
@@ -404,18 +314,13 @@ class LogCapture {
   LogCapture& operator=(const LogCapture&) = delete;
 };
 
-}  // namespace
-
-bool ArchiveMountAvailable(std::string&) {
-  return true;
-}
-
-bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
-                       const std::function<void()>& mounted, std::string& reason) {
-  // An absolute path: the background process leaves the working directory,
-  // and unmounts by this path.
+// Takes an absolute mount point, as the background process leaves the
+// working directory and unmounts by this path, and opens the archive that
+// the tree was made from: false, with the reason, when either fails.
+bool OpenAndCheck(const MountSettings& settings, Served& served, std::filesystem::path& mountPoint,
+                  std::string& reason) {
   std::error_code error;
-  const std::filesystem::path mountPoint = std::filesystem::canonical(settings.mountPoint, error);
+  mountPoint = std::filesystem::canonical(settings.mountPoint, error);
   if (error) {
     reason = error.message();
     return false;
@@ -424,10 +329,6 @@ bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
     reason = SystemText(ENOTDIR);
     return false;
   }
-
-  Served served;
-  served.tree = &tree;
-  served.pushed = std::vector<std::atomic<bool>>(tree.nodes.size());
   served.owner = getuid();
   served.group = getgid();
   served.modified = settings.modified;
@@ -435,18 +336,19 @@ bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
   struct stat archive {};
   if (served.archive < 0 || fstat(served.archive, &archive) != 0) {
     reason = "cannot open the archive: " + SystemText(errno);
-    if (served.archive >= 0) close(served.archive);
     return false;
   }
-  struct ArchiveCloser {
-    int fd;
-    ~ArchiveCloser() { close(fd); }
-  } closer{served.archive};
   if (!(FileIdentity{archive.st_dev, archive.st_ino} == settings.identity)) {
     reason = "the archive was replaced while it was being read";
     return false;
   }
+  return true;
+}
 
+// Creates the session, with its signal handlers, and mounts it at mountPoint;
+// false, with libfuse's reason, when a step fails.
+bool StartSession(Session& session, Served& served, const std::filesystem::path& archive,
+                  const std::filesystem::path& mountPoint, std::string& reason) {
   fuse_lowlevel_ops operations{};
   operations.init = Initialize;
   operations.lookup = Lookup;
@@ -457,51 +359,54 @@ bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
   operations.readdir = ReadDirectory;
   operations.readdirplus = ReadDirectoryPlus;
 
-  const std::string options =
-      "ro,default_permissions,subtype=mgarc,fsname=" +
-      EscapedOption(std::filesystem::absolute(settings.archive, error).string());
+  std::error_code error;
+  const std::string options = "ro,default_permissions,subtype=mgarc,fsname=" +
+                              EscapedOption(std::filesystem::absolute(archive, error).string());
   std::vector<std::string> words = {"mgarc", "-o", options};
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   fuse_args arguments = FUSE_ARGS_INIT(static_cast<int>(argv.size()), argv.data());
 
   std::string log;
-  Session session;
-  {
-    LogCapture capture(log);
-    session.session_ = fuse_session_new(&arguments, &operations, sizeof operations, &served);
-    served.session = session.session_;
-    fuse_opt_free_args(&arguments);
-    if (session.session_ == nullptr) {
-      reason = LastMessage(log, "cannot start the file system");
-      return false;
-    }
-    if (fuse_set_signal_handlers(session.session_) != 0) {
-      reason = LastMessage(log, "cannot handle signals");
-      return false;
-    }
-    session.signals_ = true;
-    if (fuse_session_mount(session.session_, mountPoint.c_str()) != 0) {
-      reason = LastMessage(log, "cannot mount");
-      return false;
-    }
-    session.mounted_ = true;
-  }
-  mounted();
-  std::fflush(stdout);
-  std::fflush(stderr);
-  if (fuse_daemonize(settings.foreground ? 1 : 0) != 0) {
-    reason = "cannot go to the background";
+  LogCapture capture(log);
+  session.session_ = fuse_session_new(&arguments, &operations, sizeof operations, &served);
+  served.session = session.session_;
+  fuse_opt_free_args(&arguments);
+  if (session.session_ == nullptr) {
+    reason = LastMessage(log, "cannot start the file system");
     return false;
   }
+  if (fuse_set_signal_handlers(session.session_) != 0) {
+    reason = LastMessage(log, "cannot handle signals");
+    return false;
+  }
+  session.signals_ = true;
+  if (fuse_session_mount(session.session_, mountPoint.c_str()) != 0) {
+    reason = LastMessage(log, "cannot mount");
+    return false;
+  }
+  session.mounted_ = true;
+  return true;
+}
+
+// Answers requests, reading ahead as files are read, until the file system is
+// unmounted; false, with the reason, when serving failed.
+bool Serve(Session& session, Served& served, std::string& reason) {
   int result = -ENOMEM;
   {
-    std::unique_ptr<Pusher> pusher;
-    pusher = std::make_unique<Pusher>(served);
-    served.pusher = pusher.get();
+    // The signals that unmount go to the loop's threads, which they wake, and
+    // not to the thread that reads ahead.
+    sigset_t blocked, before;
+    sigemptyset(&blocked);
+    for (int signal : {SIGHUP, SIGINT, SIGTERM}) sigaddset(&blocked, signal);
+    pthread_sigmask(SIG_BLOCK, &blocked, &before);
+    served.readAhead = served.contents.StartReadAhead(
+        [&served](std::uint32_t file) { return FillCache(served, file); });
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     fuse_loop_config* loop = fuse_loop_cfg_create();
     if (loop != nullptr) result = fuse_session_loop_mt(session.session_, loop);
     if (loop != nullptr) fuse_loop_cfg_destroy(loop);
+    served.readAhead.reset();
   }
   // A signal ends the loop with its number; only a failure gives a negative one.
   if (result < 0) {
@@ -509,4 +414,27 @@ bool ServeArchiveMount(const MountTree& tree, const MountSettings& settings,
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ArchiveMountAvailable(std::string&) {
+  return true;
+}
+
+bool ServeArchiveMount(const MountContents& contents, const MountSettings& settings,
+                       const std::function<void()>& mounted, std::string& reason) {
+  Served served(contents);
+  std::filesystem::path mountPoint;
+  if (!OpenAndCheck(settings, served, mountPoint, reason)) return false;
+  Session session;
+  if (!StartSession(session, served, settings.archive, mountPoint, reason)) return false;
+  mounted();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  if (fuse_daemonize(settings.foreground ? 1 : 0) != 0) {
+    reason = "cannot go to the background";
+    return false;
+  }
+  return Serve(session, served, reason);
 }
