@@ -5,10 +5,12 @@
 #include <thread>
 
 #include "archive/archive_format.h"
+#include "mgarc/archive_view.h"
 #include "mgarc/commands.h"
 #include "mgarc/ordered_results.h"
 #include "mgarc/packing_list.h"
 #include "platform/arguments.h"
+#include "platform/case_folding.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
@@ -221,7 +223,7 @@ int RunCreate(const CreateOptions& options) {
   NameCodec codec;
   NameConversion conversion{
       [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
-      [&codec](const std::string& text, std::string& out) { return codec.Decode(text, out); }};
+      DecodeWith(codec), UppercaseText};
   std::vector<PackingProblem> problems = AssignStoredNames(walk.files, conversion);
   std::vector<std::string> order;
   if (!options.orderFile.empty()) {

@@ -7,6 +7,7 @@
 #include "mgarc/extraction_plan.h"
 #include "platform/archive_mount.h"
 #include "platform/arguments.h"
+#include "platform/case_folding.h"
 #include "platform/text_conversion.h"
 
 namespace {
@@ -87,7 +88,7 @@ MountTree PlanTree(const ArchiveView& archive, std::vector<Problem>& problems) {
     plan.entries.push_back(PlannedEntry{&entry, EntryFate::kWrite, {}});
   }
   NameCodec codec;
-  DecideFates(plan, kHostRules, DecodeWith(codec));
+  DecideFates(plan, kHostRules, DecodeWith(codec), UppercaseText);
   TreeBuilder builder;
   for (PlannedEntry& planned : plan.entries) {
     const ArchiveEntry& entry = *planned.entry;
