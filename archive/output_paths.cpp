@@ -2,13 +2,7 @@
 
 #include <cstring>
 
-namespace {
-
-char FoldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
+#include "archive/ascii_case.h"
 
 bool BuildOutputPrefix(const char* outputDirectory, const PathRules& rules, char* prefix,
                        std::size_t size) {

@@ -17,7 +17,9 @@ struct PathRules {
   bool slashSeparates;  // '/' also ends a directory name when reading a path
   bool backslashSeparates;
   bool drives;    // "C:" at the start of a path names a drive
-  bool foldCase;  // names that differ only in ASCII case are one name
+  // Names that differ only in case are one name: mgarc folds every letter
+  // that has case, marrowgilder the ASCII letters alone.
+  bool foldCase;
   // CON, NUL, COM1 and the like name devices in any directory, and a ':'
   // names a stream of another file: neither is a plain file here.
   bool devicesAndStreams;

@@ -2,13 +2,10 @@
 
 #include <cstring>
 
+#include "archive/ascii_case.h"
 #include "archive/path_rules.h"
 
 namespace {
-
-char FoldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool IsDriveStart(const char* path) {
   char letter = FoldAscii(path[0]);

@@ -86,17 +86,17 @@ void CheckEntry(const ArchiveView& archive, const ArchiveEntry& entry, bool cano
   }
 }
 
-void CheckNameClashes(const ArchiveView& archive, const DecodeLevel& decode,
+void CheckNameClashes(const ArchiveView& archive, const DecodeLevel& decode, const FoldCase& fold,
                       std::vector<Finding>& findings) {
   std::set<std::string> files;
   std::set<std::string> directories;
   for (const ArchiveEntry& entry : archive.entries) {
-    std::string key = OutputPathKey(entry.stored, kWindowsRules, decode);
+    std::string key = OutputPathKey(entry.stored, kWindowsRules, decode, fold);
     if (key.empty()) continue;
     if (!files.insert(key).second) {
       findings.push_back({"duplicate_name", entry.index,
-                          "an earlier entry is extracted to the same file (ASCII case and \".\" "
-                          "levels ignored); extracted, this one replaces it"});
+                          "an earlier entry is extracted to the same file (case and \".\" levels "
+                          "ignored); extracted, this one replaces it"});
     } else if (directories.count(key) != 0) {
       findings.push_back({"name_file_and_directory", entry.index,
                           "an earlier entry uses this name as a directory"});

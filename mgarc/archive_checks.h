@@ -15,10 +15,10 @@ struct Finding {
 
 // Every finding, the archive's own first, then the entries' in directory order.
 // encode gives the stored bytes for decoded text (false when it has none);
-// decode gives a stored level's text.
+// decode gives a stored level's text, fold its case.
 template <typename Encode>
 std::vector<Finding> CheckArchive(const ArchiveView& archive, Encode encode,
-                                  const DecodeLevel& decode);
+                                  const DecodeLevel& decode, const FoldCase& fold);
 
 std::vector<Finding> CheckArchiveLayout(const ArchiveView& archive);
 // Findings on one entry's data and name; canonical tells whether its decoded
@@ -26,16 +26,16 @@ std::vector<Finding> CheckArchiveLayout(const ArchiveView& archive);
 void CheckEntry(const ArchiveView& archive, const ArchiveEntry& entry, bool canonical,
                 std::vector<Finding>& findings);
 // Names that are one file, or a file and a directory, where extract writes
-// them on Windows (OutputPathKey: ASCII case ignored).
-void CheckNameClashes(const ArchiveView& archive, const DecodeLevel& decode,
+// them on Windows (OutputPathKey: case ignored).
+void CheckNameClashes(const ArchiveView& archive, const DecodeLevel& decode, const FoldCase& fold,
                       std::vector<Finding>& findings);
 
 template <typename Encode>
 std::vector<Finding> CheckArchive(const ArchiveView& archive, Encode encode,
-                                  const DecodeLevel& decode) {
+                                  const DecodeLevel& decode, const FoldCase& fold) {
   std::vector<Finding> findings = CheckArchiveLayout(archive);
   std::vector<Finding> clashes;
-  CheckNameClashes(archive, decode, clashes);
+  CheckNameClashes(archive, decode, fold, clashes);
   auto clash = clashes.begin();
   for (const ArchiveEntry& entry : archive.entries) {
     std::string encoded;

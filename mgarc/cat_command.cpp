@@ -2,17 +2,18 @@
 
 #include "mgarc/archive_view.h"
 #include "mgarc/commands.h"
-#include "mgarc/entry_names.h"
+#include "platform/case_folding.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
 
 int RunCat(const CatOptions& options) {
   ArchiveView archive;
   if (!OpenArchive(options.archive, archive)) return kExitStopped;
-  // The last match wins, as extraction leaves it.
+  // The last match wins, as extraction leaves it; case is ignored as patterns ignore it.
+  const std::string wanted = UppercaseText(options.name);
   const ArchiveEntry* found = nullptr;
   for (const ArchiveEntry& entry : archive.entries) {
-    if (EqualsIgnoringAsciiCase(entry.shown, options.name)) found = &entry;
+    if (UppercaseText(entry.shown) == wanted) found = &entry;
   }
   if (found == nullptr) {
     ReportProblem(options.archive, "no entry named " + options.name);

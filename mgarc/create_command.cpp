@@ -1,11 +1,13 @@
 #include <memory>
 
 #include "archive/archive_format.h"
+#include "mgarc/archive_view.h"
 #include "mgarc/archive_writer.h"
 #include "mgarc/commands.h"
 #include "mgarc/packing_list.h"
 #include "mgarc/tree_walk.h"
 #include "platform/arguments.h"
+#include "platform/case_folding.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
@@ -91,7 +93,7 @@ int RunCreate(const CreateOptions& options) {
   NameCodec codec;
   NameConversion conversion{
       [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
-      [&codec](const std::string& text, std::string& out) { return codec.Decode(text, out); }};
+      DecodeWith(codec), UppercaseText};
   std::vector<PackingProblem> problems = AssignStoredNames(walk.files, conversion);
   std::vector<std::string> order;
   if (!options.orderFile.empty() && !ReadOrder(options.orderFile, order)) return kExitStopped;

@@ -8,6 +8,7 @@
 #include "mgarc/commands.h"
 #include "mgarc/entry_names.h"
 #include "platform/arguments.h"
+#include "platform/case_folding.h"
 #include "platform/console.h"
 #include "platform/text_conversion.h"
 
@@ -143,7 +144,7 @@ int RunDiff(const DiffOptions& options) {
   }
   NameCodec codec;
   auto key = [decode = DecodeWith(codec)](const ArchiveEntry& entry) {
-    return OutputPathKey(entry.stored, kWindowsRules, decode);
+    return OutputPathKey(entry.stored, kWindowsRules, decode, UppercaseText);
   };
   ArchiveDifference difference = CompareArchives(before, beforeDigests, after, afterDigests, key);
   if (!options.patch.empty() &&

@@ -2,14 +2,11 @@
 
 #include <cstdio>
 
+#include "archive/ascii_case.h"
 #include "archive/path_rules.h"
 #include "archive/stored_names.h"
 
 namespace {
-
-char FoldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 void AppendEscaped(std::string& out, unsigned char byte) {
   char escaped[5];
@@ -41,10 +38,6 @@ char32_t NextCharacter(std::string_view text, std::size_t& i) {
   return value;
 }
 
-char32_t FoldCharacter(char32_t c) {
-  return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
-}
-
 // Matches one "[...]" at pattern[p] (just past '['); p moves past its ']'.
 // Without a closing ']' the '[' is an ordinary character: nullopt.
 std::optional<bool> MatchSet(std::string_view pattern, std::size_t& p, char32_t c) {
@@ -55,11 +48,11 @@ std::optional<bool> MatchSet(std::string_view pattern, std::size_t& p, char32_t 
   bool first = true;
   while (i < pattern.size() && (pattern[i] != ']' || first)) {
     first = false;
-    char32_t low = FoldCharacter(NextCharacter(pattern, i));
+    char32_t low = NextCharacter(pattern, i);
     char32_t high = low;
     if (i + 1 < pattern.size() && pattern[i] == '-' && pattern[i + 1] != ']') {
       ++i;
-      high = FoldCharacter(NextCharacter(pattern, i));
+      high = NextCharacter(pattern, i);
     }
     if (c >= low && c <= high) found = true;
   }
@@ -75,8 +68,8 @@ bool PairAt(std::string_view text, std::size_t i) {
          IsTrailByte(static_cast<unsigned char>(text[i + 1]));
 }
 
-// Appends a stored level, its ASCII letters folded when asked; a double-byte
-// character's second byte is never folded.
+// Appends a stored level that is no text, its ASCII letters folded when asked;
+// a double-byte character's second byte is never folded.
 void AppendStoredLevel(std::string& key, std::string_view level, bool foldCase) {
   for (std::size_t i = 0; i < level.size(); ++i) {
     if (PairAt(level, i)) {
@@ -169,17 +162,17 @@ bool NameReservedOnWindows(const std::string& stored, const std::vector<std::str
   return false;
 }
 
-std::string NameKey(const std::vector<std::string>& levels, std::size_t count, bool foldCase) {
+std::string NameKey(const std::vector<std::string>& levels, std::size_t count) {
   std::string key;
   for (std::size_t k = 0; k < count && k < levels.size(); ++k) {
     if (k > 0) key += '\\';
-    AppendStoredLevel(key, levels[k], foldCase);
+    key += levels[k];
   }
   return key;
 }
 
 std::string OutputPathKey(std::string_view stored, const PathRules& rules,
-                          const DecodeLevel& decode) {
+                          const DecodeLevel& decode, const FoldCase& fold) {
   std::vector<std::string> levels = StoredLevels(stored);
   std::string key;
   std::string decoded;
@@ -188,8 +181,7 @@ std::string OutputPathKey(std::string_view stored, const PathRules& rules,
     if (levels[k] == "." && k + 1 < levels.size()) continue;
     if (!key.empty()) key += '/';
     if (decode(levels[k], decoded)) {
-      // UTF-8: no byte of a character beyond ASCII is an ASCII letter.
-      for (char c : decoded) key += rules.foldCase ? FoldAscii(c) : c;
+      key += rules.foldCase ? fold(decoded) : decoded;
     } else {
       AppendStoredLevel(key, levels[k], rules.foldCase);
     }
@@ -206,15 +198,12 @@ std::vector<std::string> DirectoryKeys(const std::string& key) {
   return directories;
 }
 
-bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view other) {
-  if (text.size() != other.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (FoldAscii(text[i]) != FoldAscii(other[i])) return false;
-  }
-  return true;
-}
-
-bool GlobMatches(std::string_view pattern, std::string_view name) {
+bool GlobMatches(std::string_view patternText, std::string_view nameText, const FoldCase& fold) {
+  // Both in one case: the sets and ranges of the pattern too.
+  const std::string foldedPattern = fold(patternText);
+  const std::string foldedName = fold(nameText);
+  std::string_view pattern = foldedPattern;
+  std::string_view name = foldedName;
   // Iterative matching with one point to return to: the last '*' seen.
   std::size_t p = 0;
   std::size_t n = 0;
@@ -222,7 +211,7 @@ bool GlobMatches(std::string_view pattern, std::string_view name) {
   std::size_t starN = 0;
   while (n < name.size()) {
     std::size_t nextN = n;
-    char32_t c = FoldCharacter(NextCharacter(name, nextN));
+    char32_t c = NextCharacter(name, nextN);
     if (p < pattern.size() && pattern[p] == '*') {
       starP = ++p;
       starN = n;
@@ -243,7 +232,7 @@ bool GlobMatches(std::string_view pattern, std::string_view name) {
         matched = c == '[';
       }
     } else if (p < pattern.size()) {
-      matched = FoldCharacter(NextCharacter(pattern, nextP)) == c;
+      matched = NextCharacter(pattern, nextP) == c;
     }
     if (matched) {
       p = nextP;

@@ -24,32 +24,33 @@ bool NameLeavesDirectory(const std::string& stored, const std::vector<std::strin
 // True when Windows cannot hold the name as a file, judged the same two ways.
 bool NameReservedOnWindows(const std::string& stored, const std::vector<std::string>& levels);
 
-// Levels joined by '\', with ASCII letters folded when the host's file system
-// folds them (never a double-byte character's second byte): two names with
-// one key are one file.
-std::string NameKey(const std::vector<std::string>& levels, std::size_t count, bool foldCase);
+// The first count levels joined by '\', as they are.
+std::string NameKey(const std::vector<std::string>& levels, std::size_t count);
 
 // Decodes one stored level into UTF-8 (NameCodec::Decode); false when it is
 // not code page 932 text.
 using DecodeLevel = std::function<bool(std::string_view stored, std::string& utf8)>;
 
+// UTF-8 text with every letter that has case in one case (UppercaseText, the
+// host's Unicode mapping): two texts that fold alike differ only in case.
+using FoldCase = std::function<std::string(std::string_view utf8)>;
+
 // The path that extract writes a stored name to, as a key: on a host with
 // these rules, two names with one key are one file. Each level is decoded
 // (kept as stored where it does not decode), a "." level before the last is
-// dropped, and ASCII letters are folded where rules.foldCase (never a second
-// byte of a stored pair). Levels are joined by '/', which no level holds.
+// dropped, and where rules.foldCase the decoded text is folded (a level that
+// does not decode has its ASCII letters folded, never a second byte of a
+// pair). Levels are joined by '/', which no level holds.
 std::string OutputPathKey(std::string_view stored, const PathRules& rules,
-                          const DecodeLevel& decode);
+                          const DecodeLevel& decode, const FoldCase& fold);
 // The keys of the directories that an output-path key lies in, outermost first.
 std::vector<std::string> DirectoryKeys(const std::string& key);
 
-// True when text equals other ignoring the case of ASCII letters.
-bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view other);
-
 // Shell-style match of a whole name: '*' any run of characters, '?' one
 // character ('/' included in both), "[...]" one of a set ("[!...]" or
-// "[^...]" none of it, ranges "a-z"); ASCII letters match either case.
-bool GlobMatches(std::string_view pattern, std::string_view name);
+// "[^...]" none of it, ranges "a-z"), both folded first: every letter that has
+// case matches either case.
+bool GlobMatches(std::string_view pattern, std::string_view name, const FoldCase& fold);
 
 // The directory that extract makes for an archive file of this name: the name
 // without its last extension ("voice.dat" gives "voice"); the name with ".d"

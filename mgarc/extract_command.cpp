@@ -11,6 +11,7 @@
 #include "mgarc/ordered_results.h"
 #include "mgarc/progress_line.h"
 #include "platform/arguments.h"
+#include "platform/case_folding.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
 #include "platform/file_transfer.h"
@@ -161,7 +162,8 @@ int RunExtract(const ExtractOptions& options) {
   for (const std::string& pattern : options.patterns) {
     bool matched = false;
     for (std::size_t i = 0; i < archive.entries.size(); ++i) {
-      if (GlobMatches(pattern, archive.entries[i].shown)) selected[i] = matched = true;
+      if (GlobMatches(pattern, archive.entries[i].shown, UppercaseText))
+        selected[i] = matched = true;
     }
     if (!matched) {
       ReportProblem(pattern, "no entry matches");
@@ -183,7 +185,7 @@ int RunExtract(const ExtractOptions& options) {
 
   NameCodec codec;
   ExtractionPlan plan =
-      PlanExtraction(archive, selected, kHostRules, DecodeWith(codec),
+      PlanExtraction(archive, selected, kHostRules, DecodeWith(codec), UppercaseText,
                      [&codec](const std::string& level) { return codec.FileName(level); });
   std::uint64_t bytes = 0;
   for (const PlannedEntry& planned : plan.entries) {

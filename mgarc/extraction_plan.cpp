@@ -31,7 +31,8 @@ std::string FateReason(EntryFate fate, const std::string& place) {
   return {};
 }
 
-void DecideFates(ExtractionPlan& plan, const PathRules& rules, const DecodeLevel& decode) {
+void DecideFates(ExtractionPlan& plan, const PathRules& rules, const DecodeLevel& decode,
+                 const FoldCase& fold) {
   std::unordered_map<std::string, std::size_t> lastOfName;
   std::vector<std::string> keys(plan.entries.size());
   for (std::size_t i = 0; i < plan.entries.size(); ++i) {
@@ -43,7 +44,7 @@ void DecideFates(ExtractionPlan& plan, const PathRules& rules, const DecodeLevel
     } else if (rules.devicesAndStreams && NameReservedOnWindows(stored, planned.levels)) {
       planned.fate = EntryFate::kReserved;
     } else {
-      keys[i] = OutputPathKey(stored, rules, decode);
+      keys[i] = OutputPathKey(stored, rules, decode, fold);
       lastOfName[keys[i]] = i;
     }
   }
@@ -78,7 +79,7 @@ void DivideWork(ExtractionPlan& plan) {
   for (std::size_t i = 0; i < plan.entries.size(); ++i) {
     const PlannedEntry& planned = plan.entries[i];
     if (planned.fate != EntryFate::kWrite) continue;
-    std::string directory = NameKey(planned.levels, planned.levels.size() - 1, false);
+    std::string directory = NameKey(planned.levels, planned.levels.size() - 1);
     auto [slot, added] = byDirectory.try_emplace(directory);
     if (added) order.push_back(directory);
     slot->second.push_back(i);

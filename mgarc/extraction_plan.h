@@ -37,17 +37,20 @@ struct ExtractionPlan {
 
 // Plans the selected entries (selected[i] for archive.entries[i]) for a host
 // with the given rules. fileName turns one stored level into its file name;
-// decode gives its text, by which names are judged one file (OutputPathKey).
+// decode gives its text and fold its case, by which names are judged one file
+// (OutputPathKey).
 template <typename FileName>
 ExtractionPlan PlanExtraction(const ArchiveView& archive, const std::vector<bool>& selected,
-                              const PathRules& rules, const DecodeLevel& decode, FileName fileName);
+                              const PathRules& rules, const DecodeLevel& decode,
+                              const FoldCase& fold, FileName fileName);
 
 // Why an entry of this fate is not written: "the name leads out of the "
 // followed by place, and so on; empty for kWrite and kReplacedLater.
 std::string FateReason(EntryFate fate, const std::string& place);
 
 // The fates, decided on stored names and the paths they give (OutputPathKey).
-void DecideFates(ExtractionPlan& plan, const PathRules& rules, const DecodeLevel& decode);
+void DecideFates(ExtractionPlan& plan, const PathRules& rules, const DecodeLevel& decode,
+                 const FoldCase& fold);
 // Groups the entries to write into work items: one directory each, and no
 // more than a share of the work, so that workers stay busy on large entries too.
 void DivideWork(ExtractionPlan& plan);
@@ -55,13 +58,13 @@ void DivideWork(ExtractionPlan& plan);
 template <typename FileName>
 ExtractionPlan PlanExtraction(const ArchiveView& archive, const std::vector<bool>& selected,
                               const PathRules& rules, const DecodeLevel& decode,
-                              FileName fileName) {
+                              const FoldCase& fold, FileName fileName) {
   ExtractionPlan plan;
   for (std::size_t i = 0; i < archive.entries.size(); ++i) {
     if (selected[i])
       plan.entries.push_back(PlannedEntry{&archive.entries[i], EntryFate::kWrite, {}});
   }
-  DecideFates(plan, rules, decode);
+  DecideFates(plan, rules, decode, fold);
   for (PlannedEntry& planned : plan.entries) {
     for (std::string& level : planned.levels) level = fileName(level);
   }

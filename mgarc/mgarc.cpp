@@ -78,8 +78,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsO
   CatOptions cat;
   CLI::App* catCommand = app.add_subcommand("cat", "write one entry's bytes to standard output");
   AddArchive(*catCommand, cat.archive);
-  catCommand->add_option("NAME", cat.name, "the name as list shows it, ASCII case ignored")
-      ->required();
+  catCommand->add_option("NAME", cat.name, "the name as list shows it, case ignored")->required();
 
   ExtractOptions extract;
   CLI::App* extractCommand = app.add_subcommand("extract", "extract entries into a directory");

@@ -9,6 +9,7 @@
 #include "mgarc/mount_tree.h"
 #include "platform/archive_mount.h"
 #include "platform/arguments.h"
+#include "platform/case_folding.h"
 #include "platform/text_conversion.h"
 
 namespace {
@@ -23,7 +24,7 @@ void PlanTree(const ArchiveView& archive, MountTree& tree, std::vector<Problem>&
     plan.entries.push_back(PlannedEntry{&entry, EntryFate::kWrite, {}});
   }
   NameCodec codec;
-  DecideFates(plan, kHostRules, DecodeWith(codec));
+  DecideFates(plan, kHostRules, DecodeWith(codec), UppercaseText);
   for (PlannedEntry& planned : plan.entries) {
     const ArchiveEntry& entry = *planned.entry;
     if (planned.fate == EntryFate::kReplacedLater) continue;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "archive/archive_format.h"
+#include "archive/path_rules.h"
 #include "archive/stored_names.h"
 #include "mgarc/entry_names.h"
 
@@ -51,19 +52,19 @@ std::vector<PackingProblem> AssignStoredNames(std::vector<PackedFile>& files,
                                               const NameConversion& conversion) {
   std::vector<std::string> problemOf(files.size());
   std::vector<std::string> keyOf(files.size());
-  std::map<std::string, std::string> byKey;        // folded stored name -> the first relative name
-  std::map<std::string, std::string> directories;  // folded directory name -> a file below it
+  std::map<std::string, std::string> byKey;  // Windows' output path -> the first relative name
+  std::map<std::string, std::string> directories;  // a directory's path there -> a file below it
   for (std::size_t i = 0; i < files.size(); ++i) {
     problemOf[i] = StoredNameProblem(files[i], conversion);
     if (!problemOf[i].empty()) continue;
-    std::vector<std::string> levels = StoredLevels(files[i].stored);
-    keyOf[i] = NameKey(levels, levels.size(), true);
+    // A file's name decodes back to itself: only case can give two files one path.
+    keyOf[i] = OutputPathKey(files[i].stored, kWindowsRules, conversion.decode, conversion.fold);
     auto [first, added] = byKey.try_emplace(keyOf[i], files[i].relative);
     if (!added) {
-      problemOf[i] = "differs from " + first->second + " only in ASCII case: one file on Windows";
+      problemOf[i] = "differs from " + first->second + " only in case: one file on Windows";
     }
-    for (std::size_t count = 1; count < levels.size(); ++count) {
-      directories.try_emplace(NameKey(levels, count, true), files[i].relative);
+    for (const std::string& directory : DirectoryKeys(keyOf[i])) {
+      directories.try_emplace(directory, files[i].relative);
     }
   }
   // Linux holds a file "A" beside a directory "a"; on Windows they are one name.
@@ -71,7 +72,7 @@ std::vector<PackingProblem> AssignStoredNames(std::vector<PackedFile>& files,
     if (!problemOf[i].empty()) continue;
     auto directory = directories.find(keyOf[i]);
     if (directory != directories.end()) {
-      problemOf[i] = "differs only in ASCII case from a directory that " + directory->second +
+      problemOf[i] = "differs only in case from a directory that " + directory->second +
                      " is in: one name on Windows";
     }
   }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "mgarc/entry_names.h"
+
 struct PackedFile {
   std::filesystem::path path;  // where the bytes are read from
   std::string relative;        // UTF-8, '/' between directories: as list shows it
@@ -21,10 +23,12 @@ struct PackingProblem {
   std::string reason;
 };
 
-// The host's converter: code page 932 for UTF-8 text and back, false when it has none.
+// The host's converter: code page 932 for UTF-8 text and back, false when it
+// has none; and its case folding, by which Windows takes two names for one.
 struct NameConversion {
   std::function<bool(const std::string& utf8, std::string& stored)> encode;
-  std::function<bool(const std::string& stored, std::string& utf8)> decode;
+  DecodeLevel decode;
+  FoldCase fold;
 };
 
 // Fills each file's stored name from its relative name; every file that

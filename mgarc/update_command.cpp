@@ -9,6 +9,7 @@
 #include "mgarc/tree_walk.h"
 #include "mgarc/update_plan.h"
 #include "platform/arguments.h"
+#include "platform/case_folding.h"
 #include "platform/console.h"
 #include "platform/text_conversion.h"
 
@@ -36,7 +37,7 @@ bool ReadTree(const UpdateOptions& options, const ArchiveView& archive,
   NameCodec codec;
   NameConversion conversion{
       [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
-      [&codec](const std::string& text, std::string& out) { return codec.Decode(text, out); }};
+      DecodeWith(codec), UppercaseText};
   std::vector<PackingProblem> problems = AssignStoredNames(walk.files, conversion);
   for (const PackingProblem& problem : problems) ReportProblem(problem.subject, problem.reason);
   if (!problems.empty()) return false;
@@ -114,9 +115,9 @@ int RunUpdate(const UpdateOptions& options) {
   }
   NameCodec codec;
   auto key = [decode = DecodeWith(codec)](std::string_view stored) {
-    return OutputPathKey(stored, kWindowsRules, decode);
+    return OutputPathKey(stored, kWindowsRules, decode, UppercaseText);
   };
-  UpdatePlan update = PlanUpdate(archive, files, options.deletions, key);
+  UpdatePlan update = PlanUpdate(archive, files, options.deletions, key, UppercaseText);
   for (UpdatedEntry& entry : update.entries) {
     if (entry.old != nullptr && entry.file != nullptr &&
         SameBytes(*entry.file, archive, *entry.old)) {

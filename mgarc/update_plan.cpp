@@ -19,7 +19,8 @@ std::string WhyNotKept(const ArchiveView& archive, const ArchiveEntry& entry) {
 
 UpdatePlan PlanUpdate(const ArchiveView& archive, const std::vector<PackedFile>& files,
                       const std::vector<std::string>& deletions,
-                      const std::function<std::string(std::string_view stored)>& key) {
+                      const std::function<std::string(std::string_view stored)>& key,
+                      const FoldCase& fold) {
   UpdatePlan plan;
   const std::size_t count = archive.entries.size();
   std::vector<const PackedFile*> replacement(count, nullptr);
@@ -27,7 +28,7 @@ UpdatePlan PlanUpdate(const ArchiveView& archive, const std::vector<PackedFile>&
   for (const std::string& pattern : deletions) {
     bool matched = false;
     for (std::size_t i = 0; i < count; ++i) {
-      if (GlobMatches(pattern, archive.entries[i].shown)) deleted[i] = matched = true;
+      if (GlobMatches(pattern, archive.entries[i].shown, fold)) deleted[i] = matched = true;
     }
     if (!matched) plan.problems.push_back({pattern, "no entry matches"});
   }

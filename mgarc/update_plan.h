@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mgarc/archive_view.h"
+#include "mgarc/entry_names.h"
 #include "mgarc/packing_list.h"
 
 struct UpdatedEntry {
@@ -32,6 +33,8 @@ std::string WhyNotKept(const ArchiveView& archive, const ArchiveEntry& entry);
 // the last entry of its key (the one extract writes); files of no entry's
 // key are added at the end. Every entry that a pattern of deletions matches
 // (extract's pattern rules) goes.
+// fold: the case folding of patterns, as extract's.
 UpdatePlan PlanUpdate(const ArchiveView& archive, const std::vector<PackedFile>& files,
                       const std::vector<std::string>& deletions,
-                      const std::function<std::string(std::string_view stored)>& key);
+                      const std::function<std::string(std::string_view stored)>& key,
+                      const FoldCase& fold);

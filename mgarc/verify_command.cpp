@@ -3,6 +3,7 @@
 #include "mgarc/archive_checks.h"
 #include "mgarc/archive_view.h"
 #include "mgarc/commands.h"
+#include "platform/case_folding.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
@@ -50,7 +51,7 @@ int RunVerify(const VerifyOptions& options) {
   std::vector<Finding> findings = CheckArchive(
       archive,
       [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
-      DecodeWith(codec));
+      DecodeWith(codec), UppercaseText);
   if (options.json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const Finding& finding : findings) {

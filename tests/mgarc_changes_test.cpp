@@ -10,6 +10,7 @@
 #include "mgarc/entry_names.h"
 #include "mgarc/patch_format.h"
 #include "mgarc/update_plan.h"
+#include "platform/case_folding.h"
 #include "platform/text_conversion.h"
 #include "test_archive.h"
 
@@ -105,7 +106,7 @@ TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
   TempDir dir;
   NameCodec codec;
   auto key = [decode = DecodeWith(codec)](const ArchiveEntry& entry) {
-    return OutputPathKey(entry.stored, kWindowsRules, decode);
+    return OutputPathKey(entry.stored, kWindowsRules, decode, UppercaseText);
   };
   for (const PairCase& c : cases) {
     Loaded before;
@@ -186,10 +187,10 @@ TEST(UpdatePlan, ReplacesTheLastOfANameKeepsTheRestAndRefusesWhatItCannotDo) {
   Load(dir / "a.dat", bytes, archive);
   NameCodec codec;
   auto key = [decode = DecodeWith(codec)](std::string_view stored) {
-    return OutputPathKey(stored, kWindowsRules, decode);
+    return OutputPathKey(stored, kWindowsRules, decode, UppercaseText);
   };
   std::vector<PackedFile> files = {{"/t/A.TXT", "A.TXT", "A.TXT", 3}, {"/t/NEW", "NEW", "NEW", 1}};
-  UpdatePlan plan = PlanUpdate(archive.view, files, {"del/*"}, key);
+  UpdatePlan plan = PlanUpdate(archive.view, files, {"del/*"}, key, UppercaseText);
   EXPECT_TRUE(plan.problems.empty());
   ASSERT_EQ(plan.entries.size(), 5u);
   EXPECT_EQ(plan.entries[0].file, nullptr);  // the first A.TXT is not the one extracted
@@ -204,7 +205,7 @@ TEST(UpdatePlan, ReplacesTheLastOfANameKeepsTheRestAndRefusesWhatItCannotDo) {
   EXPECT_EQ(plan.deleted.size(), 1u);
   EXPECT_EQ(plan.kept, 3u);
 
-  UpdatePlan refused = PlanUpdate(archive.view, files, {"A.TXT", "NONE"}, key);
+  UpdatePlan refused = PlanUpdate(archive.view, files, {"A.TXT", "NONE"}, key, UppercaseText);
   ASSERT_EQ(refused.problems.size(), 2u);
   EXPECT_EQ(refused.problems[0].subject, "NONE");
   EXPECT_EQ(refused.problems[0].reason, "no entry matches");
@@ -214,11 +215,11 @@ TEST(UpdatePlan, ReplacesTheLastOfANameKeepsTheRestAndRefusesWhatItCannotDo) {
   // Data past the end cannot be kept, but can be replaced.
   bytes[16 + 5 + 4 + 6 + 1 + 1 + 5 * 16 - 16 + 12] = 9;  // KEEP's size
   Load(dir / "b.dat", bytes, archive);
-  UpdatePlan cut = PlanUpdate(archive.view, {}, {}, key);
+  UpdatePlan cut = PlanUpdate(archive.view, {}, {}, key, UppercaseText);
   ASSERT_EQ(cut.problems.size(), 1u);
   EXPECT_EQ(cut.problems[0].subject, "KEEP");
   std::vector<PackedFile> keep = {{"/t/KEEP", "KEEP", "KEEP", 1}};
-  EXPECT_TRUE(PlanUpdate(archive.view, keep, {}, key).problems.empty());
+  EXPECT_TRUE(PlanUpdate(archive.view, keep, {}, key, UppercaseText).problems.empty());
 }
 
 }  // namespace

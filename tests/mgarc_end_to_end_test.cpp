@@ -190,6 +190,8 @@ TEST_F(Mgarc, CatWritesOneEntrysBytes) {
   std::string bytes = TestArchive{"VIZ00", {{"A", "first"}, {"a", "second"}}}.Bytes();
   WriteFile(archive_, bytes);
   EXPECT_EQ(Run({"cat", archive_, "A"}).out, "second");  // the last match wins
+  WriteFile(archive_, TestArchive{"VIZ00", {{"\x82\x60.TXT", "wide"}}}.Bytes());
+  EXPECT_EQ(Run({"cat", archive_, "ａ.txt"}).out, "wide");  // Ａ.TXT: case beyond ASCII too
   SetSize(bytes, 1, 1000);
   WriteFile(archive_, bytes);
   ToolRun past = Run({"cat", archive_, "a"});

@@ -8,6 +8,8 @@
 #include "mgarc/archive_view.h"
 #include "mgarc/entry_names.h"
 #include "mgarc/extraction_plan.h"
+#include "mgarc/packing_list.h"
+#include "platform/case_folding.h"
 #include "platform/text_conversion.h"
 #include "test_archive.h"
 
@@ -20,6 +22,9 @@ DecodeLevel HostDecoder() {
   static NameCodec codec;
   return DecodeWith(codec);
 }
+
+// Case as the host's Unicode mapping has it; Windows' agrees on these letters.
+const FoldCase kHostFold = UppercaseText;
 
 TEST(ShownName, DecodedTextWithSlashesAndEscapedControls) {
   EXPECT_EQ(ShownName("SE\\A.WAV", std::string("SE\\A.WAV")), "SE/A.WAV");
@@ -50,12 +55,10 @@ TEST(StoredLevels, SplitAtSeparatorsThatAreNoSecondBytes) {
   EXPECT_EQ(ShownName("\x81/PWN", std::nullopt), "\\x81/PWN");
 }
 
-TEST(NameKey, FoldsAsciiOnlyWhereAsked) {
+TEST(NameKey, TheFirstLevelsAsTheyAre) {
   std::vector<std::string> levels{"Se", "a.Wav"};
-  EXPECT_EQ(NameKey(levels, 2, true), "se\\a.wav");
-  EXPECT_EQ(NameKey(levels, 1, false), "Se");
-  // ア (83 41) and ャ (83 61): a second byte is never folded.
-  EXPECT_NE(NameKey({"\x83\x41"}, 1, true), NameKey({"\x83\x61"}, 1, true));
+  EXPECT_EQ(NameKey(levels, 2), "Se\\a.Wav");
+  EXPECT_EQ(NameKey(levels, 1), "Se");
 }
 
 TEST(GlobMatches, ShellPatternsOverWholeNames) {
@@ -82,9 +85,11 @@ TEST(GlobMatches, ShellPatternsOverWholeNames) {
       {"a*b*c", "aXbYbZ", false},
       {"音声/*", "音声/声.TXT", true},
       {"\\x85*", "\\x85@", true},
+      {"σ.txt", "Σ.TXT", true},  // letters beyond ASCII too
+      {"[ａ-ｃ]*", "Ｂ", true},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(GlobMatches(c.pattern, c.name), c.matches) << c.pattern << " ~ " << c.name;
+    EXPECT_EQ(GlobMatches(c.pattern, c.name, kHostFold), c.matches) << c.pattern << " ~ " << c.name;
   }
 }
 
@@ -149,7 +154,7 @@ ArchiveView ViewOf(const std::vector<std::pair<std::string, std::uint32_t>>& ent
 std::vector<EntryFate> Fates(const ArchiveView& view, const PathRules& rules) {
   ExtractionPlan plan =
       PlanExtraction(view, std::vector<bool>(view.entries.size(), true), rules, HostDecoder(),
-                     [](const std::string& level) { return level; });
+                     kHostFold, [](const std::string& level) { return level; });
   std::vector<EntryFate> fates(view.entries.size());
   for (const PlannedEntry& planned : plan.entries) {
     fates[static_cast<std::size_t>(planned.entry->index - 1)] = planned.fate;
@@ -189,8 +194,8 @@ TEST(OutputPathKey, OneKeyExactlyWhereExtractWritesOnePath) {
   for (const Case& c : cases) {
     for (const PathRules* rules : {&kWindowsRules, &kLinuxRules}) {
       bool one = rules == &kWindowsRules ? c.oneOnWindows : c.oneOnLinux;
-      EXPECT_EQ(OutputPathKey(c.first, *rules, HostDecoder()) ==
-                    OutputPathKey(c.second, *rules, HostDecoder()),
+      EXPECT_EQ(OutputPathKey(c.first, *rules, HostDecoder(), kHostFold) ==
+                    OutputPathKey(c.second, *rules, HostDecoder(), kHostFold),
                 one)
           << c.what << (rules == &kWindowsRules ? " on Windows" : " on Linux");
     }
@@ -218,7 +223,7 @@ TEST(ExtractionPlan, RefusedNamesAndWorkItemsOfOneDirectory) {
   EXPECT_EQ(Fates(hidden, kLinux), (std::vector<EntryFate>{EntryFate::kLeaves, EntryFate::kWrite}));
   EXPECT_EQ(Fates(hidden, kWindows)[1], EntryFate::kReserved);
   ExtractionPlan plan = PlanExtraction(view, std::vector<bool>(5, true), kLinux, HostDecoder(),
-                                       [](const std::string& level) { return level; });
+                                       kHostFold, [](const std::string& level) { return level; });
   ASSERT_EQ(plan.work.size(), 3u);  // NUL.TXT at the top, A, B
   std::vector<int> a;
   for (std::size_t i : plan.work[1].entries) a.push_back(plan.entries[i].entry->index);
@@ -231,7 +236,7 @@ std::vector<std::string> Kinds(const ArchiveView& view, bool canonical = true) {
     out = canonical ? text : text + "?";
     return true;
   };
-  for (const Finding& finding : CheckArchive(view, encode, HostDecoder())) {
+  for (const Finding& finding : CheckArchive(view, encode, HostDecoder(), kHostFold)) {
     kinds.push_back(finding.kind + (finding.index ? "@" + std::to_string(*finding.index) : ""));
   }
   return kinds;
@@ -269,6 +274,50 @@ TEST(ArchiveChecks, EachKindOnTheEntryItConcerns) {
   past.fileSize = past.directoryEnd();
   EXPECT_EQ(Kinds(past),
             (std::vector<std::string>{"data_past_end@2", "data_overlaps_directory@2"}));
+}
+
+// Stored names that differ in the case of one letter, and ア/ァ, which have none.
+TEST(CaseBeyondAscii, OneNameOnWindowsWhereItsFileSystemIgnoresCase) {
+  struct Pair {
+    const char* what;
+    std::string first;
+    std::string second;
+    bool oneOnWindows;
+  };
+  const Pair pairs[] = {
+      {"ASCII", "A.TXT", "a.TXT", true},
+      {"full-width Latin", "\x82\x60.TXT", "\x82\x81.TXT", true},  // Ａ, ａ
+      {"Greek", "\x83\xB0.TXT", "\x83\xD0.TXT", true},             // Σ, σ
+      {"Cyrillic", "\x84\x40.TXT", "\x84\x70.TXT", true},          // А, а
+      {"katakana", "\x83\x41.TXT", "\x83\x40.TXT", false},         // ア, ァ
+  };
+  NameCodec codec;
+  NameConversion conversion{
+      [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
+      DecodeWith(codec), kHostFold};
+  for (const Pair& p : pairs) {
+    ArchiveView view = ViewOf({{p.first, 1}, {p.second, 1}});
+    EXPECT_EQ(
+        Fates(view, kWindows),
+        (std::vector<EntryFate>{p.oneOnWindows ? EntryFate::kReplacedLater : EntryFate::kWrite,
+                                EntryFate::kWrite}))
+        << p.what;
+    EXPECT_EQ(Fates(view, kLinux), (std::vector<EntryFate>{EntryFate::kWrite, EntryFate::kWrite}))
+        << p.what;
+    std::vector<std::string> one{"duplicate_name@2"};
+    EXPECT_EQ(Kinds(view), p.oneOnWindows ? one : std::vector<std::string>{}) << p.what;
+    std::vector<std::string> fileAndDirectory{"name_file_and_directory@2"};
+    EXPECT_EQ(Kinds(ViewOf({{p.first + "\\X", 1}, {p.second, 1}})),
+              p.oneOnWindows ? fileAndDirectory : std::vector<std::string>{})
+        << p.what;
+
+    std::vector<PackedFile> files(2);
+    ASSERT_TRUE(codec.Decode(p.first, files[0].relative));
+    ASSERT_TRUE(codec.Decode(p.second, files[1].relative));
+    EXPECT_EQ(AssignStoredNames(files, conversion).size(), p.oneOnWindows ? 1u : 0u) << p.what;
+    files[0].relative += "/X";
+    EXPECT_EQ(AssignStoredNames(files, conversion).size(), p.oneOnWindows ? 1u : 0u) << p.what;
+  }
 }
 
 }  // namespace

@@ -146,19 +146,22 @@ TEST_F(WindowsMgarc, ExtractBuildsTheTreeOnTheZDrive) {
 }
 
 TEST_F(WindowsMgarc, ReservedNamesAreSkippedAndCaseVariantsAreOneFile) {
-  WriteFile(
-      archive_,
-      TestArchive{
-          "VIZ00",
-          {{"se\\a.wav", "first"}, {"NUL.TXT", "device"}, {"SE\\A.WAV", "last"}, {"GOOD", "g"}}}
-          .Bytes());
+  WriteFile(archive_, TestArchive{"VIZ00",
+                                  {{"se\\a.wav", "first"},
+                                   {"NUL.TXT", "device"},
+                                   {"\x83\xB0\\X", "Sigma"},  // Σ\X, then σ\X: one file as well
+                                   {"SE\\A.WAV", "last"},
+                                   {"GOOD", "g"},
+                                   {"\x83\xD0\\X", "sigma"}}}
+                          .Bytes());
   std::string out = dir_ / "out";
   ToolRun run = Run({"extract", "-j", "4", "-C", WindowsArgument(out), WindowsArgument(archive_)});
   EXPECT_EQ(run.err, "mgarc: NUL.TXT: skipped: Windows cannot hold the name as a file\n");
   EXPECT_EQ(run.exitStatus, 1);
   // One file, written once: the last entry's name and data.
-  EXPECT_EQ(ListTree(out), (std::vector<std::string>{"GOOD", "SE/", "SE/A.WAV"}));
+  EXPECT_EQ(ListTree(out), (std::vector<std::string>{"GOOD", "SE/", "SE/A.WAV", "σ/", "σ/X"}));
   EXPECT_EQ(ReadFile(out + "/SE/A.WAV"), "last");
+  EXPECT_EQ(ReadFile(out + "/σ/X"), "sigma");
 }
 
 TEST_F(WindowsMgarc, CatWritesTheExactBytes) {

@@ -17,37 +17,20 @@ bool StoredNameConverter::ToHost(const char* stored, char* out, std::size_t size
   return true;
 }
 
-namespace {
-
-// All of text as UTF-16, or false when some byte sequence is not a character
-// of the code page.
-bool StrictWide(std::string_view text, UINT codePage, std::wstring& wide) {
-  wide.clear();
-  if (text.empty()) return true;
-  int size = static_cast<int>(text.size());
-  int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-  if (length <= 0) return false;
-  wide.assign(static_cast<std::size_t>(length), L'\0');
-  return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(),
-                             length) == length;
-}
-
-}  // namespace
-
 // The system's own tables do the work: nothing to hold between names.
 NameCodec::NameCodec() = default;
 NameCodec::~NameCodec() = default;
 
 bool NameCodec::Decode(std::string_view stored, std::string& utf8) {
   std::wstring wide;
-  if (!StrictWide(stored, 932, wide)) return false;
+  if (!StrictWideFromCodePage(stored, 932, wide)) return false;
   utf8 = Utf8FromWide(wide);
   return true;
 }
 
 bool NameCodec::Encode(std::string_view utf8, std::string& stored) {
   std::wstring wide;
-  if (!StrictWide(utf8, CP_UTF8, wide)) return false;
+  if (!StrictWideFromCodePage(utf8, CP_UTF8, wide)) return false;
   stored.clear();
   if (wide.empty()) return true;
   int size = static_cast<int>(wide.size());

@@ -11,6 +11,17 @@ std::wstring WideFromCodePage(const char* text, unsigned codePage) {
   return wide;
 }
 
+bool StrictWideFromCodePage(std::string_view text, unsigned codePage, std::wstring& wide) {
+  wide.clear();
+  if (text.empty()) return true;
+  int size = static_cast<int>(text.size());
+  int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (length <= 0) return false;
+  wide.assign(static_cast<std::size_t>(length), L'\0');
+  return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(),
+                             length) == length;
+}
+
 std::string CodePage932FromWide(const wchar_t* text, bool* lossy) {
   BOOL usedDefault = FALSE;
   int length =
