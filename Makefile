@@ -61,14 +61,16 @@ fuzz:
 	    $(FUZZ_BUILD)/corpus/$$target </dev/null || exit 1; \
 	done
 
-# marrowgilder and mgarc against GNU tar, bsdtar and cp on a tmpfs, and mgarc mount
-# against cp and archivemount: benchmarks, not tests.
+# marrowgilder and mgarc against GNU tar, bsdtar and cp on a tmpfs, mgarc mount
+# against cp and archivemount, and mgarc diff, apply and update against
+# xdelta3 and cp: benchmarks, not tests.
 BENCH_ROUNDS ?= 5
 bench: all
 	@$(PACKAGES) bench
 	$(BUILD)/tests/bench/bench_extraction $(BUILD)/marrowgilder $(BUILD)/mgarc \
 	  $(BENCH_ROUNDS)
 	$(BUILD)/tests/bench/bench_mount $(BUILD)/mgarc $(BENCH_ROUNDS)
+	$(BUILD)/tests/bench/bench_changes $(BUILD)/mgarc $(BENCH_ROUNDS)
 
 # Extracts the shipped sample archive, answering the prompt with 1, and shows the tree.
 demo: all

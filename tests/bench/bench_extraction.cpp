@@ -20,70 +20,12 @@
 #include <thread>
 #include <vector>
 
+#include "bench_timing.h"
 #include "test_archive.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Timing {
-  double seconds;
-  long peakKilobytes;
-};
-
-// The launcher: a fresh, small process that runs one command (stdin from a
-// file, stdout discarded) and prints its time and peak resident memory. A
-// child starts with the resident pages of the process it was forked from, so
-// the benchmark itself, which holds far more, forks none of the timed commands.
-int Launch(char** argv) {
-  const char* stdinPath = argv[0];
-  auto begin = std::chrono::steady_clock::now();
-  pid_t child = fork();
-  if (child == 0) {
-    if (!freopen(stdinPath, "r", stdin) || !freopen("/dev/null", "w", stdout)) _exit(126);
-    execvp(argv[1], argv + 1);
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (child < 0 || wait4(child, &status, 0, &usage) != child) return 1;
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
-  std::printf("%.6f %ld\n", seconds, usage.ru_maxrss);
-  return 0;
-}
-
-// Runs a command through the launcher; exits on failure.
-Timing Time(const std::vector<std::string>& command, const std::string& stdinPath = "/dev/null") {
-  int result[2];
-  if (pipe(result) != 0) std::exit(1);
-  pid_t launcher = fork();
-  if (launcher == 0) {
-    dup2(result[1], STDOUT_FILENO);
-    close(result[0]);
-    close(result[1]);
-    std::vector<std::string> parts = {"--launch", stdinPath};
-    parts.insert(parts.end(), command.begin(), command.end());
-    std::vector<char*> argv = {const_cast<char*>("bench_extraction")};
-    for (std::string& part : parts) argv.push_back(part.data());
-    argv.push_back(nullptr);
-    execv("/proc/self/exe", argv.data());
-    _exit(127);
-  }
-  close(result[1]);
-  char line[64] = {};
-  ssize_t got = read(result[0], line, sizeof line - 1);
-  close(result[0]);
-  int status = 0;
-  waitpid(launcher, &status, 0);
-  Timing timing{};
-  if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-      std::sscanf(line, "%lf %ld", &timing.seconds, &timing.peakKilobytes) != 2) {
-    std::fprintf(stderr, "failed: %s\n", command[0].c_str());
-    std::exit(1);
-  }
-  return timing;
-}
 
 // Writes an archive of the given entries, each entry's bytes from one pattern.
 void WriteArchive(const std::string& path, const std::vector<TestEntry>& names,
@@ -103,11 +45,6 @@ void WriteArchive(const std::string& path, const std::vector<TestEntry>& names,
     for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>(entrySize >> (8 * i)));
     out << record;
   }
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 // The tree's paths and each file's size: two extractions that agree on these
@@ -131,14 +68,10 @@ struct Set {
   long peakKilobytes[kTools] = {};
 };
 
-const char* Verdict(bool met) {
-  return met ? "met" : "MISSED";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--launch") == 0) return Launch(argv + 2);
+  if (int launched = LaunchIfAsked(argc, argv); launched >= 0) return launched;
   if (argc < 3) {
     std::fprintf(stderr, "usage: bench_extraction MARROWGILDER MGARC [ROUNDS]\n");
     return 2;

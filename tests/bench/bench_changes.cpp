@@ -1,0 +1,138 @@
+// Times mgarc diff -o, apply and update on set c against xdelta3 and cp, on a
+// tmpfs: OLD is 64 entries of 16 MiB of random bytes (1 GiB); NEW has 3
+// entries replaced, 1 removed and 1 added at the end. Prints medians, the
+// patch sizes, each tool's peak resident memory and whether the targets are met.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench_timing.h"
+#include "test_archive.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kEntrySize = 16 << 20;
+
+// Bytes that no compressor or delta finds a pattern in.
+std::string RandomBytes(std::size_t size, std::uint64_t seed) {
+  std::string bytes(size, '\0');
+  std::uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
+  for (std::size_t i = 0; i + 8 <= size; i += 8) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    for (int k = 0; k < 8; ++k) bytes[i + k] = static_cast<char>(state >> (8 * k));
+  }
+  return bytes;
+}
+
+// An archive of 16 MiB entries, each named and seeded as given.
+void WriteSet(const std::string& path, const std::vector<std::pair<std::string, int>>& entries) {
+  std::ofstream out(path, std::ios::binary);
+  const std::uint64_t directory = 16 + entries.size() * std::uint64_t{kEntrySize};
+  std::string header("VIZ00\0\0\0", 8);
+  for (int i = 0; i < 2; ++i) header.push_back(static_cast<char>(entries.size() >> (8 * i)));
+  for (int i = 0; i < 4; ++i) header.push_back(static_cast<char>(directory >> (8 * i)));
+  header.append(2, '\0');
+  out << header;
+  for (const auto& [name, seed] : entries) out << RandomBytes(kEntrySize, seed);
+  for (const auto& [name, seed] : entries) {
+    std::string record = name;
+    record.resize(12, '\0');
+    for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>(kEntrySize >> (8 * i)));
+    out << record;
+  }
+}
+
+struct Measured {
+  std::vector<double> times;
+  long peakKilobytes = 0;
+  void Add(const Timing& timing) {
+    times.push_back(timing.seconds);
+    if (timing.peakKilobytes > peakKilobytes) peakKilobytes = timing.peakKilobytes;
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (int launched = LaunchIfAsked(argc, argv); launched >= 0) return launched;
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: bench_changes MGARC [ROUNDS]\n");
+    return 2;
+  }
+  const std::string mgarc = fs::absolute(argv[1]).string();
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+  const std::string root = "/dev/shm/mgarc-bench-changes";
+  fs::remove_all(root);
+  fs::create_directories(root + "/tree");
+  const std::string before = root + "/old.dat", after = root + "/new.dat";
+  std::vector<std::pair<std::string, int>> entries;
+  for (int i = 0; i < 64; ++i) entries.push_back({"E" + std::to_string(100 + i) + ".BIN", i});
+  WriteSet(before, entries);
+  for (int i : {10, 30, 50}) entries[i].second += 1000;  // replaced
+  entries.erase(entries.begin() + 40);                   // removed
+  entries.push_back({"NEW.BIN", 2000});                  // added
+  WriteSet(after, entries);
+  WriteFile(root + "/tree/E110.BIN", RandomBytes(kEntrySize, 3000));
+
+  std::printf(
+      "set c: OLD 64 x 16 MiB of random bytes; NEW: 3 replaced, 1 removed, 1 added; "
+      "%d rounds (xdelta3 -e once)\n",
+      rounds);
+  Measured xdeltaEncode, xdeltaDecode, cp, diff, apply, update;
+  xdeltaEncode.Add(Time({"xdelta3", "-e", "-f", "-s", before, after, root + "/x.vcdiff"}));
+  for (int round = 0; round < rounds; ++round) {
+    xdeltaDecode.Add(
+        Time({"xdelta3", "-d", "-f", "-s", before, root + "/x.vcdiff", root + "/x-out.dat"}));
+    cp.Add(Time({"cp", before, root + "/copy.dat"}));
+    // diff ends with 1 when the archives differ, as they do here.
+    diff.Add(Time({"sh", "-c", "\"$0\" diff -o \"$1\" \"$2\" \"$3\" >/dev/null; [ $? -eq 1 ]",
+                   mgarc, root + "/p.mgp", before, after}));
+    apply.Add(Time({mgarc, "apply", "-o", root + "/m-out.dat", root + "/p.mgp", before}));
+    Time({"cp", before, root + "/updated.dat"});
+    update.Add(Time({mgarc, "update", "-q", root + "/updated.dat", root + "/tree"}));
+  }
+  if (ReadFile(root + "/m-out.dat") != ReadFile(after) ||
+      ReadFile(root + "/x-out.dat") != ReadFile(after)) {
+    std::fprintf(stderr, "a patch did not make NEW\n");
+    return 1;
+  }
+  const double patchSize = static_cast<double>(fs::file_size(root + "/p.mgp"));
+  const double xdeltaSize = static_cast<double>(fs::file_size(root + "/x.vcdiff"));
+  auto row = [](const char* what, const Measured& measured) {
+    std::printf("  %-28s %8.3f s  peak %6.1f MiB\n", what, Median(measured.times),
+                static_cast<double>(measured.peakKilobytes) / 1024);
+  };
+  row("xdelta3 -e -s OLD NEW", xdeltaEncode);
+  row("xdelta3 -d", xdeltaDecode);
+  row("cp of the archive", cp);
+  row("mgarc diff -o", diff);
+  row("mgarc apply", apply);
+  row("mgarc update (one 16 MiB)", update);
+  std::printf("  patch: mgarc %.1f MB, xdelta3 %.1f MB\n", patchSize / 1e6, xdeltaSize / 1e6);
+
+  const double diffRatio = Median(diff.times) / Median(xdeltaEncode.times);
+  const double applyRatio = Median(apply.times) / Median(xdeltaDecode.times);
+  const double updateRatio = Median(update.times) / Median(cp.times);
+  const long peak = std::max({diff.peakKilobytes, apply.peakKilobytes, update.peakKilobytes});
+  std::printf("  diff -o / xdelta3 -e  %.3f  (target <= 0.05) %s\n", diffRatio,
+              Verdict(diffRatio <= 0.05));
+  std::printf("  apply / xdelta3 -d    %.3f  (target <= 1.0)  %s\n", applyRatio,
+              Verdict(applyRatio <= 1.0));
+  std::printf("  patch / xdelta3's     %.3f  (target <= 1.0)  %s\n", patchSize / xdeltaSize,
+              Verdict(patchSize <= xdeltaSize));
+  std::printf("  update / cp           %.3f  (target <= 1.1)  %s\n", updateRatio,
+              Verdict(updateRatio <= 1.1));
+  std::printf("  peak resident memory  %.1f MiB (target <= 16) %s\n",
+              static_cast<double>(peak) / 1024, Verdict(peak <= 16 * 1024));
+  fs::remove_all(root);
+  return 0;
+}

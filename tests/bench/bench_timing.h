@@ -1,0 +1,25 @@
+// Timing a command for the benchmarks: wall time and peak resident memory,
+// measured in a small process of its own, and medians of rounds.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Timing {
+  double seconds;
+  long peakKilobytes;
+};
+
+// A benchmark's main hands its arguments here first: "--launch STDIN COMMAND..."
+// is the launcher's own start. Returns the exit status, or -1 when it is not one.
+int LaunchIfAsked(int argc, char** argv);
+
+// Runs a command (stdin from a file, stdout discarded) through a fresh
+// launcher process: a child of the benchmark itself would start with its
+// resident pages. Exits the benchmark when the command fails.
+Timing Time(const std::vector<std::string>& command, const std::string& stdinPath = "/dev/null");
+
+double Median(std::vector<double> values);
+
+// "met" or "MISSED".
+const char* Verdict(bool met);
