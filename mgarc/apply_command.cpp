@@ -150,7 +150,14 @@ int RunApply(const ApplyOptions& options) {
   // The archive's digests, on a core of their own while NEW is written.
   ArchiveDigests digests;
   std::string digestProblem;
-  auto digestArchive = [&] { DigestArchive(archive, digests, digestProblem); };
+  // Only a wrong archive needs its entries' digests, to name those that differ.
+  auto digestArchive = [&] { DigestArchive(archive, digests, digestProblem, true); };
+  auto wrongArchive = [&] {
+    std::string unread;
+    ArchiveDigests full;
+    if (!DigestArchive(archive, full, unread)) return unread;
+    return WrongArchive(archive, full, patch.tables);
+  };
   if (archive.fileSize != header.oldSize) {
     digestArchive();
     if (!digestProblem.empty()) {
@@ -161,7 +168,7 @@ int RunApply(const ApplyOptions& options) {
       WriteUtf8(TextStream::kOut, options.archive + ": already up to date\n");
       return kExitDone;
     }
-    ReportProblem(options.archive, WrongArchive(archive, digests, patch.tables));
+    ReportProblem(options.archive, wrongArchive());
     return kExitStopped;
   }
 
@@ -187,8 +194,6 @@ int RunApply(const ApplyOptions& options) {
     Sha256Digest made{};
     bool madeOk = DigestOfPieces(plan, made, reason);
     digesting.join();
-    // Windows puts no file in the place of one that is open.
-    archive.file.reset();
     if (!digestProblem.empty()) {
       reason = digestProblem;
       return false;
@@ -198,9 +203,11 @@ int RunApply(const ApplyOptions& options) {
       return false;
     }
     if (digests.whole != header.oldDigest) {
-      reason = WrongArchive(archive, digests, patch.tables);
+      reason = wrongArchive();
       return false;
     }
+    // Windows puts no file in the place of one that is open.
+    archive.file.reset();
     if (!madeOk) return false;
     if (made != header.newDigest) {
       reason = "not written: the patch makes other bytes than it promises";

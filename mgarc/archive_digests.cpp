@@ -19,7 +19,8 @@ void FeedOverlap(Sha256& hash, const unsigned char* chunk, std::uint64_t from, s
 
 }  // namespace
 
-bool DigestArchive(const ArchiveView& archive, ArchiveDigests& digests, std::string& problem) {
+bool DigestArchive(const ArchiveView& archive, ArchiveDigests& digests, std::string& problem,
+                   bool wholeOnly) {
   const std::uint64_t size = archive.fileSize;
   const std::uint64_t dataEnd = archive.entryDataEnd();
   const std::uint64_t trailingStart = std::max(dataEnd, archive.directoryEnd());
@@ -48,6 +49,10 @@ bool DigestArchive(const ArchiveView& archive, ArchiveDigests& digests, std::str
     }
     const std::uint64_t to = at + got;
     whole.Update(chunk.get(), got);
+    if (wholeOnly) {
+      at = to;
+      continue;
+    }
     // Entries tile [16, dataEnd) in order: a chunk finishes some and goes into one.
     while (next < archive.entries.size()) {
       const ArchiveEntry& current = archive.entries[next];

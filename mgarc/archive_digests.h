@@ -16,5 +16,7 @@ struct ArchiveDigests {
 };
 
 // Reads archive.file from start to end. False, with problem set, when a read
-// fails or the file ends early (it changed since it was loaded).
-bool DigestArchive(const ArchiveView& archive, ArchiveDigests& digests, std::string& problem);
+// fails or the file ends early (it changed since it was loaded). wholeOnly
+// leaves all but the whole file's digest empty: half the hashing.
+bool DigestArchive(const ArchiveView& archive, ArchiveDigests& digests, std::string& problem,
+                   bool wholeOnly = false);
