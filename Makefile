@@ -14,7 +14,7 @@ FUZZ_SECONDS ?= 30
 PACKAGES = bash scripts/install-packages
 
 .PHONY: all configure test demo clean format windows test-windows test-sanitize test-tsan fuzz\
-  bench install package
+  bench bench-chart install package
 
 all: configure
 	cmake --build $(BUILD) --parallel
@@ -65,12 +65,20 @@ fuzz:
 # against cp and archivemount, and mgarc diff, apply and update against
 # xdelta3 and cp: benchmarks, not tests.
 BENCH_ROUNDS ?= 5
+# The medians also go to $(BUILD)/bench.csv, for make bench-chart.
+bench: export BENCH_CSV = $(abspath $(BUILD))/bench.csv
 bench: all
 	@$(PACKAGES) bench
+	echo task,program,seconds,relative > $(BUILD)/bench.csv
 	$(BUILD)/tests/bench/bench_extraction $(BUILD)/marrowgilder $(BUILD)/mgarc \
 	  $(BENCH_ROUNDS)
 	$(BUILD)/tests/bench/bench_mount $(BUILD)/mgarc $(BENCH_ROUNDS)
 	$(BUILD)/tests/bench/bench_changes $(BUILD)/mgarc $(BENCH_ROUNDS)
+
+# docs/benchmarks.svg from the medians of the last make bench (build/bench.csv).
+bench-chart:
+	@$(PACKAGES) bench
+	bash scripts/bench-chart $(BUILD)/bench.csv docs/benchmarks.svg
 
 # Extracts the shipped sample archive, answering the prompt with 1, and shows the tree.
 demo: all

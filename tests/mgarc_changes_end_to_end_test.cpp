@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mgarc_fixture.h"
 #include "run_tool.h"
 #include "test_archive.h"
 
@@ -19,19 +20,9 @@ const TestArchive kGame{"ZEL00",
                          {"SE\\DOOR.WAV", PatternBytes(70000)},
                          {"SE\\STEP.WAV", "step"}}};
 
-class MgarcChanges : public ::testing::Test {
+class MgarcChanges : public MgarcFixture {
  protected:
-  ToolRun Run(const std::vector<std::string>& arguments, const RunOptions& options = {}) {
-    return RunTool(MGARC_BINARY, arguments, "", options);
-  }
-  void Put(const std::string& relative, const std::string& bytes) {
-    std::filesystem::create_directories(
-        std::filesystem::path(tree_ + "/" + relative).parent_path());
-    WriteFile(tree_ + "/" + relative, bytes);
-  }
-  TempDir dir_;
   std::string archive_ = dir_ / "game.dat";
-  std::string tree_ = dir_ / "tree";
 };
 
 TEST_F(MgarcChanges, UpdateReplacesAddsAndDeletesKeepingEverythingElse) {

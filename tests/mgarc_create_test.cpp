@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mgarc/packing_list.h"
+#include "mgarc_fixture.h"
 #include "platform/file_replacement.h"
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
@@ -18,18 +19,8 @@
 
 namespace {
 
-class MgarcCreate : public ::testing::Test {
+class MgarcCreate : public MgarcFixture {
  protected:
-  ToolRun Run(const std::vector<std::string>& arguments, const RunOptions& options = {}) {
-    return RunTool(MGARC_BINARY, arguments, "", options);
-  }
-  void Put(const std::string& relative, const std::string& bytes) {
-    std::filesystem::create_directories(
-        std::filesystem::path(tree_ + "/" + relative).parent_path());
-    WriteFile(tree_ + "/" + relative, bytes);
-  }
-  TempDir dir_;
-  std::string tree_ = dir_ / "tree";
   std::string archive_ = dir_ / "new.dat";
 };
 

@@ -118,6 +118,17 @@ int main(int argc, char** argv) {
   row("mgarc apply", apply);
   row("mgarc update (one 16 MiB)", update);
   std::printf("  patch: mgarc %.1f MB, xdelta3 %.1f MB\n", patchSize / 1e6, xdeltaSize / 1e6);
+  auto record = [](const char* task, const char* program, const Measured& measured,
+                   const Measured& peer) {
+    RecordMedian(task, program, Median(measured.times),
+                 Median(measured.times) / Median(peer.times));
+  };
+  record("diff set c", "mgarc diff -o", diff, xdeltaEncode);
+  record("diff set c", "xdelta3 -e", xdeltaEncode, xdeltaEncode);
+  record("apply set c", "mgarc apply", apply, xdeltaDecode);
+  record("apply set c", "xdelta3 -d", xdeltaDecode, xdeltaDecode);
+  record("update set c", "mgarc update", update, cp);
+  record("update set c", "cp", cp, cp);
 
   const double diffRatio = Median(diff.times) / Median(xdeltaEncode.times);
   const double applyRatio = Median(apply.times) / Median(xdeltaDecode.times);

@@ -23,3 +23,9 @@ double Median(std::vector<double> values);
 
 // "met" or "MISSED".
 const char* Verdict(bool met);
+
+// Appends "task,program,seconds,relative" to the CSV file that BENCH_CSV
+// names (make bench sets it; nothing without it), for make bench-chart.
+// relative: the time over that of the peer users would otherwise pick.
+void RecordMedian(const std::string& task, const std::string& program, double seconds,
+                  double relative);
