@@ -21,7 +21,7 @@ void PlanTree(const ArchiveView& archive, MountTree& tree, std::vector<Problem>&
   // Extraction's own fates; its division into work items is not needed here.
   ExtractionPlan plan;
   for (const ArchiveEntry& entry : archive.entries) {
-    plan.entries.push_back(PlannedEntry{&entry, EntryFate::kWrite, {}});
+    plan.entries.push_back(PlannedEntry{&entry});
   }
   NameCodec codec;
   DecideFates(plan, kHostRules, DecodeWith(codec), UppercaseText);
@@ -30,11 +30,12 @@ void PlanTree(const ArchiveView& archive, MountTree& tree, std::vector<Problem>&
     if (planned.fate == EntryFate::kReplacedLater) continue;
     std::string problem = NotShownProblem(planned.fate);
     if (problem.empty()) {
-      for (std::string& level : planned.levels) level = codec.FileName(level);
-      problem = tree.Add(planned.levels, entry.offset, entry.held);
+      std::vector<std::string> levels = StoredLevels(entry.stored());
+      for (std::string& level : levels) level = codec.FileName(level);
+      problem = tree.Add(levels, entry.offset, entry.held);
       if (problem.empty()) problem = CutShortProblem(entry);
     }
-    if (!problem.empty()) problems.emplace_back(entry.shown, std::move(problem));
+    if (!problem.empty()) problems.emplace_back(entry.shown(), std::move(problem));
   }
   tree.Finish();
 }
