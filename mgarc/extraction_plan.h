@@ -14,7 +14,7 @@
 #include "mgarc/archive_view.h"
 #include "mgarc/entry_names.h"
 
-enum class EntryFate {
+enum class EntryFate : std::uint8_t {
   kWrite,
   kReplacedLater,   // a later entry is the same file: it wins
   kLeaves,          // the name leads out of the output directory
