@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -39,7 +38,7 @@ class DirectoryTable {
  private:
   struct Directory {
     std::uint32_t parent;
-    std::uint32_t nameEnd;  // in names_, where the one before it ends the name begins
+    std::uint32_t nameEnd;  // where its name ends in names_, which holds them one after another
   };
   std::string_view Name(std::uint32_t directory) const;
 
