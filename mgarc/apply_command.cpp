@@ -95,7 +95,7 @@ std::string WrongArchive(const ArchiveView& archive, const ArchiveDigests& diges
   if (!unlike.empty()) {
     reason += "; entries that differ:";
     for (const ArchiveEntry* entry : unlike) {
-      reason += " " + std::to_string(entry->index) + " (" + entry->shown + ")";
+      reason += " " + std::to_string(entry->index) + " (" + entry->shown() + ")";
     }
   } else if (archive.entries.size() != tables.entries.size()) {
     reason += "; it has " + std::to_string(archive.entries.size()) +

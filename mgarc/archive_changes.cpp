@@ -16,7 +16,8 @@ bool HeldWhole(const ArchiveView& archive, const ArchiveEntry& entry) {
 
 std::array<unsigned char, 12> NameField(const ArchiveEntry& entry) {
   std::array<unsigned char, 12> field{};
-  std::memcpy(field.data(), entry.stored.data(), std::min(entry.stored.size(), field.size()));
+  const std::string_view stored = entry.stored();
+  std::memcpy(field.data(), stored.data(), std::min(stored.size(), field.size()));
   return field;
 }
 

@@ -1,6 +1,6 @@
 #include "mgarc/archive_checks.h"
 
-#include <set>
+#include <unordered_set>
 
 #include "archive/archive_format.h"
 #include "mgarc/entry_names.h"
@@ -60,23 +60,24 @@ void CheckEntry(const ArchiveView& archive, const ArchiveEntry& entry, bool cano
                                        std::to_string(archive.directoryOffset) + " to " +
                                        std::to_string(archive.directoryEnd()) + ")");
   }
-  if (!entry.decoded) {
+  if (!entry.decoded()) {
     add("name_not_decodable", "the stored name is not code page 932 text");
   } else if (!canonical) {
     add("name_not_canonical",
         "the name decodes, but encodes to other bytes: a round trip through files changes it");
   }
-  std::vector<std::string> levels = StoredLevels(entry.stored);
-  if (NameLeavesDirectory(entry.stored, levels)) {
+  const std::string stored(entry.stored());
+  std::vector<std::string> levels = StoredLevels(stored);
+  if (NameLeavesDirectory(stored, levels)) {
     add("name_leaves_directory", "the name leads out of the output directory");
   }
-  if (NameReservedOnWindows(entry.stored, levels)) {
+  if (NameReservedOnWindows(stored, levels)) {
     add("name_reserved_on_windows",
         "Windows cannot hold the name as a file: a device name, ':', a character it forbids, or "
         "a name ending in a dot or a blank");
   }
   // No second byte is below 0x40 or 7F: every such byte is a character of its own.
-  for (char c : entry.stored) {
+  for (char c : stored) {
     if ((c > 0 && c < 0x20) || c == 0x7F) {
       add("name_has_control_character",
           "the name holds a control character (01-1F or 7F), which create refuses and a "
@@ -88,12 +89,22 @@ void CheckEntry(const ArchiveView& archive, const ArchiveEntry& entry, bool cano
 
 void CheckNameClashes(const ArchiveView& archive, const DecodeLevel& decode, const FoldCase& fold,
                       std::vector<Finding>& findings) {
-  std::set<std::string> files;
-  std::set<std::string> directories;
+  PathKeys keys;
   for (const ArchiveEntry& entry : archive.entries) {
-    std::string key = OutputPathKey(entry.stored, kWindowsRules, decode, fold);
+    keys.Add(OutputPathKey(entry.stored(), kWindowsRules, decode, fold));
+  }
+  keys.Sort();
+  // Whether an entry before the one numbered before has this key.
+  auto earlier = [&keys](const std::string& key, std::size_t before) {
+    std::vector<std::uint32_t> same = keys.With(key);
+    return !same.empty() && same.front() < before;
+  };
+  std::unordered_set<std::string> directories;
+  for (std::size_t i = 0; i < archive.entries.size(); ++i) {
+    const ArchiveEntry& entry = archive.entries[i];
+    const std::string key(keys[i]);
     if (key.empty()) continue;
-    if (!files.insert(key).second) {
+    if (earlier(key, i)) {
       findings.push_back({"duplicate_name", entry.index,
                           "an earlier entry is extracted to the same file (case and \".\" levels "
                           "ignored); extracted, this one replaces it"});
@@ -102,7 +113,7 @@ void CheckNameClashes(const ArchiveView& archive, const DecodeLevel& decode, con
                           "an earlier entry uses this name as a directory"});
     }
     for (const std::string& directory : DirectoryKeys(key)) {
-      if (files.count(directory) != 0) {
+      if (earlier(directory, i)) {
         findings.push_back({"name_file_and_directory", entry.index,
                             "an earlier entry is a file where this name needs a directory"});
         break;

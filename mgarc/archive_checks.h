@@ -39,7 +39,9 @@ std::vector<Finding> CheckArchive(const ArchiveView& archive, Encode encode,
   auto clash = clashes.begin();
   for (const ArchiveEntry& entry : archive.entries) {
     std::string encoded;
-    bool canonical = !entry.decoded || (encode(*entry.decoded, encoded) && encoded == entry.stored);
+    const std::optional<std::string_view> decoded = entry.decoded();
+    bool canonical =
+        !decoded || (encode(std::string(*decoded), encoded) && encoded == entry.stored());
     CheckEntry(archive, entry, canonical, findings);
     for (; clash != clashes.end() && clash->index == entry.index; ++clash) {
       findings.push_back(*clash);

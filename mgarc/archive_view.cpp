@@ -64,7 +64,6 @@ bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason
     DirectoryRecord record = DecodeDirectoryRecord(&records[std::size_t{16} * i], 0);
     ArchiveEntry& entry = view.entries[i];
     entry.index = i + 1;
-    entry.stored = record.entry.name;
     entry.size = record.entry.size;
     entry.offset = offset;
     // Data past the end of the archive: the bytes that exist are used.
@@ -72,11 +71,62 @@ bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason
                                                : static_cast<std::uint32_t>(std::min<std::uint64_t>(
                                                      entry.size, view.fileSize - entry.offset));
     offset += entry.size;
+    std::string_view stored = record.entry.name;
     std::string decoded;
-    if (codec.Decode(entry.stored, decoded)) entry.decoded = std::move(decoded);
-    entry.shown = ShownName(entry.stored, entry.decoded);
+    if (!codec.Decode(stored, decoded)) {
+      entry.SetNames(stored, std::nullopt);
+    } else if (decoded == stored) {
+      entry.SetNames(stored, stored);
+    } else {
+      entry.SetNames(stored, view.decodedNames.Add(decoded));
+    }
   }
   return true;
+}
+
+std::optional<std::string_view> ArchiveEntry::decoded() const {
+  switch (decoding_) {
+    case Decoding::kAsStored:
+      return stored();
+    case Decoding::kText:
+      return std::string_view(decodedText_, decodedLength_);
+    case Decoding::kNone:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::string ArchiveEntry::shown() const {
+  return ShownName(stored(), decoded());
+}
+
+void ArchiveEntry::SetNames(std::string_view stored, std::optional<std::string_view> decoded) {
+  storedLength_ = static_cast<std::uint8_t>(std::min(stored.size(), sizeof stored_));
+  std::memcpy(stored_, stored.data(), storedLength_);
+  decodedText_ = nullptr;
+  decodedLength_ = 0;
+  if (!decoded) {
+    decoding_ = Decoding::kNone;
+  } else if (*decoded == this->stored()) {
+    decoding_ = Decoding::kAsStored;
+  } else {
+    decoding_ = Decoding::kText;
+    decodedText_ = decoded->data();
+    decodedLength_ = static_cast<std::uint8_t>(std::min<std::size_t>(decoded->size(), 255));
+  }
+}
+
+std::string_view EntryText::Add(std::string_view text) {
+  constexpr std::size_t kBlockSize = 16 * 1024;
+  if (room_ - used_ < text.size()) {
+    room_ = std::max(kBlockSize, text.size());
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(room_));
+    used_ = 0;
+  }
+  char* place = blocks_.back().get() + used_;
+  std::memcpy(place, text.data(), text.size());
+  used_ += text.size();
+  return {place, text.size()};
 }
 
 std::string ShortReadReason(const InputFile& file, const std::string& prefix,

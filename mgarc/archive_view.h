@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mgarc/entry_names.h"
@@ -14,16 +15,48 @@
 
 class NameCodec;
 
-struct ArchiveEntry {
-  int index = 0;       // counting from 1, as every output shows it
-  std::string stored;  // the stored bytes before the first zero
+// Kept small, as an archive may hold 65535 of them: the stored name lies in
+// the entry itself (a name field holds 12 bytes), and its decoded text, where
+// it differs from the stored bytes, in text that the archive's view holds.
+class ArchiveEntry {
+ public:
+  int index = 0;  // counting from 1, as every output shows it
   std::uint32_t size = 0;
-  std::uint64_t offset = 0;            // 16 plus the sizes before it, never wrapped
-  std::optional<std::string> decoded;  // UTF-8, '\' kept; empty when not code page 932
-  std::string shown;                   // as every output shows it (ShownName)
-  std::uint32_t held = 0;              // the bytes of its data that the file holds
+  std::uint32_t held = 0;    // the bytes of its data that the file holds
+  std::uint64_t offset = 0;  // 16 plus the sizes before it, never wrapped
 
   std::uint64_t end() const { return offset + size; }
+
+  // The stored bytes before the first zero.
+  std::string_view stored() const { return {stored_, storedLength_}; }
+  // UTF-8, '\' kept; none when not code page 932.
+  std::optional<std::string_view> decoded() const;
+  // As every output shows it (ShownName).
+  std::string shown() const;
+
+  // stored: at most 12 bytes. decoded, where it differs from stored, must
+  // stay where it is for as long as the entry does (EntryText).
+  void SetNames(std::string_view stored, std::optional<std::string_view> decoded);
+
+ private:
+  enum class Decoding : std::uint8_t { kNone, kAsStored, kText };
+
+  char stored_[12] = {};
+  std::uint8_t storedLength_ = 0;
+  Decoding decoding_ = Decoding::kNone;
+  std::uint8_t decodedLength_ = 0;
+  const char* decodedText_ = nullptr;
+};
+
+// Text that never moves once added, in blocks: entries point into it.
+class EntryText {
+ public:
+  std::string_view Add(std::string_view text);
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t used_ = 0;  // of the last block
+  std::size_t room_ = 0;  // the last block's size
 };
 
 struct ArchiveView {
@@ -36,6 +69,7 @@ struct ArchiveView {
   std::int64_t modified = 0;  // seconds since 1970
   FileIdentity identity;
   std::vector<ArchiveEntry> entries;
+  EntryText decodedNames;           // the entries' decoded names that differ from the stored ones
   std::unique_ptr<InputFile> file;  // open for reading the entries' data
 
   std::uint64_t directoryEnd() const {

@@ -14,6 +14,15 @@ constexpr std::size_t kBufferSize = 256 * 1024;
 // than copied by the system one by one.
 constexpr std::uint64_t kSmallFile = 64 * 1024;
 
+// Reads a small file of size bytes, asking for one byte more: more or fewer
+// mean it changed since the walk. One read gives it whole; the rest is asked
+// for only where the system gave less.
+std::size_t ReadSmallFile(InputFile& source, char* buffer, std::size_t size) {
+  std::size_t got = source.ReadOnceAt(0, buffer, size + 1);
+  if (got == 0 || got >= size) return got;
+  return got + source.ReadAt(got, buffer + got, size + 1 - got);
+}
+
 ItemResult CannotWrite(int error) {
   return {Outcome::kFailed, "cannot write the archive: " + SystemErrorUtf8(error)};
 }
@@ -142,12 +151,12 @@ void PlanWriter::WriteSmallFiles(std::size_t first, std::size_t end, OutputFile&
   std::size_t used = 0;
   for (std::size_t i = first; i < end; ++i) {
     const WritePiece& piece = plan_.pieces[items_[i]];
-    // Asking for one byte more than the size: more or fewer mean it changed since the walk.
+    // The walk found it a regular file and took its size.
     InputFile source;
     const auto size = static_cast<std::size_t>(piece.size);
-    if (!source.Open(piece.file)) {
+    if (!source.OpenWalked(piece.file)) {
       read.push_back({Outcome::kFailed, "cannot open: " + SystemErrorUtf8(source.error())});
-    } else if (std::size_t got = source.ReadAt(0, buffer + used, size + 1);
+    } else if (std::size_t got = ReadSmallFile(source, buffer + used, size);
                got < size && source.error() != 0) {
       read.push_back({Outcome::kFailed, "cannot read: " + SystemErrorUtf8(source.error())});
     } else if (got != size) {

@@ -13,7 +13,7 @@ int RunCat(const CatOptions& options) {
   const std::string wanted = UppercaseText(options.name);
   const ArchiveEntry* found = nullptr;
   for (const ArchiveEntry& entry : archive.entries) {
-    if (UppercaseText(entry.shown) == wanted) found = &entry;
+    if (UppercaseText(entry.shown()) == wanted) found = &entry;
   }
   if (found == nullptr) {
     ReportProblem(options.archive, "no entry named " + options.name);
@@ -36,7 +36,7 @@ int RunCat(const CatOptions& options) {
   }
   if (!FlushText(TextStream::kOut)) return kExitStopped;
   if (std::string problem = CutShortProblem(*found); !problem.empty()) {
-    ReportProblem(found->shown, problem);
+    ReportProblem(found->shown(), problem);
     return kExitIncomplete;
   }
   return kExitDone;

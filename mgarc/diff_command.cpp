@@ -79,14 +79,14 @@ std::string Size(std::uint32_t size) {
 std::string ChangeLine(const ArchiveChange& change) {
   switch (change.kind) {
     case ChangeKind::kChanged:
-      return "changed " + change.after->shown + " (" + Size(change.before->size) + " -> " +
+      return "changed " + change.after->shown() + " (" + Size(change.before->size) + " -> " +
              Size(change.after->size) + ")";
     case ChangeKind::kAdded:
-      return "added " + change.after->shown + " (" + Size(change.after->size) + ")";
+      return "added " + change.after->shown() + " (" + Size(change.after->size) + ")";
     case ChangeKind::kRemoved:
-      return "removed " + change.before->shown + " (" + Size(change.before->size) + ")";
+      return "removed " + change.before->shown() + " (" + Size(change.before->size) + ")";
     case ChangeKind::kRenamed:
-      return "renamed " + change.before->shown + " -> " + change.after->shown;
+      return "renamed " + change.before->shown() + " -> " + change.after->shown();
     case ChangeKind::kReordered:
       return "reordered: the entries are in another order";
     case ChangeKind::kOutside:
@@ -99,9 +99,9 @@ nlohmann::ordered_json ChangeJson(const ArchiveChange& change) {
   static const char* const kNames[] = {"changed", "added",     "removed",
                                        "renamed", "reordered", "outside"};
   nlohmann::ordered_json object = {{"change", kNames[static_cast<int>(change.kind)]}};
-  if (change.after != nullptr) object["name"] = change.after->shown;
-  if (change.kind == ChangeKind::kRemoved) object["name"] = change.before->shown;
-  if (change.kind == ChangeKind::kRenamed) object["old_name"] = change.before->shown;
+  if (change.after != nullptr) object["name"] = change.after->shown();
+  if (change.kind == ChangeKind::kRemoved) object["name"] = change.before->shown();
+  if (change.kind == ChangeKind::kRenamed) object["old_name"] = change.before->shown();
   if (change.kind == ChangeKind::kChanged || change.kind == ChangeKind::kRemoved) {
     object["old_size"] = change.before->size;
   }
@@ -144,7 +144,7 @@ int RunDiff(const DiffOptions& options) {
   }
   NameCodec codec;
   auto key = [decode = DecodeWith(codec)](const ArchiveEntry& entry) {
-    return OutputPathKey(entry.stored, kWindowsRules, decode, UppercaseText);
+    return OutputPathKey(entry.stored(), kWindowsRules, decode, UppercaseText);
   };
   ArchiveDifference difference = CompareArchives(before, beforeDigests, after, afterDigests, key);
   if (!options.patch.empty() &&

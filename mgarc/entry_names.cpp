@@ -1,5 +1,6 @@
 #include "mgarc/entry_names.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "archive/ascii_case.h"
@@ -83,7 +84,7 @@ void AppendStoredLevel(std::string& key, std::string_view level, bool foldCase) 
 
 }  // namespace
 
-std::string ShownName(std::string_view stored, const std::optional<std::string>& decoded) {
+std::string ShownName(std::string_view stored, std::optional<std::string_view> decoded) {
   std::string out;
   if (decoded) {
     for (char c : *decoded) {
@@ -254,4 +255,31 @@ std::string DefaultDirectoryName(const std::string& fileName) {
   std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
   bool usable = dot != std::string::npos && stem != "" && stem != "." && stem != "..";
   return usable ? stem : fileName + ".d";
+}
+
+void PathKeys::Add(std::string_view key) {
+  text_.append(key);
+  ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+}
+
+void PathKeys::Sort() {
+  sorted_.resize(ends_.size());
+  for (std::uint32_t i = 0; i < sorted_.size(); ++i) sorted_[i] = i;
+  std::stable_sort(sorted_.begin(), sorted_.end(),
+                   [this](std::uint32_t a, std::uint32_t b) { return (*this)[a] < (*this)[b]; });
+}
+
+std::string_view PathKeys::operator[](std::size_t entry) const {
+  const std::uint32_t begin = entry == 0 ? 0 : ends_[entry - 1];
+  return std::string_view(text_).substr(begin, ends_[entry] - begin);
+}
+
+std::vector<std::uint32_t> PathKeys::With(std::string_view key) const {
+  struct ByKey {
+    const PathKeys& keys;
+    bool operator()(std::uint32_t a, std::string_view b) const { return keys[a] < b; }
+    bool operator()(std::string_view a, std::uint32_t b) const { return a < keys[b]; }
+  };
+  auto [first, last] = std::equal_range(sorted_.begin(), sorted_.end(), key, ByKey{*this});
+  return {first, last};
 }

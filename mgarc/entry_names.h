@@ -1,6 +1,7 @@
 // Entry names as mgarc shows and compares them.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,7 +13,7 @@
 // The name a user sees: the decoded text with '/' between directories and
 // control characters escaped; without a decoding, the stored bytes with each
 // byte outside printable ASCII (and '\' itself) as \xHH.
-std::string ShownName(std::string_view stored, const std::optional<std::string>& decoded);
+std::string ShownName(std::string_view stored, std::optional<std::string_view> decoded);
 
 // The stored name's levels, split at '\' and '/' that are not the second byte
 // of a double-byte character; empty levels (doubled separators) are dropped.
@@ -45,6 +46,25 @@ std::string OutputPathKey(std::string_view stored, const PathRules& rules,
                           const DecodeLevel& decode, const FoldCase& fold);
 // The keys of the directories that an output-path key lies in, outermost first.
 std::vector<std::string> DirectoryKeys(const std::string& key);
+
+// One output-path key for each of many entries, in one buffer and sorted
+// once: entries with the same key are found without a set node per entry.
+class PathKeys {
+ public:
+  // The next entry's key ("" for one that has none).
+  void Add(std::string_view key);
+  // After the last Add, before With.
+  void Sort();
+
+  std::string_view operator[](std::size_t entry) const;
+  // The entries whose key is key, in the order they were added.
+  std::vector<std::uint32_t> With(std::string_view key) const;
+
+ private:
+  std::string text_;
+  std::vector<std::uint32_t> ends_;    // by entry: where its key ends in text_
+  std::vector<std::uint32_t> sorted_;  // the entries by key, then in order
+};
 
 // Shell-style match of a whole name: '*' any run of characters, '?' one
 // character ('/' included in both), "[...]" one of a set ("[!...]" or

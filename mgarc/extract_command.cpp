@@ -77,13 +77,14 @@ class Extraction {
   }
 
   void WriteItem(const WorkItem& item, InputFile& source, char* buffer) {
-    const std::vector<std::string>& levels = plan_.entries[item.entries.front()].levels;
+    const std::vector<std::string_view> levels =
+        plan_.directories.Levels(plan_.entries[item.entries.front()].directory);
     const OutputDirectory* at = &root_;
     OutputDirectory held;
     std::string problem;
-    for (std::size_t l = 0; l + 1 < levels.size() && problem.empty(); ++l) {
+    for (std::size_t l = 0; l < levels.size() && problem.empty(); ++l) {
       OutputDirectory next;
-      switch (at->OpenLevel(levels[l], next)) {
+      switch (at->OpenLevel(std::string(levels[l]), next)) {
         case PlaceOutcome::kOk:
           held = std::move(next);
           at = &held;
@@ -104,17 +105,17 @@ class Extraction {
     }
     for (std::size_t i : item.entries) {
       ItemResult result{Outcome::kFailed, problem};
-      if (problem.empty()) result = WriteEntry(*at, plan_.entries[i], source, buffer);
+      if (problem.empty()) result = WriteEntry(*at, i, source, buffer);
       results_.Publish(i, std::move(result));
     }
   }
 
-  ItemResult WriteEntry(const OutputDirectory& directory, const PlannedEntry& planned,
-                        InputFile& source, char* buffer) {
-    const ArchiveEntry& entry = *planned.entry;
+  ItemResult WriteEntry(const OutputDirectory& directory, std::size_t planned, InputFile& source,
+                        char* buffer) {
+    const ArchiveEntry& entry = *plan_.entries[planned].entry;
     OutputFile file;
-    switch (
-        directory.CreateEntryFile(planned.levels.back(), keepExisting_, archive_.identity, file)) {
+    switch (directory.CreateEntryFile(std::string(plan_.FileName(planned)), keepExisting_,
+                                      archive_.identity, file)) {
       case PlaceOutcome::kOk:
         break;
       case PlaceOutcome::kKept:
@@ -162,7 +163,7 @@ int RunExtract(const ExtractOptions& options) {
   for (const std::string& pattern : options.patterns) {
     bool matched = false;
     for (std::size_t i = 0; i < archive.entries.size(); ++i) {
-      if (GlobMatches(pattern, archive.entries[i].shown, UppercaseText))
+      if (GlobMatches(pattern, archive.entries[i].shown(), UppercaseText))
         selected[i] = matched = true;
     }
     if (!matched) {
@@ -202,10 +203,10 @@ int RunExtract(const ExtractOptions& options) {
   Extraction extraction(archive, plan, root, options.keepExisting, results);
   ProgressDisplay progress(!options.quiet && IsTerminal(TextStream::kErr), plan.entries.size(),
                            bytes);
-  auto name = [&plan](std::size_t i) { return plan.entries[i].entry->shown; };
+  auto name = [&plan](std::size_t i) { return plan.entries[i].entry->shown(); };
   std::function<std::string(std::size_t)> doneLine;
   if (options.verbose) {
-    doneLine = [&](std::size_t i) { return directory + "/" + plan.entries[i].entry->shown; };
+    doneLine = [&](std::size_t i) { return directory + "/" + plan.entries[i].entry->shown(); };
   }
   bool allWritten = RunWorkers(
       options.workers, plan.work.size(), [&extraction] { extraction.Work(); }, results, name,

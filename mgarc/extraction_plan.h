@@ -3,14 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "archive/path_rules.h"
 #include "mgarc/archive_view.h"
 #include "mgarc/entry_names.h"
 
-enum class EntryFate {
+enum class EntryFate : std::uint8_t {
   kWrite,
   kReplacedLater,   // a later entry is the same file: it wins
   kLeaves,          // the name leads out of the output directory
@@ -19,20 +22,64 @@ enum class EntryFate {
   kIsDirectory,     // an earlier entry needs its name as a directory
 };
 
+// The directories that entries are written to, each kept once however many
+// entries it holds: one level and the directory it lies in.
+class DirectoryTable {
+ public:
+  static constexpr std::uint32_t kRoot = 0;
+
+  // The directory named level inside parent, added when it is new.
+  std::uint32_t Intern(std::uint32_t parent, std::string_view level);
+  // The levels from the root to directory, outermost first; valid until the next Intern.
+  std::vector<std::string_view> Levels(std::uint32_t directory) const;
+  // With the root.
+  std::size_t size() const { return directories_.size() + 1; }
+
+ private:
+  struct Directory {
+    std::uint32_t parent;
+    std::uint32_t nameEnd;  // where its name ends in names_, which holds them one after another
+  };
+  std::string_view Name(std::uint32_t directory) const;
+
+  std::vector<Directory> directories_;  // from 1 on
+  std::string names_;
+  // A directory's parent and name, compared with either a std::string or a view of one.
+  struct ByParentAndName {
+    using is_transparent = void;
+    template <typename A, typename B>
+    bool operator()(const A& a, const B& b) const {
+      return std::pair<std::uint32_t, std::string_view>(a.first, a.second) <
+             std::pair<std::uint32_t, std::string_view>(b.first, b.second);
+    }
+  };
+  std::map<std::pair<std::uint32_t, std::string>, std::uint32_t, ByParentAndName> ids_;
+};
+
 struct PlannedEntry {
   const ArchiveEntry* entry = nullptr;
   EntryFate fate = EntryFate::kWrite;
-  std::vector<std::string> levels;  // in the host's file-name encoding; the last is the file
+  // For kWrite, the file: its directory (ExtractionPlan::directories) and its
+  // name (ExtractionPlan::FileName), in the host's file-name encoding.
+  std::uint32_t directory = DirectoryTable::kRoot;
+  std::uint32_t fileNameAt = 0;
+  std::uint16_t fileNameLength = 0;
 };
 
 // Entries written one after another by one worker: all in one directory.
 struct WorkItem {
-  std::vector<std::size_t> entries;  // into ExtractionPlan::entries, in directory order
+  std::vector<std::uint32_t> entries;  // into ExtractionPlan::entries, in directory order
 };
 
 struct ExtractionPlan {
   std::vector<PlannedEntry> entries;  // the selected ones, in directory order
   std::vector<WorkItem> work;         // every kWrite entry in exactly one item
+  DirectoryTable directories;
+  std::string fileNames;  // the kWrite entries' file names, one after another
+
+  std::string_view FileName(std::size_t entry) const;
+  // Places a kWrite entry at its levels (already file names; the last is the file).
+  void Place(std::size_t entry, const std::vector<std::string>& levels);
 };
 
 // Plans the selected entries (selected[i] for archive.entries[i]) for a host
@@ -61,12 +108,14 @@ ExtractionPlan PlanExtraction(const ArchiveView& archive, const std::vector<bool
                               const FoldCase& fold, FileName fileName) {
   ExtractionPlan plan;
   for (std::size_t i = 0; i < archive.entries.size(); ++i) {
-    if (selected[i])
-      plan.entries.push_back(PlannedEntry{&archive.entries[i], EntryFate::kWrite, {}});
+    if (selected[i]) plan.entries.push_back(PlannedEntry{&archive.entries[i]});
   }
   DecideFates(plan, rules, decode, fold);
-  for (PlannedEntry& planned : plan.entries) {
-    for (std::string& level : planned.levels) level = fileName(level);
+  for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    if (plan.entries[i].fate != EntryFate::kWrite) continue;
+    std::vector<std::string> levels = StoredLevels(plan.entries[i].entry->stored());
+    for (std::string& level : levels) level = fileName(level);
+    plan.Place(i, levels);
   }
   DivideWork(plan);
   return plan;

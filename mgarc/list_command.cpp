@@ -1,5 +1,9 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "mgarc/archive_view.h"
 #include "mgarc/commands.h"
@@ -7,7 +11,7 @@
 
 namespace {
 
-std::string LowerHex(const std::string& bytes) {
+std::string LowerHex(std::string_view bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
   for (unsigned char byte : bytes) {
@@ -17,47 +21,71 @@ std::string LowerHex(const std::string& bytes) {
   return hex;
 }
 
-std::string ListJson(const ArchiveView& archive) {
-  nlohmann::ordered_json entries = nlohmann::ordered_json::array();
+using Json = nlohmann::ordered_json;
+
+// As the whole document's dump(2) would give it: each entry's object is made
+// and written in turn, so that no list of every entry is held.
+std::string Dumped(const Json& value) {
+  // A path given in bytes that are not UTF-8 still gives a valid document.
+  return value.dump(2, ' ', false, Json::error_handler_t::replace);
+}
+
+void WriteListJson(const ArchiveView& archive) {
+  std::string out = "{\n";
+  const std::pair<const char*, Json> fields[] = {{"archive", archive.path},
+                                                 {"magic", archive.magic},
+                                                 {"entry_count", archive.entryCount},
+                                                 {"directory_offset", archive.directoryOffset},
+                                                 {"file_size", archive.fileSize}};
+  for (const auto& [key, value] : fields) out += "  " + Dumped(key) + ": " + Dumped(value) + ",\n";
+  out += "  \"entries\": [";
+  WriteUtf8(TextStream::kOut, out);
+  const char* separator = "\n";
   for (const ArchiveEntry& entry : archive.entries) {
-    nlohmann::ordered_json name = nullptr;
-    if (entry.decoded) {
-      std::string slashed = *entry.decoded;
+    Json name = nullptr;
+    if (std::optional<std::string_view> decoded = entry.decoded()) {
+      std::string slashed(*decoded);
       for (char& c : slashed) {
         if (c == '\\') c = '/';
       }
       name = slashed;
     }
-    entries.push_back({{"index", entry.index},
-                       {"name", name},
-                       {"stored_name", LowerHex(entry.stored)},
-                       {"offset", entry.offset},
-                       {"size", entry.size}});
+    const Json object = {{"index", entry.index},
+                         {"name", name},
+                         {"stored_name", LowerHex(entry.stored())},
+                         {"offset", entry.offset},
+                         {"size", entry.size}};
+    // Two levels in: each of its lines indented by four more.
+    out = separator;
+    const std::string dumped = Dumped(object);
+    out += "    ";
+    for (char c : dumped) {
+      out += c;
+      if (c == '\n') out += "    ";
+    }
+    WriteUtf8(TextStream::kOut, out);
+    separator = ",\n";
   }
-  nlohmann::ordered_json document = {
-      {"archive", archive.path},           {"magic", archive.magic},
-      {"entry_count", archive.entryCount}, {"directory_offset", archive.directoryOffset},
-      {"file_size", archive.fileSize},     {"entries", std::move(entries)}};
-  // A path given in bytes that are not UTF-8 still gives a valid document.
-  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  WriteUtf8(TextStream::kOut, archive.entries.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
-std::string ListTable(const ArchiveView& archive) {
-  std::string out = "  index        size      offset  name\n";
+void WriteListTable(const ArchiveView& archive) {
+  WriteUtf8(TextStream::kOut, "  index        size      offset  name\n");
   std::uint64_t total = 0;
   char columns[64];
+  std::string line;
   for (const ArchiveEntry& entry : archive.entries) {
     std::snprintf(columns, sizeof columns, "%7d %11u %11llu  ", entry.index, entry.size,
                   static_cast<unsigned long long>(entry.offset));
-    out += columns;
-    out += entry.shown;
-    out += '\n';
+    line = columns;
+    line += entry.shown();
+    line += '\n';
+    WriteUtf8(TextStream::kOut, line);
     total += entry.size;
   }
-  out += std::to_string(archive.entries.size()) +
-         (archive.entries.size() == 1 ? " entry, " : " entries, ") + std::to_string(total) +
-         " bytes\n";
-  return out;
+  WriteUtf8(TextStream::kOut, std::to_string(archive.entries.size()) +
+                                  (archive.entries.size() == 1 ? " entry, " : " entries, ") +
+                                  std::to_string(total) + " bytes\n");
 }
 
 }  // namespace
@@ -66,13 +94,13 @@ int RunList(const ListOptions& options) {
   ArchiveView archive;
   if (!OpenArchive(options.archive, archive)) return kExitStopped;
   if (options.json) {
-    WriteUtf8(TextStream::kOut, ListJson(archive));
+    WriteListJson(archive);
   } else if (options.names) {
-    std::string out;
-    for (const ArchiveEntry& entry : archive.entries) out += entry.shown + "\n";
-    WriteUtf8(TextStream::kOut, out);
+    for (const ArchiveEntry& entry : archive.entries) {
+      WriteUtf8(TextStream::kOut, entry.shown() + "\n");
+    }
   } else {
-    WriteUtf8(TextStream::kOut, ListTable(archive));
+    WriteListTable(archive);
   }
   return FlushText(TextStream::kOut) ? kExitDone : kExitStopped;
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,23 +19,32 @@ using Problem = std::pair<std::string, std::string>;  // the shown name, the rea
 
 // The tree `mgarc extract` would write here, and the entries it leaves out.
 void PlanTree(const ArchiveView& archive, MountTree& tree, std::vector<Problem>& problems) {
-  // Extraction's own fates; its division into work items is not needed here.
-  ExtractionPlan plan;
-  for (const ArchiveEntry& entry : archive.entries) {
-    plan.entries.push_back(PlannedEntry{&entry, EntryFate::kWrite, {}});
-  }
   NameCodec codec;
-  DecideFates(plan, kHostRules, DecodeWith(codec), UppercaseText);
-  for (PlannedEntry& planned : plan.entries) {
-    const ArchiveEntry& entry = *planned.entry;
-    if (planned.fate == EntryFate::kReplacedLater) continue;
-    std::string problem = NotShownProblem(planned.fate);
+  // Extraction's own fates; its division into work items is not needed here,
+  // nor the plan once the fates are known.
+  std::vector<EntryFate> fates;
+  {
+    ExtractionPlan plan;
+    plan.entries.reserve(archive.entries.size());
+    for (const ArchiveEntry& entry : archive.entries) {
+      plan.entries.push_back(PlannedEntry{&entry});
+    }
+    DecideFates(plan, kHostRules, DecodeWith(codec), UppercaseText);
+    fates.reserve(plan.entries.size());
+    for (const PlannedEntry& planned : plan.entries) fates.push_back(planned.fate);
+  }
+  tree.Reserve(static_cast<std::size_t>(std::count(fates.begin(), fates.end(), EntryFate::kWrite)));
+  for (std::size_t i = 0; i < archive.entries.size(); ++i) {
+    const ArchiveEntry& entry = archive.entries[i];
+    if (fates[i] == EntryFate::kReplacedLater) continue;
+    std::string problem = NotShownProblem(fates[i]);
     if (problem.empty()) {
-      for (std::string& level : planned.levels) level = codec.FileName(level);
-      problem = tree.Add(planned.levels, entry.offset, entry.held);
+      std::vector<std::string> levels = StoredLevels(entry.stored());
+      for (std::string& level : levels) level = codec.FileName(level);
+      problem = tree.Add(levels, entry.offset, entry.held);
       if (problem.empty()) problem = CutShortProblem(entry);
     }
-    if (!problem.empty()) problems.emplace_back(entry.shown, std::move(problem));
+    if (!problem.empty()) problems.emplace_back(entry.shown(), std::move(problem));
   }
   tree.Finish();
 }

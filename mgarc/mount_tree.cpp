@@ -17,13 +17,12 @@ constexpr std::uint64_t kFilledBytesLimit = 1024 * 1024;
 constexpr std::size_t kFilledFilesLimit = 256;
 
 // Where name stands, or would stand, among the children of directory.
-std::vector<std::uint32_t>::const_iterator ChildPosition(const std::vector<MountNode>& nodes,
-                                                         std::uint32_t directory,
-                                                         std::string_view name) {
-  const std::vector<std::uint32_t>& children = nodes[directory].children;
+const std::uint32_t* ChildPosition(const MountContents& contents, std::uint32_t directory,
+                                   std::string_view name) {
+  const MountChildren children = contents.Children(directory);
   return std::lower_bound(children.begin(), children.end(), name,
-                          [&nodes](std::uint32_t child, std::string_view key) {
-                            return std::string_view(nodes[child].name) < key;
+                          [&contents](std::uint32_t child, std::string_view key) {
+                            return std::string_view(contents.Name(child)) < key;
                           });
 }
 
@@ -32,8 +31,11 @@ std::vector<std::uint32_t>::const_iterator ChildPosition(const std::vector<Mount
 // thread busy filling could never give.
 class ReadAhead final : public MountReadAhead {
  public:
-  ReadAhead(const std::vector<MountNode>& nodes, MountCacheFill fill)
-      : nodes_(nodes), fill_(std::move(fill)), filled_(nodes.size()) {
+  ReadAhead(const MountContents& contents, MountCacheFill fill)
+      : contents_(contents),
+        nodes_(contents.nodes()),
+        fill_(std::move(fill)),
+        filled_(nodes_.size()) {
     thread_ = std::thread([this] { Run(); });
   }
   ~ReadAhead() override {
@@ -52,10 +54,10 @@ class ReadAhead final : public MountReadAhead {
   void Began(std::uint32_t file) override {
     filled_[file] = true;
     const std::uint32_t directory = nodes_[file].parent;
-    const auto at = ChildPosition(nodes_, directory, nodes_[file].name);
+    const auto at = ChildPosition(contents_, directory, contents_.Name(file));
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      wish_ = {directory, static_cast<std::size_t>(at - nodes_[directory].children.begin()) + 1};
+      wish_ = {directory, static_cast<std::size_t>(at - contents_.Children(directory).begin()) + 1};
       pending_ = true;
     }
     wake_.notify_one();
@@ -77,7 +79,7 @@ class ReadAhead final : public MountReadAhead {
 
   // Fills the files of directory from its child number first on.
   void Fill(std::uint32_t directory, std::size_t first) {
-    const std::vector<std::uint32_t>& children = nodes_[directory].children;
+    const MountChildren children = contents_.Children(directory);
     std::uint64_t bytes = 0;
     for (std::size_t k = first;
          k < children.size() && k < first + kFilledFilesLimit && bytes < kFilledBytesLimit; ++k) {
@@ -93,6 +95,7 @@ class ReadAhead final : public MountReadAhead {
     }
   }
 
+  const MountContents& contents_;
   const std::vector<MountNode>& nodes_;
   MountCacheFill fill_;
   std::vector<std::atomic<bool>> filled_;  // by node: its bytes went to the cache unasked
@@ -111,9 +114,13 @@ std::string NotShownProblem(EntryFate fate) {
   return reason.empty() ? reason : "not shown: " + reason;
 }
 
-MountTree::MountTree() {
+MountTree::MountTree() : names_(1, '\0') {
   nodes_.emplace_back();
   nodes_[0].directory = true;
+}
+
+void MountTree::Reserve(std::size_t files) {
+  nodes_.reserve(2 * files + 1);
 }
 
 std::string MountTree::Add(const std::vector<std::string>& levels, std::uint64_t offset,
@@ -136,36 +143,66 @@ std::string MountTree::Add(const std::vector<std::string>& levels, std::uint64_t
   std::uint32_t file = Child(at, levels.back(), false);
   if (nodes_[file].directory) return NotShownProblem(EntryFate::kIsDirectory);
   nodes_[file].offset = offset;
-  nodes_[file].size = size;
+  nodes_[file].size = static_cast<std::uint32_t>(size);
   return {};
 }
 
 void MountTree::Finish() {
-  // The map's order is each directory's children sorted by name.
-  for (const auto& [key, child] : children_) nodes_[key.first].children.push_back(child);
-  children_.clear();
+  std::vector<std::uint32_t>().swap(slots_);
+  // Every node but the root is a child: sorted by parent, then name, each
+  // directory's children stand together in order.
+  children_.resize(nodes_.size() - 1);
+  for (std::uint32_t i = 1; i < nodes_.size(); ++i) children_[i - 1] = i;
+  std::sort(children_.begin(), children_.end(), [this](std::uint32_t a, std::uint32_t b) {
+    if (nodes_[a].parent != nodes_[b].parent) return nodes_[a].parent < nodes_[b].parent;
+    return std::string_view(Name(a)) < std::string_view(Name(b));
+  });
+  for (std::uint32_t k = 0; k < children_.size(); ++k) {
+    MountNode& parent = nodes_[nodes_[children_[k]].parent];
+    if (parent.childCount++ == 0) parent.firstChild = k;
+  }
 }
 
 bool MountTree::Find(std::uint32_t directory, std::string_view name, std::uint32_t* child) const {
-  const auto found = ChildPosition(nodes_, directory, name);
-  if (found == nodes_[directory].children.end() || nodes_[*found].name != name) return false;
+  const auto found = ChildPosition(*this, directory, name);
+  if (found == Children(directory).end() || Name(*found) != name) return false;
   *child = *found;
   return true;
 }
 
 std::unique_ptr<MountReadAhead> MountTree::StartReadAhead(MountCacheFill fill) const {
-  return std::make_unique<ReadAhead>(nodes_, std::move(fill));
+  return std::make_unique<ReadAhead>(*this, std::move(fill));
+}
+
+std::size_t MountTree::Slot(std::uint32_t parent, std::string_view name) const {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = (std::hash<std::string_view>{}(name) ^
+                      static_cast<std::size_t>(parent * 0x9E3779B97F4A7C15ull)) &
+                     mask;
+  for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    const MountNode& node = nodes_[slots_[slot]];
+    if (node.parent == parent && Name(slots_[slot]) == name) break;
+  }
+  return slot;
 }
 
 std::uint32_t MountTree::Child(std::uint32_t parent, const std::string& name, bool directory) {
-  auto [slot, added] =
-      children_.try_emplace({parent, name}, static_cast<std::uint32_t>(nodes_.size()));
-  if (added) {
-    MountNode node;
-    node.name = name;
-    node.directory = directory;
-    node.parent = parent;
-    nodes_.push_back(std::move(node));
+  // At most three quarters full, so that a search ends soon.
+  if (4 * nodes_.size() >= 3 * slots_.size()) {
+    std::vector<std::uint32_t> before(std::max<std::size_t>(slots_.size() * 2, 1024));
+    before.swap(slots_);
+    for (std::uint32_t node : before) {
+      if (node != 0) slots_[Slot(nodes_[node].parent, Name(node))] = node;
+    }
   }
-  return slot->second;
+  const std::size_t slot = Slot(parent, name);
+  if (slots_[slot] != 0) return slots_[slot];
+  MountNode node;
+  node.name = static_cast<std::uint32_t>(names_.size());
+  node.directory = directory;
+  node.parent = parent;
+  names_.append(name.c_str(), name.size() + 1);
+  slots_[slot] = static_cast<std::uint32_t>(nodes_.size());
+  nodes_.push_back(node);
+  return slots_[slot];
 }

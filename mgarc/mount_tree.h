@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,6 +20,9 @@ class MountTree final : public MountContents {
   // The root directory alone.
   MountTree();
 
+  // Room for files files, given before the first Add: the nodes need not move
+  // as they grow (most files bring no directory of their own).
+  void Reserve(std::size_t files);
   // Places a file at levels (in the host's file-name encoding); the problem
   // when it cannot stand there. The plan has settled every clash; a later file
   // of the same name replaces it, and a "." level is the directory it is in,
@@ -30,13 +32,20 @@ class MountTree final : public MountContents {
   void Finish();
 
   const std::vector<MountNode>& nodes() const override { return nodes_; }
+  const char* Name(std::uint32_t node) const override { return names_.data() + nodes_[node].name; }
+  MountChildren Children(std::uint32_t node) const override {
+    return {children_.data() + nodes_[node].firstChild, nodes_[node].childCount};
+  }
   bool Find(std::uint32_t directory, std::string_view name, std::uint32_t* child) const override;
   std::unique_ptr<MountReadAhead> StartReadAhead(MountCacheFill fill) const override;
 
  private:
   std::uint32_t Child(std::uint32_t parent, const std::string& name, bool directory);
+  std::size_t Slot(std::uint32_t parent, std::string_view name) const;
 
   std::vector<MountNode> nodes_;
-  // While adding: each directory's children by name, in the order Finish gives them.
-  std::map<std::pair<std::uint32_t, std::string>, std::uint32_t> children_;
+  std::string names_;                    // each node's name and a zero byte
+  std::vector<std::uint32_t> children_;  // every directory's children, one after another
+  // While adding: the nodes by parent and name, an open-addressed table (0 for none).
+  std::vector<std::uint32_t> slots_;
 };

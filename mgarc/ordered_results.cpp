@@ -8,9 +8,11 @@
 
 void OrderedResults::Publish(std::size_t i, ItemResult result) {
   Outcome outcome = result.outcome;
-  results_[i] = std::move(result);
+  if (outcome == Outcome::kFailed) {
+    problems_[i] = std::make_unique<std::string>(std::move(result.problem));
+  }
   states_[i].store(outcome, std::memory_order_release);
-  if (++published_ == results_.size()) {
+  if (++published_ == problems_.size()) {
     std::lock_guard<std::mutex> lock(mutex_);
     allPublished_.notify_one();
   }
@@ -24,11 +26,11 @@ bool OrderedResults::TellAll(const std::function<std::string(std::size_t)>& name
   for (;;) {
     std::string out;
     std::string err;
-    for (; cursor < results_.size(); ++cursor) {
+    for (; cursor < problems_.size(); ++cursor) {
       Outcome outcome = states_[cursor].load(std::memory_order_acquire);
       if (outcome == Outcome::kPending) break;
       if (outcome == Outcome::kFailed) {
-        err += "mgarc: " + name(cursor) + ": " + results_[cursor].problem + "\n";
+        err += "mgarc: " + name(cursor) + ": " + *problems_[cursor] + "\n";
         noneFailed = false;
       } else if (outcome == Outcome::kDone && doneLine) {
         out += doneLine(cursor) + "\n";
@@ -40,11 +42,11 @@ bool OrderedResults::TellAll(const std::function<std::string(std::size_t)>& name
       WriteUtf8(TextStream::kErr, err);
       FlushText(TextStream::kOut);
     }
-    if (cursor == results_.size()) break;
+    if (cursor == problems_.size()) break;
     progress.Draw(cursor, bytesDone_);
     std::unique_lock<std::mutex> lock(mutex_);
     allPublished_.wait_for(lock, std::chrono::milliseconds(100),
-                           [this] { return published_ == results_.size(); });
+                           [this] { return published_ == problems_.size(); });
   }
   progress.Clear();
   return noneFailed;

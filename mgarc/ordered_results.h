@@ -29,7 +29,7 @@ struct ItemResult {
 class OrderedResults {
  public:
   explicit OrderedResults(std::size_t count)
-      : results_(count), states_(new std::atomic<Outcome>[count]) {
+      : problems_(count), states_(new std::atomic<Outcome>[count]) {
     for (std::size_t i = 0; i < count; ++i) states_[i] = Outcome::kPending;
   }
 
@@ -47,7 +47,8 @@ class OrderedResults {
 
  private:
   // A result is written first, then its state: who sees the state sees the result.
-  std::vector<ItemResult> results_;
+  // A problem is held only where there is one: most items have none.
+  std::vector<std::unique_ptr<std::string>> problems_;
   std::unique_ptr<std::atomic<Outcome>[]> states_;
   std::atomic<std::size_t> published_{0};
   std::atomic<std::uint64_t> bytesDone_{0};

@@ -61,7 +61,8 @@ WritePlan LayOut(const ArchiveView& archive, const UpdatePlan& update) {
     } else {
       plan.pieces.push_back({WritePiece::From::kRange, at, size, {}, 0, entry.old->offset, {}});
     }
-    const std::string& stored = entry.old != nullptr ? entry.old->stored : entry.file->stored;
+    const std::string stored(entry.old != nullptr ? entry.old->stored()
+                                                  : std::string_view(entry.file->stored));
     unsigned char record[kRecordSize];
     EncodeDirectoryRecord(stored.c_str(), static_cast<std::uint32_t>(size), record);
     directory.append(reinterpret_cast<const char*>(record), sizeof record);
@@ -158,7 +159,7 @@ int RunUpdate(const UpdateOptions& options) {
       if (entry.file == nullptr) continue;
       out += (entry.old != nullptr ? "replaced " : "added ") + entry.file->relative + "\n";
     }
-    for (const ArchiveEntry* entry : update.deleted) out += "deleted " + entry->shown + "\n";
+    for (const ArchiveEntry* entry : update.deleted) out += "deleted " + entry->shown() + "\n";
   }
   if (!options.quiet) {
     out += options.archive + ": " + Counted(update.replaced, "replaced") + ", " +
@@ -177,7 +178,7 @@ int RunUpdate(const UpdateOptions& options) {
   std::string problem;
   auto name = [&update](std::size_t item) {
     const UpdatedEntry& entry = update.entries[item];
-    return entry.file != nullptr ? entry.file->relative : entry.old->shown;
+    return entry.file != nullptr ? entry.file->relative : entry.old->shown();
   };
   if (!WritePlanned(plan, PathFromUtf8(options.archive), {name, {}, !options.quiet},
                     options.workers, {}, problem)) {

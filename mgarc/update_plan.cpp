@@ -28,12 +28,12 @@ UpdatePlan PlanUpdate(const ArchiveView& archive, const std::vector<PackedFile>&
   for (const std::string& pattern : deletions) {
     bool matched = false;
     for (std::size_t i = 0; i < count; ++i) {
-      if (GlobMatches(pattern, archive.entries[i].shown, fold)) deleted[i] = matched = true;
+      if (GlobMatches(pattern, archive.entries[i].shown(), fold)) deleted[i] = matched = true;
     }
     if (!matched) plan.problems.push_back({pattern, "no entry matches"});
   }
   std::unordered_map<std::string, std::size_t> lastOfKey;
-  for (std::size_t i = 0; i < count; ++i) lastOfKey[key(archive.entries[i].stored)] = i;
+  for (std::size_t i = 0; i < count; ++i) lastOfKey[key(archive.entries[i].stored())] = i;
   std::vector<const PackedFile*> added;
   for (const PackedFile& file : files) {
     auto found = lastOfKey.find(key(file.stored));
@@ -59,7 +59,7 @@ UpdatePlan PlanUpdate(const ArchiveView& archive, const std::vector<PackedFile>&
     }
     ++plan.kept;
     if (std::string why = WhyNotKept(archive, entry); !why.empty()) {
-      plan.problems.push_back({entry.shown, why});
+      plan.problems.push_back({entry.shown(), why});
     }
   }
   for (const PackedFile* file : added) plan.entries.push_back({nullptr, file});

@@ -14,7 +14,7 @@ std::string FindingLine(const ArchiveView& archive, const Finding& finding) {
   std::string line = finding.kind + ": ";
   if (finding.index) {
     line += "entry " + std::to_string(*finding.index) + " (" +
-            archive.entries[static_cast<std::size_t>(*finding.index - 1)].shown + "): ";
+            archive.entries[static_cast<std::size_t>(*finding.index - 1)].shown() + "): ";
   }
   return line + finding.message + "\n";
 }
@@ -25,7 +25,7 @@ std::string FindingLine(const ArchiveView& archive, const Finding& finding) {
 bool ReadAllData(ArchiveView& archive, std::uint64_t* reached) {
   std::uint64_t end = archive.entries.empty() ? 16 : archive.entries.back().end();
   if (end > archive.fileSize) end = archive.fileSize;
-  std::vector<char> buffer(1 << 20);
+  std::vector<char> buffer(256 * 1024);
   for (std::uint64_t at = 16; at < end;) {
     std::uint64_t left = end - at;
     std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
@@ -65,14 +65,15 @@ int RunVerify(const VerifyOptions& options) {
         TextStream::kOut,
         document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
   } else {
-    std::string out;
-    for (const Finding& finding : findings) out += FindingLine(archive, finding);
-    out += archive.path + ": " + std::to_string(archive.entries.size()) +
-           (archive.entries.size() == 1 ? " entry, " : " entries, ") +
-           (findings.empty() ? std::string("no findings")
-                             : std::to_string(findings.size()) +
-                                   (findings.size() == 1 ? " finding" : " findings")) +
-           "\n";
+    for (const Finding& finding : findings) {
+      WriteUtf8(TextStream::kOut, FindingLine(archive, finding));
+    }
+    std::string out = archive.path + ": " + std::to_string(archive.entries.size()) +
+                      (archive.entries.size() == 1 ? " entry, " : " entries, ") +
+                      (findings.empty() ? std::string("no findings")
+                                        : std::to_string(findings.size()) +
+                                              (findings.size() == 1 ? " finding" : " findings")) +
+                      "\n";
     WriteUtf8(TextStream::kOut, out);
   }
   if (!FlushText(TextStream::kOut)) return kExitStopped;

@@ -12,13 +12,27 @@
 
 #include "platform/file_stream.h"
 
+// Small, as there may be 65535 files: names and children are held by the
+// contents (MountContents::Name and Children).
 struct MountNode {
-  std::string name;  // one level, in the host's file-name encoding; empty for the root
+  std::uint64_t offset = 0;      // files: where the bytes start in the archive
+  std::uint32_t size = 0;        // files: how many there are (an entry's size fits)
+  std::uint32_t parent = 0;      // index into MountContents::nodes()
+  std::uint32_t name = 0;        // where MountContents::Name finds it
+  std::uint32_t firstChild = 0;  // directories: where MountContents::Children finds them
+  std::uint32_t childCount = 0;
   bool directory = false;
-  std::uint32_t parent = 0;             // index into MountContents::nodes()
-  std::vector<std::uint32_t> children;  // directories: indices, sorted by name (byte order)
-  std::uint64_t offset = 0;             // files: where the bytes start in the archive
-  std::uint64_t size = 0;               // files: how many there are
+};
+
+// A directory's children, as node indices.
+struct MountChildren {
+  const std::uint32_t* first = nullptr;
+  std::size_t count = 0;
+
+  const std::uint32_t* begin() const { return first; }
+  const std::uint32_t* end() const { return first + count; }
+  std::size_t size() const { return count; }
+  std::uint32_t operator[](std::size_t i) const { return first[i]; }
 };
 
 // Puts the bytes of file (a node index) in the system's cache before a reader
@@ -41,6 +55,11 @@ class MountContents {
   virtual ~MountContents() = default;
   // [0] is the root directory.
   virtual const std::vector<MountNode>& nodes() const = 0;
+  // Node node's name: one level, in the host's file-name encoding, ending in a
+  // zero byte; "" for the root.
+  virtual const char* Name(std::uint32_t node) const = 0;
+  // Directory node's children: indices, sorted by name (byte order).
+  virtual MountChildren Children(std::uint32_t node) const = 0;
   // The child of directory named name; false when it has none.
   virtual bool Find(std::uint32_t directory, std::string_view name, std::uint32_t* child) const = 0;
   // Starts filling the cache through fill; called once serving runs where it

@@ -33,6 +33,10 @@ class InputFile {
   bool Open(const char* path);
   // The same, by a path as the standard library holds it (UTF-16 on Windows).
   bool Open(const std::filesystem::path& path);
+  // Opens a file that a walk of its directory found regular, without a
+  // second look at its kind: should anything else have taken its place since,
+  // reading fails or gives other bytes, and never waits for a writer.
+  bool OpenWalked(const std::filesystem::path& path);
   // Opens anything readable, a pipe too, to be read from start to end.
   bool OpenStream(const std::filesystem::path& path);
   // Standard input, to be read from start to end (not closed by this object).
@@ -42,6 +46,9 @@ class InputFile {
   std::size_t Read(void* buffer, std::size_t size);
   // Reads up to size bytes from an absolute position: a seek and a read in one.
   std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t size);
+  // One read of up to size bytes from an absolute position: fewer at the end
+  // of the file, on an error, or where the system gives fewer at once.
+  std::size_t ReadOnceAt(std::uint64_t position, void* buffer, std::size_t size);
   // True when path names this very file (also through another name or a link).
   bool IsSameFileAs(const char* path) const;
   // The file's size, identity and modification time (seconds since 1970);

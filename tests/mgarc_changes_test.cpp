@@ -51,8 +51,8 @@ std::string Lines(const ArchiveDifference& difference) {
   std::string lines;
   for (const ArchiveChange& change : difference.changes) {
     lines += kNames[static_cast<int>(change.kind)];
-    if (change.before != nullptr) lines += " " + change.before->shown;
-    if (change.after != nullptr) lines += " " + change.after->shown;
+    if (change.before != nullptr) lines += " " + change.before->shown();
+    if (change.after != nullptr) lines += " " + change.after->shown();
     lines += ";";
   }
   return lines;
@@ -106,7 +106,7 @@ TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
   TempDir dir;
   NameCodec codec;
   auto key = [decode = DecodeWith(codec)](const ArchiveEntry& entry) {
-    return OutputPathKey(entry.stored, kWindowsRules, decode, UppercaseText);
+    return OutputPathKey(entry.stored(), kWindowsRules, decode, UppercaseText);
   };
   for (const PairCase& c : cases) {
     Loaded before;
@@ -194,10 +194,10 @@ TEST(UpdatePlan, ReplacesTheLastOfANameKeepsTheRestAndRefusesWhatItCannotDo) {
   EXPECT_TRUE(plan.problems.empty());
   ASSERT_EQ(plan.entries.size(), 5u);
   EXPECT_EQ(plan.entries[0].file, nullptr);  // the first A.TXT is not the one extracted
-  EXPECT_EQ(plan.entries[1].old->stored, "\xED\x40");
+  EXPECT_EQ(plan.entries[1].old->stored(), "\xED\x40");
   EXPECT_EQ(plan.entries[2].file, &files[0]);
-  EXPECT_EQ(plan.entries[2].old->stored, "a.txt");  // its place and stored name stay
-  EXPECT_EQ(plan.entries[3].old->stored, "KEEP");
+  EXPECT_EQ(plan.entries[2].old->stored(), "a.txt");  // its place and stored name stay
+  EXPECT_EQ(plan.entries[3].old->stored(), "KEEP");
   EXPECT_EQ(plan.entries[4].old, nullptr);
   EXPECT_EQ(plan.entries[4].file, &files[1]);
   EXPECT_EQ(plan.replaced, 1u);

@@ -114,7 +114,7 @@ TEST(MountTree, FindsEachNameInItsOwnDirectoryOnly) {
     }
   }
   EXPECT_TRUE(tree.nodes()[se].directory);
-  EXPECT_EQ(tree.nodes()[se].children.size(), 2u);
+  EXPECT_EQ(tree.Children(se).size(), 2u);
 }
 
 TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {

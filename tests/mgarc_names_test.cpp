@@ -138,8 +138,7 @@ ArchiveView ViewOf(const std::vector<std::pair<std::string, std::uint32_t>>& ent
   for (const auto& [name, size] : entries) {
     ArchiveEntry entry;
     entry.index = static_cast<int>(view.entries.size()) + 1;
-    entry.stored = name;
-    entry.decoded = name;
+    entry.SetNames(name, name);
     entry.size = size;
     entry.offset = offset;
     offset += size;
@@ -213,6 +212,31 @@ TEST(ExtractionPlan, FileAndDirectoryOfOneNameFailOnTheSecond) {
             (std::vector<EntryFate>{EntryFate::kWrite, EntryFate::kIsDirectory}));
 }
 
+TEST(DirectoryTable, EachDirectoryIsKeptOnceAndGivesItsLevels) {
+  DirectoryTable table;
+  const std::uint32_t a = table.Intern(DirectoryTable::kRoot, "A");
+  const std::uint32_t ab = table.Intern(a, "B");
+  const std::uint32_t b = table.Intern(DirectoryTable::kRoot, "B");  // one name, another parent
+  EXPECT_EQ(table.Intern(DirectoryTable::kRoot, "A"), a);
+  EXPECT_EQ(table.Intern(a, "B"), ab);
+  EXPECT_NE(b, ab);
+  EXPECT_EQ(table.size(), 4u);
+  EXPECT_EQ(table.Levels(ab), (std::vector<std::string_view>{"A", "B"}));
+  EXPECT_EQ(table.Levels(b), (std::vector<std::string_view>{"B"}));
+  EXPECT_TRUE(table.Levels(DirectoryTable::kRoot).empty());
+}
+
+TEST(PathKeys, EntriesOfOneKeyInTheOrderAdded) {
+  PathKeys keys;
+  for (const char* key : {"b/x", "a", "b/x", "", "b"}) keys.Add(key);
+  keys.Sort();
+  EXPECT_EQ(keys.With("b/x"), (std::vector<std::uint32_t>{0, 2}));
+  EXPECT_EQ(keys.With("b"), (std::vector<std::uint32_t>{4}));
+  EXPECT_TRUE(keys.With("c").empty());
+  EXPECT_EQ(keys[1], "a");
+  EXPECT_EQ(keys[3], "");
+}
+
 TEST(ExtractionPlan, RefusedNamesAndWorkItemsOfOneDirectory) {
   ArchiveView view = ViewOf({{"..\\X", 1}, {"NUL.TXT", 1}, {"A\\1", 1}, {"B\\1", 1}, {"A\\2", 1}});
   EXPECT_EQ(Fates(view, kWindows)[0], EntryFate::kLeaves);
@@ -264,7 +288,7 @@ TEST(ArchiveChecks, EachKindOnTheEntryItConcerns) {
   layout.header[6] = 1;
   layout.directoryOffset = 40;  // 4 bytes after the data
   layout.fileSize = layout.directoryEnd() + 3;
-  layout.entries[1].decoded.reset();
+  layout.entries[1].SetNames("B", std::nullopt);
   EXPECT_EQ(Kinds(layout),
             (std::vector<std::string>{"reserved_bytes_set", "gap_before_directory",
                                       "bytes_after_directory", "name_not_decodable@2"}));

@@ -113,14 +113,15 @@ struct stat AttributesOf(const Served& served, fuse_ino_t inode, const MountNode
   if (node.directory) {
     attributes.st_mode = S_IFDIR | 0555;
     attributes.st_nlink = 2;
-    for (std::uint32_t child : node.children) {
+    for (std::uint32_t child :
+         served.contents.Children(static_cast<std::uint32_t>(inode - FUSE_ROOT_ID))) {
       if (served.nodes[child].directory) ++attributes.st_nlink;
     }
   } else {
     attributes.st_mode = S_IFREG | 0444;
     attributes.st_nlink = 1;
     attributes.st_size = static_cast<off_t>(node.size);
-    attributes.st_blocks = static_cast<blkcnt_t>((node.size + 511) / 512);
+    attributes.st_blocks = static_cast<blkcnt_t>((std::uint64_t{node.size} + 511) / 512);
   }
   return attributes;
 }
@@ -242,13 +243,15 @@ void List(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset, 
   const std::vector<MountNode>& nodes = served.nodes;
   std::vector<char> buffer(size);
   std::size_t used = 0;
-  const std::size_t count = node->children.size() + 2;
+  const MountChildren children =
+      served.contents.Children(static_cast<std::uint32_t>(inode - FUSE_ROOT_ID));
+  const std::size_t count = children.size() + 2;
   for (auto at = static_cast<std::size_t>(offset < 0 ? 0 : offset); at < count; ++at) {
     const char* name = at == 0 ? "." : "..";
     std::uint32_t index = at == 0 ? static_cast<std::uint32_t>(inode - FUSE_ROOT_ID) : node->parent;
     if (at >= 2) {
-      index = node->children[at - 2];
-      name = nodes[index].name.c_str();
+      index = children[at - 2];
+      name = served.contents.Name(index);
     }
     fuse_entry_param entry{};
     entry.ino = index + FUSE_ROOT_ID;

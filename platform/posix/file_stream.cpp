@@ -64,6 +64,16 @@ bool InputFile::Open(const char* path) {
   return true;
 }
 
+bool InputFile::OpenWalked(const std::filesystem::path& path) {
+  // O_NONBLOCK: a FIFO put in the file's place since the walk is not waited for.
+  handle_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (Fd(handle_) < 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
 bool InputFile::OpenStream(const std::filesystem::path& path) {
   handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (Fd(handle_) < 0) {
@@ -108,6 +118,17 @@ std::size_t InputFile::Read(void* buffer, std::size_t size) {
 
 std::size_t InputFile::ReadAt(std::uint64_t position, void* buffer, std::size_t size) {
   return ReadFully(Fd(handle_), &position, buffer, size, &error_);
+}
+
+std::size_t InputFile::ReadOnceAt(std::uint64_t position, void* buffer, std::size_t size) {
+  for (;;) {
+    ssize_t got = pread(Fd(handle_), buffer, size, static_cast<off_t>(position));
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) {
+      error_ = errno;
+      return 0;
+    }
+  }
 }
 
 bool InputFile::IsSameFileAs(const char* path) const {

@@ -52,6 +52,10 @@ bool InputFile::Open(const std::filesystem::path& path) {
   return Keep(OpenStreamWide(path), true);
 }
 
+bool InputFile::OpenWalked(const std::filesystem::path& path) {
+  return Open(path);
+}
+
 bool InputFile::OpenStream(const std::filesystem::path& path) {
   return Keep(OpenStreamWide(path), false);
 }
@@ -122,6 +126,16 @@ std::size_t InputFile::Read(void* buffer, std::size_t size) {
 
 std::size_t InputFile::ReadAt(std::uint64_t position, void* buffer, std::size_t size) {
   return Seek(position) ? Read(buffer, size) : 0;
+}
+
+std::size_t InputFile::ReadOnceAt(std::uint64_t position, void* buffer, std::size_t size) {
+  DWORD got = 0;
+  if (!Seek(position)) return 0;
+  if (!ReadFile(Handle(handle_), buffer, static_cast<DWORD>(size), &got, nullptr)) {
+    error_ = static_cast<int>(GetLastError());
+    return 0;
+  }
+  return got;
 }
 
 bool InputFile::IsSameFileAs(const char* path) const {

@@ -4,7 +4,8 @@
 // that the disk is not measured:
 //   set a: 1 GiB in 64 entries of 16 MiB;  set b: 5000 entries of 4 KiB in 50 directories.
 // Runs alternate, several rounds; prints medians, ratios, each tool's peak
-// resident memory, and how long `mgarc list` takes on a 65535-entry archive.
+// resident memory, how long `mgarc list` takes on a 65535-entry archive, and
+// the peak resident memory of extract, list, list --json and verify on it.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
   }
   for (int i = 0; i < 65535; ++i) {
     char name[16];
-    std::snprintf(name, sizeof name, "D%03d\\F%05d", i / 256, i);
+    std::snprintf(name, sizeof name, "D%03d\\F%05d", i * 100 / 65535, i);  // 100 directories
     manyNames.push_back({name, ""});
   }
   Set sets[2];
@@ -186,11 +187,24 @@ int main(int argc, char** argv) {
   }
   settle();
   std::vector<double> listTimes;
-  long listPeak = 0;
-  for (int run = 0; run < 3 * rounds; ++run) {
-    Timing timing = Time({mgarc, "list", many});
-    listTimes.push_back(timing.seconds);
-    listPeak = std::max(listPeak, timing.peakKilobytes);
+  for (int run = 0; run < 3 * rounds; ++run)
+    listTimes.push_back(Time({mgarc, "list", many}).seconds);
+  // Each command's peak on the 65535 entries, the highest of its runs.
+  struct ManyPeak {
+    const char* what;
+    std::vector<std::string> command;
+    long kilobytes = 0;
+  } manyPeaks[] = {{"extract", {mgarc, "extract", "-q", "-C", out, many}},
+                   {"list", {mgarc, "list", many}},
+                   {"list --json", {mgarc, "list", "--json", many}},
+                   {"verify", {mgarc, "verify", many}}};
+  for (int round = 0; round < rounds; ++round) {
+    for (ManyPeak& peak : manyPeaks) {
+      settle();
+      // verify finds the entries past marrowgilder's limit: status 1.
+      const Timing run = Time(peak.command, "/dev/null", true);
+      peak.kilobytes = std::max(peak.kilobytes, run.peakKilobytes);
+    }
   }
   fs::remove_all(work);
 
@@ -216,8 +230,8 @@ int main(int argc, char** argv) {
         mib(set.peakKilobytes[kMgarc]), m[kCreate], m[kTarCreate], m[kCreate] / m[kTarCreate],
         mib(set.peakKilobytes[kCreate]));
   }
-  std::printf("\nmgarc list of 65535 entries: %.1f ms (median of %d), peak RSS %.1f MiB\n",
-              Median(listTimes) * 1000.0, 3 * rounds, mib(listPeak));
+  std::printf("\nmgarc list of 65535 entries: %.1f ms (median of %d)\n", Median(listTimes) * 1000.0,
+              3 * rounds);
 
   const double(&a)[kTools] = median[0];
   const double(&b)[kTools] = median[1];
@@ -231,13 +245,22 @@ int main(int argc, char** argv) {
               Verdict(a[kMarrowgilder] <= 1.15 * a[kCp]));
   std::printf("  marrowgilder peak RSS <= 4 MiB: %s\n", Verdict(toolPeak <= 4 * 1024));
   std::printf("  mgarc/cp <= 0.60 on set a: %s\n", Verdict(a[kMgarc] <= 0.6 * a[kCp]));
-  std::printf("  mgarc/tar <= 0.60 on set b: %s\n", Verdict(b[kMgarc] <= 0.6 * b[kTar]));
   std::printf("  mgarc < bsdtar -x on set b: %s\n", Verdict(b[kMgarc] < b[kBsdtar]));
   std::printf("  mgarc peak RSS <= 8 MiB on both sets: %s\n", Verdict(mgarcPeak <= 8 * 1024));
   const long createPeak = std::max(sets[0].peakKilobytes[kCreate], sets[1].peakKilobytes[kCreate]);
-  std::printf("  mgarc create/tar -c <= 0.60 on both sets: %s\n",
-              Verdict(a[kCreate] <= 0.6 * a[kTarCreate] && b[kCreate] <= 0.6 * b[kTarCreate]));
   std::printf("  mgarc create peak RSS <= 16 MiB on both sets: %s\n",
               Verdict(createPeak <= 16 * 1024));
+  // The costs at the edges: many entries in little memory, many small files.
+  for (const ManyPeak& peak : manyPeaks) {
+    std::printf("  mgarc %s peak RSS on 65535 entries in 100 directories <= 12 MiB: %.1f MiB, %s\n",
+                peak.what, mib(peak.kilobytes), Verdict(peak.kilobytes <= 12 * 1024));
+  }
+  std::printf("  mgarc extract/tar -x <= 0.50 on set b: %.2f, %s\n", b[kMgarc] / b[kTar],
+              Verdict(b[kMgarc] <= 0.5 * b[kTar]));
+  std::printf("  mgarc create/tar -c <= 0.60 on set b: %.2f, %s\n", b[kCreate] / b[kTarCreate],
+              Verdict(b[kCreate] <= 0.6 * b[kTarCreate]));
+  // Set a is cp's speed, one writer per file: kept where it was (0.39), within a tenth or so.
+  std::printf("  mgarc create/tar -c <= 0.45 on set a (kept near 0.39): %.2f, %s\n",
+              a[kCreate] / a[kTarCreate], Verdict(a[kCreate] <= 0.45 * a[kTarCreate]));
   return 0;
 }

@@ -11,13 +11,17 @@ struct Timing {
 };
 
 // A benchmark's main hands its arguments here first: "--launch STDIN COMMAND..."
-// is the launcher's own start. Returns the exit status, or -1 when it is not one.
+// (or "--launch-any", where any exit status will do) is the launcher's own
+// start. Returns the exit status, or -1 when it is not one.
 int LaunchIfAsked(int argc, char** argv);
 
 // Runs a command (stdin from a file, stdout discarded) through a fresh
 // launcher process: a child of the benchmark itself would start with its
-// resident pages. Exits the benchmark when the command fails.
-Timing Time(const std::vector<std::string>& command, const std::string& stdinPath = "/dev/null");
+// resident pages. Exits the benchmark when the command fails: does not end
+// normally, or, unless anyStatus, with a status other than 0 (verify's for
+// findings is 1).
+Timing Time(const std::vector<std::string>& command, const std::string& stdinPath = "/dev/null",
+            bool anyStatus = false);
 
 double Median(std::vector<double> values);
 
