@@ -48,10 +48,19 @@ int Run(const std::vector<std::string>& arguments, std::string& printed) {
 }
 
 const std::set<std::string> kKinds = {
-    "data_past_end",        "data_overlaps_directory", "name_not_decodable",
-    "name_not_canonical",   "name_leaves_directory",   "name_reserved_on_windows",
-    "duplicate_name",       "name_file_and_directory", "reserved_bytes_set",
-    "gap_before_directory", "bytes_after_directory",   "over_marrowgilder_limit",
+    "data_past_end",
+    "data_overlaps_directory",
+    "name_not_decodable",
+    "name_not_canonical",
+    "name_leaves_directory",
+    "name_reserved_on_windows",
+    "duplicate_name",
+    "name_file_and_directory",
+    "reserved_bytes_set",
+    "gap_before_directory",
+    "bytes_after_directory",
+    "over_marrowgilder_limit",
+    "name_has_control_character",
 };
 
 bool HasFinding(const nlohmann::json& findings, const std::string& kind, std::int64_t index) {
