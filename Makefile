@@ -8,6 +8,9 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 30
+# Compile jobs at once (cmake --build alone would start as many as it likes).
+JOBS ?= $(shell nproc)
+export CMAKE_BUILD_PARALLEL_LEVEL = $(JOBS)
 
 # Installs the Debian packages a target needs when run as root, or names the
 # command to run; quick when all are there.
@@ -17,7 +20,7 @@ PACKAGES = bash scripts/install-packages
   bench bench-chart install package
 
 all: configure
-	cmake --build $(BUILD) --parallel
+	cmake --build $(BUILD)
 
 configure:
 	@$(PACKAGES) build
@@ -30,7 +33,7 @@ test: all
 test-sanitize:
 	@$(PACKAGES) build
 	cmake -S . -B $(SANITIZE_BUILD) -DMARROWGILDER_SANITIZE=ON $(CMAKE_FLAGS)
-	cmake --build $(SANITIZE_BUILD) --parallel
+	cmake --build $(SANITIZE_BUILD)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -LE windows
 
 # mgarc's tests (label mgarc) against a ThreadSanitizer build: the workers of -j.
@@ -39,7 +42,7 @@ test-tsan: export TSAN_OPTIONS = halt_on_error=1 second_deadlock_stack=1
 test-tsan:
 	@$(PACKAGES) build
 	cmake -S . -B $(TSAN_BUILD) -DMARROWGILDER_TSAN=ON $(CMAKE_FLAGS)
-	cmake --build $(TSAN_BUILD) --parallel
+	cmake --build $(TSAN_BUILD)
 	cd $(TSAN_BUILD) && ctest --output-on-failure -L mgarc
 
 # Each libFuzzer target for FUZZ_SECONDS, from seeds made like the tests' archives.
@@ -49,7 +52,7 @@ FUZZ_TARGETS = archive_reader_fuzzer extraction_run_fuzzer mgarc_verify_fuzzer \
 fuzz:
 	@$(PACKAGES) build fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DMARROWGILDER_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) --parallel --target $(FUZZ_TARGETS) make_seed_corpus
+	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS) make_seed_corpus
 	for target in $(FUZZ_TARGETS); do mkdir -p $(FUZZ_BUILD)/corpus/$$target; done
 	$(FUZZ_BUILD)/tests/fuzz/make_seed_corpus $(FUZZ_BUILD)/corpus/archive_reader_fuzzer \
 	  $(FUZZ_BUILD)/corpus/extraction_run_fuzzer $(FUZZ_BUILD)/corpus/mgarc_verify_fuzzer \
@@ -80,8 +83,11 @@ bench-chart:
 	@$(PACKAGES) bench
 	bash scripts/bench-chart $(BUILD)/bench.csv docs/benchmarks.svg
 
-# Extracts the shipped sample archive, answering the prompt with 1, and shows the tree.
-demo: all
+# Extracts the shipped sample archive, answering the prompt with 1, and shows
+# the tree. Builds the two programs only: a newcomer waits for the demo, not
+# for the tests.
+demo: configure
+	cmake --build $(BUILD) --target marrowgilder mgarc
 	rm -rf $(BUILD)/demo-out
 	echo 1 | ./$(BUILD)/marrowgilder TK samples/sample.dat $(BUILD)/demo-out
 	@echo
@@ -90,18 +96,20 @@ demo: all
 	  printf '  %6s bytes  %s\n' "$$(wc -c < "$$f")" "$${f#./}"; done
 
 # The 32-bit and the 64-bit Windows programs, cross-built with mingw-w64. No
-# Wine: the tests are listed when they run.
+# Wine, neither installed nor run: each unit test program is one test, run by
+# make test-windows.
 windows:
 	@$(PACKAGES) build windows
 	cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS)
-	cmake --build $(WIN32_BUILD) --parallel
+	cmake --build $(WIN32_BUILD)
 	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS)
-	cmake --build $(WIN64_BUILD) --parallel
+	cmake --build $(WIN64_BUILD)
 
 # The unit tests under Wine, then the Windows programs driven from this side:
 # the 32-bit ones where the kernel runs 32-bit programs, else the 64-bit ones
 # (WINDOWS_BITS=32 or 64 chooses).
 test-windows: windows
+	@$(PACKAGES) wine
 	bash scripts/test-windows $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD) "$(CMAKE_FLAGS)"
 
 # Installs the Linux build under PREFIX (DESTDIR is honoured, as usual).
