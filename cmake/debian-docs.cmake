@@ -1,6 +1,8 @@
 # What Debian asks of /usr/share/doc/marrowgilder: the licence as a
-# machine-readable copyright file and a gzipped changelog.Debian, both written
-# at configure time from LICENSE and the project's version.
+# machine-readable copyright file and a gzipped changelog, both written at
+# configure time from LICENSE and the project's version. The package is
+# native (its version has no Debian revision), so the changelog is
+# changelog.gz, not changelog.Debian.gz.
 set(debian_docs ${CMAKE_BINARY_DIR}/debian-docs)
 file(MAKE_DIRECTORY ${debian_docs})
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
@@ -28,20 +30,20 @@ License: Expat
 
 # One entry, for the version packaged; SOURCE_DATE_EPOCH fixes its date.
 string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
-file(WRITE ${debian_docs}/changelog.Debian
+file(WRITE ${debian_docs}/changelog
 "marrowgilder (${PROJECT_VERSION}) unstable; urgency=medium
 
   * Release ${PROJECT_VERSION}, packaged with CPack.
 
  -- ${MARROWGILDER_DEB_MAINTAINER}  ${changelog_date}
 ")
-execute_process(COMMAND gzip -9n -c ${debian_docs}/changelog.Debian
-                OUTPUT_FILE ${debian_docs}/changelog.Debian.gz RESULT_VARIABLE gzip_status)
+execute_process(COMMAND gzip -9n -c ${debian_docs}/changelog
+                OUTPUT_FILE ${debian_docs}/changelog.gz RESULT_VARIABLE gzip_status)
 if(NOT gzip_status EQUAL 0)
-  message(FATAL_ERROR "gzip could not compress changelog.Debian (${gzip_status})")
+  message(FATAL_ERROR "gzip could not compress the changelog (${gzip_status})")
 endif()
 
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/marrowgilder)
 install(FILES README.md DESTINATION ${doc_dir})
-install(FILES ${debian_docs}/copyright ${debian_docs}/changelog.Debian.gz DESTINATION ${doc_dir})
+install(FILES ${debian_docs}/copyright ${debian_docs}/changelog.gz DESTINATION ${doc_dir})
 install(FILES samples/sample.dat DESTINATION ${doc_dir}/examples)
