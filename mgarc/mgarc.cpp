@@ -58,7 +58,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsO
       "Lists, checks, prints, extracts, creates, mounts, updates, compares and patches VIZ00 and "
       "ZEL00 game archives.",
       "mgarc");
-  app.set_version_flag("--version", "mgarc " MARROWGILDER_VERSION);
+  app.set_version_flag("--version", "mgarc " MARROWGILDER_VERSION
+                                    "\nCopyright (c) 2026 the Marrowgilder authors. MIT License.");
   app.require_subcommand(1);
   app.failure_message(CLI::FailureMessage::help);
 

@@ -133,7 +133,10 @@ TEST_F(Mgarc, UsageErrorsGiveTheUsageAndStatusTwo) {
   ToolRun help = Run({"extract", "--help"});
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.out.find("--keep-existing"), std::string::npos);
-  EXPECT_EQ(Run({"--version"}).out.rfind("mgarc ", 0), 0u);
+  const std::string version = Run({"--version"}).out;
+  EXPECT_EQ(version.rfind("mgarc ", 0), 0u);
+  EXPECT_NE(version.find("\nCopyright (c) 2026 the Marrowgilder authors. MIT License.\n"),
+            std::string::npos);
 }
 
 TEST_F(Mgarc, VerifyReportsEveryFindingThenASummary) {
