@@ -1,7 +1,8 @@
-#include "cli/argument_matching.h"
-#include "cli/command_line.h"
+#include "marrowgilder/cli/command_line.h"
 
 #include <gtest/gtest.h>
+
+#include "marrowgilder/cli/argument_matching.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "archive/directory_creation.h"
+#include "marrowgilder/engine/directory_creation.h"
 
 #include <gtest/gtest.h>
 

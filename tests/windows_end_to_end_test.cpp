@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/screens.h"
+#include "marrowgilder/cli/screens.h"
 #include "run_tool.h"
 #include "test_archive.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "archive/archive_format.h"
-#include "archive/name_table.h"
+#include "marrowgilder/engine/name_table.h"
 #include "platform/file_stream.h"
 #include "test_archive.h"
 

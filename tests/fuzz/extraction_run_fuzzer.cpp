@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "archive/extraction_run.h"
+#include "marrowgilder/engine/extraction_run.h"
 #include "test_archive.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "cli/key_wait.h"
+#include "marrowgilder/cli/key_wait.h"
 
 #include "platform/console_key.h"
 

@@ -1,9 +1,9 @@
-#include "archive/directory_creation.h"
+#include "marrowgilder/engine/directory_creation.h"
 
 #include <cstring>
 #include <new>
 
-#include "archive/output_paths.h"
+#include "marrowgilder/engine/output_paths.h"
 #include "platform/directory.h"
 
 static_assert(kSlotSize - 1 <= 255, "a walk holds every slot's directory part whole");

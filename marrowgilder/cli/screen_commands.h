@@ -1,7 +1,7 @@
 // The screen commands: one argument shows every screen it names.
 #pragma once
 
-#include "cli/screens.h"
+#include "marrowgilder/cli/screens.h"
 
 // Shows each screen whose command ("?", "c", "d", "r") the argument matches,
 // in that order, each with its own key wait.

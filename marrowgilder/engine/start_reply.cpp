@@ -1,4 +1,4 @@
-#include "archive/start_reply.h"
+#include "marrowgilder/engine/start_reply.h"
 
 #include "platform/console.h"
 

@@ -1,16 +1,16 @@
-#include "archive/extraction_run.h"
+#include "marrowgilder/engine/extraction_run.h"
 
 #include <cstdint>
 #include <cstdio>
 
 #include "archive/archive_format.h"
-#include "archive/directory_creation.h"
-#include "archive/entry_copy.h"
-#include "archive/name_table.h"
-#include "archive/output_paths.h"
 #include "archive/path_rules.h"
-#include "archive/start_reply.h"
 #include "archive/stored_names.h"
+#include "marrowgilder/engine/directory_creation.h"
+#include "marrowgilder/engine/entry_copy.h"
+#include "marrowgilder/engine/name_table.h"
+#include "marrowgilder/engine/output_paths.h"
+#include "marrowgilder/engine/start_reply.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
 #include "platform/message_box.h"

@@ -1,4 +1,4 @@
-#include "archive/entry_copy.h"
+#include "marrowgilder/engine/entry_copy.h"
 
 #include <cinttypes>
 #include <cstdio>

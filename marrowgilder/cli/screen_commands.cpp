@@ -1,7 +1,7 @@
-#include "cli/screen_commands.h"
+#include "marrowgilder/cli/screen_commands.h"
 
-#include "cli/argument_matching.h"
-#include "cli/key_wait.h"
+#include "marrowgilder/cli/argument_matching.h"
+#include "marrowgilder/cli/key_wait.h"
 #include "platform/console.h"
 
 namespace {

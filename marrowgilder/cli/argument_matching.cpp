@@ -1,4 +1,4 @@
-#include "cli/argument_matching.h"
+#include "marrowgilder/cli/argument_matching.h"
 
 #include <cstring>
 

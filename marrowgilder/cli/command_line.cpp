@@ -1,10 +1,10 @@
-#include "cli/command_line.h"
+#include "marrowgilder/cli/command_line.h"
 
 #include <cstdio>
 
-#include "archive/extraction_run.h"
-#include "cli/argument_matching.h"
-#include "cli/screen_commands.h"
+#include "marrowgilder/cli/argument_matching.h"
+#include "marrowgilder/cli/screen_commands.h"
+#include "marrowgilder/engine/extraction_run.h"
 #include "platform/console.h"
 
 namespace {

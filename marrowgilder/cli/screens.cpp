@@ -1,4 +1,4 @@
-#include "cli/screens.h"
+#include "marrowgilder/cli/screens.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "archive/output_paths.h"
+#include "marrowgilder/engine/output_paths.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "cli/command_line.h"
+#include "marrowgilder/cli/command_line.h"
 #include "platform/arguments.h"
 #include "platform/console.h"
 

@@ -3,8 +3,8 @@
 
 #include <cstddef>
 
-#include "archive/name_table.h"
 #include "archive/path_rules.h"
+#include "marrowgilder/engine/name_table.h"
 
 // Walks a file path's directories from the top down: each step extends
 // partial by one directory name and its separator.
