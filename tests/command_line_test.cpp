@@ -4,6 +4,9 @@
 
 #include "marrowgilder/cli/argument_matching.h"
 
+using marrowgilder::cli::ArgumentMatches;
+using marrowgilder::cli::FindGameMagic;
+
 namespace {
 
 TEST(ArgumentMatches, WholeArgumentIgnoringAsciiCase) {

@@ -9,6 +9,15 @@
 #include "archive/path_rules.h"
 #include "test_archive.h"
 
+using marrowgilder::engine::BeginDirectoryWalk;
+using marrowgilder::engine::DirectoryWalk;
+using marrowgilder::engine::kSlotSize;
+using marrowgilder::engine::MakeDirectoryPath;
+using marrowgilder::engine::NameTable;
+using marrowgilder::engine::NextDirectory;
+using marrowgilder::engine::RunDirectoryPass;
+using marrowgilder::engine::SlotSizeFor;
+
 namespace {
 
 std::vector<std::string> Walk(const std::string& path, const PathRules& rules) {

@@ -8,6 +8,14 @@
 
 #include "test_archive.h"
 
+using marrowgilder::engine::CopyByteRange;
+using marrowgilder::engine::kCopyArchiveNotOpened;
+using marrowgilder::engine::kCopyCutShort;
+using marrowgilder::engine::kCopyDone;
+using marrowgilder::engine::kCopyOutputIsArchive;
+using marrowgilder::engine::kCopyOutputNotCreated;
+using marrowgilder::engine::kCopyWriteFailed;
+
 namespace {
 
 class EntryCopy : public ::testing::Test {

@@ -4,6 +4,12 @@
 
 #include <string>
 
+using marrowgilder::engine::BuildOutputPrefix;
+using marrowgilder::engine::DirectoryPartOf;
+using marrowgilder::engine::JoinPath;
+using marrowgilder::engine::SameDirectoryPart;
+using marrowgilder::engine::ShownPath;
+
 namespace {
 
 // Code page 932 bytes of characters whose second byte is 0x5C ('\').

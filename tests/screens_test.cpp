@@ -10,6 +10,17 @@
 
 #include "test_archive.h"
 
+using marrowgilder::cli::ConsoleKind;
+using marrowgilder::cli::CommandListScreen;
+using marrowgilder::cli::ConsoleKind;
+using marrowgilder::cli::FormatScreenRow;
+using marrowgilder::cli::HelpScreen;
+using marrowgilder::cli::IdentifierScreen;
+using marrowgilder::cli::kScreenRowBufferSize;
+using marrowgilder::cli::kScreenRows;
+using marrowgilder::cli::Screen;
+using marrowgilder::cli::VersionScreen;
+
 namespace {
 
 const Screen* const kAllScreens[] = {&HelpScreen, &CommandListScreen, &VersionScreen,

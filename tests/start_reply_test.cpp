@@ -4,6 +4,10 @@
 
 #include <string>
 
+using marrowgilder::engine::FeedReply;
+using marrowgilder::engine::ReplyNumber;
+using marrowgilder::engine::ReplyValue;
+
 namespace {
 
 std::int64_t Parse(const std::string& line) {

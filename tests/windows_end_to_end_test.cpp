@@ -19,6 +19,11 @@
 #include "run_tool.h"
 #include "test_archive.h"
 
+using marrowgilder::cli::CommandListScreen;
+using marrowgilder::cli::HelpScreen;
+using marrowgilder::cli::Screen;
+using marrowgilder::cli::VersionScreen;
+
 namespace {
 
 const std::string kExe = MARROWGILDER_WINDOWS_EXE;

@@ -4,6 +4,10 @@
 
 #include "archive/ascii_case.h"
 
+namespace marrowgilder::cli {
+
 bool ArgumentMatches(const char* argument, const char* pattern) {
   return EqualsIgnoringAsciiCase(argument, pattern) || std::strstr(argument, pattern) != nullptr;
 }
+
+}  // namespace marrowgilder::cli

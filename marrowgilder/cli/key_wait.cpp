@@ -2,6 +2,8 @@
 
 #include "platform/console_key.h"
 
+namespace marrowgilder::cli {
+
 namespace {
 
 // The second code of a two-code key, kept for the next call. The only state
@@ -20,3 +22,5 @@ int WaitForKey() {
   pendingCode = key.second;
   return key.code;
 }
+
+}  // namespace marrowgilder::cli

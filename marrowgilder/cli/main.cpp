@@ -6,5 +6,7 @@ int main(int argc, char** argv) {
   OpenMissingStandardStreams();
   PrepareConsole();
   HostArguments arguments(argc, argv);
-  return RunCommandLine(arguments.count(), arguments.vector(), arguments.lostCharacters());
+  marrowgilder::cli::ExitStatus status = marrowgilder::cli::RunCommandLine(
+      arguments.count(), arguments.vector(), arguments.lostCharacters());
+  return static_cast<int>(status);
 }

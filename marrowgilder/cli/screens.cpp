@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace marrowgilder::cli {
+
 namespace {
 
 constexpr const char* kBorderRow = "☆──────────────────────────────────────☆";
@@ -154,3 +156,5 @@ void FormatScreenRow(const char* row, ConsoleKind console, char* out, std::size_
   put("\n", 1);
   out[used] = '\0';
 }
+
+}  // namespace marrowgilder::cli

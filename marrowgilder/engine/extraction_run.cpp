@@ -1,3 +1,14 @@
+// One extraction run, from the archive's path to a tree of files.
+//
+// How it works: it first takes memory for every output path (one slot per
+// possible entry), then reads and checks the header and the directory, and
+// builds each entry's output path from the output directory and its stored
+// name. Only then does it ask at which entry to begin, make the directories,
+// and copy the entries from there to the end, one line of progress each.
+// Any failure before the copying stops the run with a message box, shown
+// after everything the run took is given back; a failed entry only makes
+// the run end with "some not written".
+
 #include "marrowgilder/engine/extraction_run.h"
 
 #include <cstdint>
@@ -15,6 +26,8 @@
 #include "platform/file_stream.h"
 #include "platform/message_box.h"
 #include "platform/text_conversion.h"
+
+namespace marrowgilder::engine {
 
 namespace {
 
@@ -154,3 +167,5 @@ RunOutcome ExtractArchive(const char* archivePath, const char* outputDirectory, 
   if (report.text != nullptr) ShowMessageBox(report.text, report.title);
   return outcome;
 }
+
+}  // namespace marrowgilder::engine

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs::create_directories(space.output);
   if (std::freopen(space.reply.c_str(), "r", stdin) == nullptr) std::abort();
   const char* magic = archive.compare(0, 3, "ZEL") == 0 ? "ZEL00" : "VIZ00";
-  ExtractArchive(space.archive.c_str(), space.output.c_str(), magic);
+  marrowgilder::engine::ExtractArchive(space.archive.c_str(), space.output.c_str(), magic);
   std::fflush(stdout);
   CheckNothingOutsideChanged(space);
   fs::remove_all(space.root + "/out");
