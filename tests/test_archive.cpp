@@ -19,6 +19,24 @@ void PutLe(std::string& out, std::uint64_t value, int bytes) {
 
 }  // namespace
 
+std::string TestArchive::Header(const std::string& magic, std::uint64_t entryCount,
+                                std::uint64_t directoryOffset) {
+  std::string out = magic.substr(0, 5);
+  out.resize(5, '\0');
+  out.append(3, '\0');
+  PutLe(out, entryCount, 2);
+  PutLe(out, directoryOffset, 4);
+  out.append(2, '\0');
+  return out;
+}
+
+std::string TestArchive::Record(const std::string& name, std::uint64_t size) {
+  std::string out = name.substr(0, 12);
+  out.resize(12, '\0');
+  PutLe(out, size, 4);
+  return out;
+}
+
 std::string TestArchive::Bytes() const {
   std::string data;
   for (const TestEntry& entry : entries) data += entry.data;
@@ -27,20 +45,9 @@ std::string TestArchive::Bytes() const {
                                       : 16 + data.size();
   std::uint64_t count =
       entryCountOverride >= 0 ? static_cast<std::uint64_t>(entryCountOverride) : entries.size();
-  std::string out = magic.substr(0, 5);
-  out.resize(5, '\0');
-  out.append(3, '\0');
-  PutLe(out, count, 2);
-  PutLe(out, directoryOffset, 4);
-  out.append(2, '\0');
-  out += data;
+  std::string out = Header(magic, count, directoryOffset) + data;
   std::string directory;
-  for (const TestEntry& entry : entries) {
-    std::string name = entry.name.substr(0, 12);
-    name.resize(12, '\0');
-    directory += name;
-    PutLe(directory, entry.data.size(), 4);
-  }
+  for (const TestEntry& entry : entries) directory += Record(entry.name, entry.data.size());
   if (directoryOffset >= out.size()) {
     out.resize(static_cast<std::size_t>(directoryOffset), '\0');
     out += directory;
