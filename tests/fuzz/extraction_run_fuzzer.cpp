@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz_workspace.h"
 #include "marrowgilder/engine/extraction_run.h"
 #include "test_archive.h"
 
@@ -20,7 +21,7 @@ namespace {
 const std::string kSentinelBytes = "the sentinel must never change\n";
 
 struct Workspace {
-  std::string root = "/tmp/marrowgilder-run-fuzz-" + std::to_string(getpid());
+  std::string root = FreshWorkspace("marrowgilder-run-fuzz");
   std::string sentinel = root + "/SENT.TXT";
   std::string archive = root + "/game.dat";
   std::string reply = root + "/reply.txt";
@@ -31,8 +32,6 @@ struct Workspace {
 const Workspace& Space() {
   static const Workspace space = [] {
     Workspace made;
-    fs::remove_all(made.root);
-    fs::create_directories(made.root);
     WriteFile(made.sentinel, kSentinelBytes);
     // The run's dialogue is not what is tested here.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
