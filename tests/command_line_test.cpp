@@ -1,7 +1,11 @@
-#include "cli/argument_matching.h"
-#include "cli/command_line.h"
+#include "marrowgilder/cli/command_line.h"
 
 #include <gtest/gtest.h>
+
+#include "marrowgilder/cli/argument_matching.h"
+
+using marrowgilder::cli::ArgumentMatches;
+using marrowgilder::cli::FindGameMagic;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "archive/directory_creation.h"
+#include "marrowgilder/engine/directory_creation.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,15 @@
 
 #include "archive/path_rules.h"
 #include "test_archive.h"
+
+using marrowgilder::engine::BeginDirectoryWalk;
+using marrowgilder::engine::DirectoryWalk;
+using marrowgilder::engine::kSlotSize;
+using marrowgilder::engine::MakeDirectoryPath;
+using marrowgilder::engine::NameTable;
+using marrowgilder::engine::NextDirectory;
+using marrowgilder::engine::RunDirectoryPass;
+using marrowgilder::engine::SlotSizeFor;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "archive/entry_copy.h"
+#include "marrowgilder/engine/entry_copy.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,14 @@
 #include <string>
 
 #include "test_archive.h"
+
+using marrowgilder::engine::CopyByteRange;
+using marrowgilder::engine::kCopyArchiveNotOpened;
+using marrowgilder::engine::kCopyCutShort;
+using marrowgilder::engine::kCopyDone;
+using marrowgilder::engine::kCopyOutputIsArchive;
+using marrowgilder::engine::kCopyOutputNotCreated;
+using marrowgilder::engine::kCopyWriteFailed;
 
 namespace {
 

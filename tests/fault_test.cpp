@@ -127,22 +127,12 @@ TEST_F(Faults, EntryPast2GiBInASparseArchive) {
   const std::string last = "the end";
   {
     std::ofstream file(archive_, std::ios::binary | std::ios::trunc);
-    std::string header("VIZ00\0\0\0\x03\0", 10);
     const std::uint64_t directory = 16 + hole + far.size() + last.size();
-    for (int i = 0; i < 4; ++i) header.push_back(static_cast<char>(directory >> (8 * i)));
-    header.append(2, '\0');
-    file.write(header.data(), 16);
+    file << TestArchive::Header("VIZ00", 3, directory);
     file.seekp(static_cast<std::streamoff>(16 + hole));
     file << far << last;
-    auto record = [&](const std::string& name, std::uint64_t size) {
-      std::string bytes = name;
-      bytes.resize(12, '\0');
-      for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(size >> (8 * i)));
-      file << bytes;
-    };
-    record("HOLE.BIN", hole);
-    record("FAR.BIN", far.size());
-    record("LAST.TXT", last.size());
+    file << TestArchive::Record("HOLE.BIN", hole) << TestArchive::Record("FAR.BIN", far.size())
+         << TestArchive::Record("LAST.TXT", last.size());
     ASSERT_TRUE(file.good());
   }
   ASSERT_GT(std::filesystem::file_size(archive_), 0x80000000u);

@@ -9,13 +9,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "mgarc/mount_tree.h"
+#include "mount_points.h"
 #include "run_tool.h"
 #include "test_archive.h"
 
@@ -25,17 +24,6 @@ namespace {
 const std::string kVoice = "\x89\xB9\x90\xBA\\\x90\xBA.TXT";
 const std::string kTable = "\x95\x5C\\\x83\x5C.TXT";
 const std::string kUndecodable = "X\x85\x40.BIN";
-
-bool IsMounted(const std::string& path) {
-  std::ifstream table("/proc/self/mountinfo");
-  for (std::string line; std::getline(table, line);) {
-    std::istringstream fields(line);
-    std::string id, parent, device, root, point;
-    fields >> id >> parent >> device >> root >> point;
-    if (point == path) return true;
-  }
-  return false;
-}
 
 ToolRun Mgarc(const std::vector<std::string>& arguments) {
   return RunTool(MGARC_BINARY, arguments, "");

@@ -1,8 +1,14 @@
-#include "archive/output_paths.h"
+#include "marrowgilder/engine/output_paths.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+using marrowgilder::engine::BuildOutputPrefix;
+using marrowgilder::engine::DirectoryPartOf;
+using marrowgilder::engine::JoinPath;
+using marrowgilder::engine::SameDirectoryPart;
+using marrowgilder::engine::ShownPath;
 
 namespace {
 

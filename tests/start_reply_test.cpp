@@ -1,8 +1,12 @@
-#include "archive/start_reply.h"
+#include "marrowgilder/engine/start_reply.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+using marrowgilder::engine::FeedReply;
+using marrowgilder::engine::ReplyNumber;
+using marrowgilder::engine::ReplyValue;
 
 namespace {
 

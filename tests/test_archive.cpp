@@ -9,12 +9,6 @@
 
 #include "archive/path_rules.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-#endif
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -25,6 +19,24 @@ void PutLe(std::string& out, std::uint64_t value, int bytes) {
 
 }  // namespace
 
+std::string TestArchive::Header(const std::string& magic, std::uint64_t entryCount,
+                                std::uint64_t directoryOffset) {
+  std::string out = magic.substr(0, 5);
+  out.resize(5, '\0');
+  out.append(3, '\0');
+  PutLe(out, entryCount, 2);
+  PutLe(out, directoryOffset, 4);
+  out.append(2, '\0');
+  return out;
+}
+
+std::string TestArchive::Record(const std::string& name, std::uint64_t size) {
+  std::string out = name.substr(0, 12);
+  out.resize(12, '\0');
+  PutLe(out, size, 4);
+  return out;
+}
+
 std::string TestArchive::Bytes() const {
   std::string data;
   for (const TestEntry& entry : entries) data += entry.data;
@@ -33,20 +45,9 @@ std::string TestArchive::Bytes() const {
                                       : 16 + data.size();
   std::uint64_t count =
       entryCountOverride >= 0 ? static_cast<std::uint64_t>(entryCountOverride) : entries.size();
-  std::string out = magic.substr(0, 5);
-  out.resize(5, '\0');
-  out.append(3, '\0');
-  PutLe(out, count, 2);
-  PutLe(out, directoryOffset, 4);
-  out.append(2, '\0');
-  out += data;
+  std::string out = Header(magic, count, directoryOffset) + data;
   std::string directory;
-  for (const TestEntry& entry : entries) {
-    std::string name = entry.name.substr(0, 12);
-    name.resize(12, '\0');
-    directory += name;
-    PutLe(directory, entry.data.size(), 4);
-  }
+  for (const TestEntry& entry : entries) directory += Record(entry.name, entry.data.size());
   if (directoryOffset >= out.size()) {
     out.resize(static_cast<std::size_t>(directoryOffset), '\0');
     out += directory;
@@ -126,33 +127,4 @@ std::string PatternBytes(std::size_t n, unsigned seed) {
     out[i] = static_cast<char>(state >> 24);
   }
   return out;
-}
-
-std::string Utf8ToCp932(const std::string& utf8) {
-#ifdef _WIN32
-  int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), wideLength);
-  BOOL lossy = FALSE;
-  int length =
-      WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
-  std::string out(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, out.data(), length, nullptr,
-                      nullptr);
-  out.resize(out.size() - 1);
-  return lossy ? "<not code page 932>" : out;
-#else
-  // "CP932" is Microsoft's table, as the Japanese console has it.
-  iconv_t converter = iconv_open("CP932", "UTF-8");
-  std::string out(utf8.size() * 2 + 1, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
-  char* put = out.data();
-  std::size_t outLeft = out.size();
-  std::size_t result = iconv(converter, &in, &inLeft, &put, &outLeft);
-  iconv_close(converter);
-  if (result == static_cast<std::size_t>(-1)) return "<not code page 932>";
-  out.resize(out.size() - outLeft);
-  return out;
-#endif
 }

@@ -18,6 +18,13 @@ struct TestArchive {
   int entryCountOverride = -1;  // header count differing from the records
   std::int64_t directoryOffsetOverride = -1;
   std::string Bytes() const;
+
+  // The 16-byte header and one 16-byte directory record as Bytes() lays them
+  // out, for the few archives that must be laid out some other way (sparse,
+  // or with records that disagree with the data).
+  static std::string Header(const std::string& magic, std::uint64_t entryCount,
+                            std::uint64_t directoryOffset);
+  static std::string Record(const std::string& name, std::uint64_t size);
 };
 
 // A fresh directory under the system's temporary directory, removed with all

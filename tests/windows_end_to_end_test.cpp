@@ -15,16 +15,19 @@
 #include <thread>
 #include <vector>
 
-#include "cli/screens.h"
+#include "marrowgilder/cli/screens.h"
 #include "run_tool.h"
 #include "test_archive.h"
+#include "wine_fixture.h"
+
+using marrowgilder::cli::CommandListScreen;
+using marrowgilder::cli::HelpScreen;
+using marrowgilder::cli::Screen;
+using marrowgilder::cli::VersionScreen;
 
 namespace {
 
 const std::string kExe = MARROWGILDER_WINDOWS_EXE;
-// The loader for the build's programs: Debian's wine runs 32-bit ones only
-// where it can, wine64 the 64-bit ones.
-const std::string kWine = MARROWGILDER_WINE;
 // Redirected output ends its lines as Windows programs do, with CR LF.
 const std::string kAllocationLine = "MemAllocating" + std::string(50, '.') + "Done!\r\n";
 
@@ -33,23 +36,9 @@ std::string Prompt(int count) {
                      "個のデータが見つかりました。\r\n何番目のデータから抽出をはじめますか？\r\n");
 }
 
-// The Linux path as an argument names it to Wine: on its Z: drive, in UTF-8,
-// which Wine hands to the program as UTF-16.
-std::string WindowsArgument(const std::string& linuxPath) {
-  std::string path = "Z:" + linuxPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
 // The same path as the program writes it: code page 932.
 std::string WindowsPath(const std::string& linuxPath) {
   return Utf8ToCp932(WindowsArgument(linuxPath));
-}
-
-bool Have(const std::string& program) {
-  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 template <typename Condition>
@@ -62,20 +51,9 @@ bool Eventually(Condition condition, int timeoutMs) {
   return true;
 }
 
-class WindowsProgram : public ::testing::Test {
+class WindowsProgram : public WineTest {
  protected:
-  void SetUp() override {
-    if (access(kExe.c_str(), R_OK) != 0 || access(kWine.c_str(), X_OK) != 0) {
-      GTEST_SKIP() << "needs Wine and " << kExe << " (make test-windows builds it)";
-    }
-    setenv("WINEDEBUG", "-all", 1);
-    unsetenv("DISPLAY");  // with no display a message box returns at once
-  }
-  ToolRun Run(std::vector<std::string> arguments, const std::string& input) {
-    arguments.insert(arguments.begin(), kExe);
-    return RunTool(kWine, arguments, input);
-  }
-  TempDir dir_;
+  WindowsProgram() : WineTest(kExe) {}
   std::string archive_ = dir_ / "game.dat";
   std::string out_ = dir_ / "out";
 };

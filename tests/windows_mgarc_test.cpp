@@ -16,28 +16,16 @@
 
 #include "run_tool.h"
 #include "test_archive.h"
+#include "wine_fixture.h"
 
 namespace {
 
 const std::string kExe = MGARC_WINDOWS_EXE;
-// The loader for the build's programs: Debian's wine runs 32-bit ones only
-// where it can, wine64 the 64-bit ones.
-const std::string kWine = MARROWGILDER_WINE;
 
 // Stored names are code page 932: 音声\声.TXT and 表\ソ.TXT, whose ソ ends in
 // the byte of '\'.
 const std::string kVoice = "\x89\xB9\x90\xBA\\\x90\xBA.TXT";
 const std::string kSo = "\x95\x5C\\\x83\x5C.TXT";
-
-// The Linux path as an argument names it to Wine: on its Z: drive, in UTF-8,
-// which Wine hands to the program as UTF-16.
-std::string WindowsArgument(const std::string& linuxPath) {
-  std::string path = "Z:" + linuxPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
 
 bool IsUtf8(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
@@ -56,21 +44,10 @@ bool IsUtf8(const std::string& text) {
   return true;
 }
 
-class WindowsMgarc : public ::testing::Test {
+// In the C.UTF-8 locale, where Wine's system code page is not 932.
+class WindowsMgarc : public WineTest {
  protected:
-  void SetUp() override {
-    if (access(kExe.c_str(), R_OK) != 0 || access(kWine.c_str(), X_OK) != 0) {
-      GTEST_SKIP() << "needs Wine and " << kExe << " (make test-windows builds it)";
-    }
-    setenv("WINEDEBUG", "-all", 1);
-    unsetenv("DISPLAY");
-  }
-  // In the C.UTF-8 locale, where Wine's system code page is not 932.
-  ToolRun Run(std::vector<std::string> arguments, const RunOptions& options = {}) {
-    arguments.insert(arguments.begin(), kExe);
-    return RunTool(kWine, arguments, "", options);
-  }
-  TempDir dir_;
+  WindowsMgarc() : WineTest(kExe) {}
   std::string archive_ = dir_ / "ゲーム😀.dat";  // neither code page 932 nor 1252 holds 😀
 };
 
@@ -242,7 +219,7 @@ TEST_F(WindowsMgarc, SystemTextOfAJapaneseSystemIsUtf8) {
 }
 
 TEST_F(WindowsMgarc, ConsoleShowsTheNames) {
-  if (std::system("command -v tmux >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs tmux";
+  if (!Have("tmux")) GTEST_SKIP() << "needs tmux";
   WriteFile(archive_, TestArchive{"VIZ00", {{kVoice, "voice"}, {kSo, "so"}}}.Bytes());
   const std::string tmux = "tmux -L mgarc-" + std::to_string(getpid());
   const std::string status = dir_ / "status";

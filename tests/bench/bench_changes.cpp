@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -35,20 +34,11 @@ std::string RandomBytes(std::size_t size, std::uint64_t seed) {
 
 // An archive of 16 MiB entries, each named and seeded as given.
 void WriteSet(const std::string& path, const std::vector<std::pair<std::string, int>>& entries) {
-  std::ofstream out(path, std::ios::binary);
-  const std::uint64_t directory = 16 + entries.size() * std::uint64_t{kEntrySize};
-  std::string header("VIZ00\0\0\0", 8);
-  for (int i = 0; i < 2; ++i) header.push_back(static_cast<char>(entries.size() >> (8 * i)));
-  for (int i = 0; i < 4; ++i) header.push_back(static_cast<char>(directory >> (8 * i)));
-  header.append(2, '\0');
-  out << header;
-  for (const auto& [name, seed] : entries) out << RandomBytes(kEntrySize, seed);
+  TestArchive archive;
   for (const auto& [name, seed] : entries) {
-    std::string record = name;
-    record.resize(12, '\0');
-    for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>(kEntrySize >> (8 * i)));
-    out << record;
+    archive.entries.push_back({name, RandomBytes(kEntrySize, seed)});
   }
+  WriteFile(path, archive.Bytes());
 }
 
 struct Measured {

@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,20 +31,9 @@ namespace {
 void WriteArchive(const std::string& path, const std::vector<TestEntry>& names,
                   std::size_t entrySize) {
   const std::string pattern = PatternBytes(entrySize, 5);
-  std::ofstream out(path, std::ios::binary);
-  const std::uint64_t directory = 16 + names.size() * entrySize;
-  std::string header("VIZ00\0\0\0", 8);
-  for (int i = 0; i < 2; ++i) header.push_back(static_cast<char>(names.size() >> (8 * i)));
-  for (int i = 0; i < 4; ++i) header.push_back(static_cast<char>(directory >> (8 * i)));
-  header.append(2, '\0');
-  out << header;
-  for (std::size_t i = 0; i < names.size(); ++i) out << pattern;
-  for (const TestEntry& entry : names) {
-    std::string record = entry.name;
-    record.resize(12, '\0');
-    for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>(entrySize >> (8 * i)));
-    out << record;
-  }
+  TestArchive archive;
+  for (const TestEntry& entry : names) archive.entries.push_back({entry.name, pattern});
+  WriteFile(path, archive.Bytes());
 }
 
 // The tree's paths and each file's size: two extractions that agree on these

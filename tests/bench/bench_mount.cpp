@@ -15,13 +15,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench_timing.h"
+#include "mount_points.h"
+#include "test_archive.h"
 
 namespace fs = std::filesystem;
 
@@ -66,17 +66,6 @@ void Run(const std::vector<std::string>& command) {
   Finish(Start(command), command[0]);
 }
 
-bool IsMounted(const std::string& path) {
-  std::ifstream table("/proc/self/mountinfo");
-  for (std::string line; std::getline(table, line);) {
-    std::istringstream fields(line);
-    std::string id, parent, device, root, point;
-    fields >> id >> parent >> device >> root >> point;
-    if (point == path) return true;
-  }
-  return false;
-}
-
 // Reads every file below root, as a program walking the tree would.
 std::uint64_t ReadAll(const std::string& root) {
   static std::vector<char> buffer(1 << 20);
@@ -96,20 +85,9 @@ void WriteArchive(const std::string& path, const std::vector<std::string>& names
                   std::size_t entrySize) {
   std::string data(entrySize, '\0');
   for (std::size_t i = 0; i < entrySize; ++i) data[i] = static_cast<char>((i * 7919) >> 3);
-  std::ofstream out(path, std::ios::binary);
-  const std::uint64_t directory = 16 + names.size() * entrySize;
-  std::string header("VIZ00\0\0\0", 8);
-  for (int i = 0; i < 2; ++i) header.push_back(static_cast<char>(names.size() >> (8 * i)));
-  for (int i = 0; i < 4; ++i) header.push_back(static_cast<char>(directory >> (8 * i)));
-  header.append(2, '\0');
-  out << header;
-  for (std::size_t i = 0; i < names.size(); ++i) out << data;
-  for (const std::string& name : names) {
-    std::string record = name;
-    record.resize(12, '\0');
-    for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>(entrySize >> (8 * i)));
-    out << record;
-  }
+  TestArchive archive;
+  for (const std::string& name : names) archive.entries.push_back({name, data});
+  WriteFile(path, archive.Bytes());
 }
 
 struct Set {

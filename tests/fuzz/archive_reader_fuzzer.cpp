@@ -8,14 +8,15 @@
 #include <string>
 
 #include "archive/archive_format.h"
-#include "archive/name_table.h"
+#include "fuzz_workspace.h"
+#include "marrowgilder/engine/name_table.h"
 #include "platform/file_stream.h"
 #include "test_archive.h"
 
 namespace {
 
 std::string ArchivePath() {
-  static const std::string path = "/tmp/marrowgilder-reader-fuzz-" + std::to_string(getpid());
+  static const std::string path = FreshWorkspace("marrowgilder-reader-fuzz") + "/input.dat";
   return path;
 }
 

@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "archive/extraction_run.h"
+#include "fuzz_workspace.h"
+#include "marrowgilder/engine/extraction_run.h"
 #include "test_archive.h"
 
 namespace fs = std::filesystem;
@@ -20,7 +21,7 @@ namespace {
 const std::string kSentinelBytes = "the sentinel must never change\n";
 
 struct Workspace {
-  std::string root = "/tmp/marrowgilder-run-fuzz-" + std::to_string(getpid());
+  std::string root = FreshWorkspace("marrowgilder-run-fuzz");
   std::string sentinel = root + "/SENT.TXT";
   std::string archive = root + "/game.dat";
   std::string reply = root + "/reply.txt";
@@ -31,8 +32,6 @@ struct Workspace {
 const Workspace& Space() {
   static const Workspace space = [] {
     Workspace made;
-    fs::remove_all(made.root);
-    fs::create_directories(made.root);
     WriteFile(made.sentinel, kSentinelBytes);
     // The run's dialogue is not what is tested here.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
@@ -67,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs::create_directories(space.output);
   if (std::freopen(space.reply.c_str(), "r", stdin) == nullptr) std::abort();
   const char* magic = archive.compare(0, 3, "ZEL") == 0 ? "ZEL00" : "VIZ00";
-  ExtractArchive(space.archive.c_str(), space.output.c_str(), magic);
+  marrowgilder::engine::ExtractArchive(space.archive.c_str(), space.output.c_str(), magic);
   std::fflush(stdout);
   CheckNothingOutsideChanged(space);
   fs::remove_all(space.root + "/out");

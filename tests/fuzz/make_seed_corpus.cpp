@@ -12,28 +12,17 @@
 
 namespace {
 
-void PutLe(std::string& out, std::size_t at, std::uint64_t value, int bytes) {
-  if (out.size() < at + static_cast<std::size_t>(bytes)) out.resize(at + bytes, '\0');
-  for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 // A file of fileSize pattern bytes with a header and the records at
 // directoryOffset, whatever the sizes say: directories inside the data, gaps,
 // data past the end.
 std::string Laid(const std::vector<std::pair<std::string, std::uint32_t>>& records,
                  std::uint32_t directoryOffset, std::size_t fileSize) {
   std::string out = PatternBytes(fileSize, 7);
-  out.replace(0, 8, std::string("VIZ00\0\0\0", 8));
-  PutLe(out, 8, records.size(), 2);
-  PutLe(out, 10, directoryOffset, 4);
-  PutLe(out, 14, 0, 2);
+  out.replace(0, 16, TestArchive::Header("VIZ00", records.size(), directoryOffset));
   for (std::size_t i = 0; i < records.size(); ++i) {
-    std::string name = records[i].first;
-    name.resize(12, '\0');
     std::size_t at = directoryOffset + 16 * i;
     if (out.size() < at + 16) out.resize(at + 16, '\0');
-    out.replace(at, 12, name);
-    PutLe(out, at + 12, records[i].second, 4);
+    out.replace(at, 16, TestArchive::Record(records[i].first, records[i].second));
   }
   return out;
 }

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_workspace.h"
 #include "mgarc/mgarc.h"
 #include "test_archive.h"
 
@@ -92,7 +93,7 @@ std::string Base() {
 }
 
 struct Workspace {
-  std::string root = Base() + "/mgarc-create-fuzz-" + std::to_string(getpid());
+  std::string root = FreshWorkspace("mgarc-create-fuzz", Base());
   std::string tree = root + "/tree";
   std::string archives = root + "/archives";  // nothing else may appear here
   std::string archive = archives + "/new.dat";
@@ -103,19 +104,8 @@ struct Workspace {
 };
 
 const Workspace& Space() {
-  // Never destroyed: the clean-up at exit still reads it.
-  static const Workspace* const space = [] {
-    auto* made = new Workspace;
-    fs::remove_all(made->root);
-    fs::create_directories(made->root);
-    // The trees live in memory: gone when the fuzzer ends.
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(Space().root, ignored);
-    });
-    return made;
-  }();
-  return *space;
+  static const Workspace space;
+  return space;
 }
 
 // Runs mgarc with standard output going to a file; returns what it printed.

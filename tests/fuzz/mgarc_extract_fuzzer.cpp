@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_workspace.h"
 #include "mgarc/mgarc.h"
 #include "test_archive.h"
 
@@ -26,7 +27,7 @@ namespace {
 const std::string kSentinelBytes = "the sentinel must never change\n";
 
 struct Workspace {
-  std::string root = "/tmp/mgarc-extract-fuzz-" + std::to_string(getpid());
+  std::string root = FreshWorkspace("mgarc-extract-fuzz");
   std::string sentinel = root + "/SENT.TXT";
   std::string archive = root + "/game.dat";
   // Two levels down, so that names with ".." would have somewhere to go.
@@ -36,8 +37,6 @@ struct Workspace {
 const Workspace& Space() {
   static const Workspace space = [] {
     Workspace made;
-    fs::remove_all(made.root);
-    fs::create_directories(made.root);
     WriteFile(made.sentinel, kSentinelBytes);
     return made;
   }();

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz_workspace.h"
 #include "mgarc/mgarc.h"
 #include "test_archive.h"
 
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Workspace {
-  std::string root = "/tmp/mgarc-patch-fuzz-" + std::to_string(getpid());
+  std::string root = FreshWorkspace("mgarc-patch-fuzz");
   std::string before = root + "/old.dat";
   std::string after = root + "/new.dat";
   std::string patch = root + "/p.mgp";
@@ -26,12 +27,7 @@ struct Workspace {
 };
 
 const Workspace& Space() {
-  static const Workspace space = [] {
-    Workspace made;
-    fs::remove_all(made.root);
-    fs::create_directories(made.root);
-    return made;
-  }();
+  static const Workspace space;
   return space;
 }
 

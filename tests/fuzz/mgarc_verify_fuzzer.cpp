@@ -14,24 +14,20 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_workspace.h"
 #include "mgarc/mgarc.h"
 #include "test_archive.h"
 
 namespace {
 
 struct Workspace {
-  std::string root = "/tmp/mgarc-verify-fuzz-" + std::to_string(getpid());
+  std::string root = FreshWorkspace("mgarc-verify-fuzz");
   std::string archive = root + "/input.dat";
   std::string output = root + "/stdout.txt";
 };
 
 const Workspace& Space() {
-  static const Workspace space = [] {
-    Workspace made;
-    std::string command = "rm -rf '" + made.root + "' && mkdir -p '" + made.root + "'";
-    if (std::system(command.c_str()) != 0) std::abort();
-    return made;
-  }();
+  static const Workspace space;
   return space;
 }
 

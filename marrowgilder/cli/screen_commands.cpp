@@ -1,8 +1,10 @@
-#include "cli/screen_commands.h"
+#include "marrowgilder/cli/screen_commands.h"
 
-#include "cli/argument_matching.h"
-#include "cli/key_wait.h"
+#include "marrowgilder/cli/argument_matching.h"
+#include "marrowgilder/cli/key_wait.h"
 #include "platform/console.h"
+
+namespace marrowgilder::cli {
 
 namespace {
 
@@ -22,10 +24,11 @@ constexpr const char* kScrollAway = "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\
 
 }  // namespace
 
-void RunScreenCommands(const char* argument) {
+ExitStatus RunScreenCommands(const char* argument) {
   for (const ScreenCommand& command : kScreenCommands) {
     if (ArgumentMatches(argument, command.pattern)) ShowScreen(*command.screen);
   }
+  return ExitStatus::kSuccess;
 }
 
 void ShowScreen(const Screen& screen) {
@@ -38,3 +41,5 @@ void ShowScreen(const Screen& screen) {
   (void)WaitForKey();
   WriteOut(kScrollAway);
 }
+
+}  // namespace marrowgilder::cli

@@ -1,6 +1,8 @@
-#include "cli/key_wait.h"
+#include "marrowgilder/cli/key_wait.h"
 
 #include "platform/console_key.h"
+
+namespace marrowgilder::cli {
 
 namespace {
 
@@ -20,3 +22,5 @@ int WaitForKey() {
   pendingCode = key.second;
   return key.code;
 }
+
+}  // namespace marrowgilder::cli

@@ -1,4 +1,8 @@
-#include "archive/entry_copy.h"
+// Copying one entry's byte range out of the archive into a new file, by the
+// system's file-to-file copy where it has one, otherwise through one buffer,
+// with the messages each failure prints.
+
+#include "marrowgilder/engine/entry_copy.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -8,6 +12,8 @@
 #include "platform/file_transfer.h"
 #include "platform/message_box.h"
 #include "platform/zero_block.h"
+
+namespace marrowgilder::engine {
 
 namespace {
 
@@ -78,3 +84,5 @@ int CopyByteRange(std::uint32_t start, std::uint32_t end, const char* archivePat
   }
   return kCopyDone;
 }
+
+}  // namespace marrowgilder::engine

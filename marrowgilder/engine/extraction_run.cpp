@@ -1,20 +1,33 @@
-#include "archive/extraction_run.h"
+// One extraction run, from the archive's path to a tree of files.
+//
+// How it works: it first takes memory for every output path (one slot per
+// possible entry), then reads and checks the header and the directory, and
+// builds each entry's output path from the output directory and its stored
+// name. Only then does it ask at which entry to begin, make the directories,
+// and copy the entries from there to the end, one line of progress each.
+// Any failure before the copying stops the run with a message box, shown
+// after everything the run took is given back; a failed entry only makes
+// the run end with "some not written".
+
+#include "marrowgilder/engine/extraction_run.h"
 
 #include <cstdint>
 #include <cstdio>
 
 #include "archive/archive_format.h"
-#include "archive/directory_creation.h"
-#include "archive/entry_copy.h"
-#include "archive/name_table.h"
-#include "archive/output_paths.h"
 #include "archive/path_rules.h"
-#include "archive/start_reply.h"
 #include "archive/stored_names.h"
+#include "marrowgilder/engine/directory_creation.h"
+#include "marrowgilder/engine/entry_copy.h"
+#include "marrowgilder/engine/name_table.h"
+#include "marrowgilder/engine/output_paths.h"
+#include "marrowgilder/engine/start_reply.h"
 #include "platform/console.h"
 #include "platform/file_stream.h"
 #include "platform/message_box.h"
 #include "platform/text_conversion.h"
+
+namespace marrowgilder::engine {
 
 namespace {
 
@@ -154,3 +167,5 @@ RunOutcome ExtractArchive(const char* archivePath, const char* outputDirectory, 
   if (report.text != nullptr) ShowMessageBox(report.text, report.title);
   return outcome;
 }
+
+}  // namespace marrowgilder::engine

@@ -6,6 +6,8 @@
 
 #include "platform/host_system.h"
 
+namespace marrowgilder::cli {
+
 inline constexpr int kScreenRows = 24;
 
 // How the host's console shows the screens' box characters.
@@ -35,3 +37,5 @@ inline constexpr std::size_t kScreenRowBufferSize = 512;
 // ─ ― one column wide, so the line characters are doubled, the others get a
 // blank after them, and a line break ends the row.
 void FormatScreenRow(const char* row, ConsoleKind console, char* out, std::size_t size);
+
+}  // namespace marrowgilder::cli

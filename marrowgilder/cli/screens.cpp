@@ -1,6 +1,8 @@
-#include "cli/screens.h"
+#include "marrowgilder/cli/screens.h"
 
 #include <cstring>
+
+namespace marrowgilder::cli {
 
 namespace {
 
@@ -154,3 +156,5 @@ void FormatScreenRow(const char* row, ConsoleKind console, char* out, std::size_
   put("\n", 1);
   out[used] = '\0';
 }
+
+}  // namespace marrowgilder::cli

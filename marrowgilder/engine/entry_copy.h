@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace marrowgilder::engine {
+
 inline constexpr std::size_t kTransferSize = 200000;
 
 enum CopyResult : int {
@@ -25,3 +27,5 @@ enum CopyResult : int {
 // output path; the buffer's is a message box.
 int CopyByteRange(std::uint32_t start, std::uint32_t end, const char* archivePath,
                   const char* outputPath);
+
+}  // namespace marrowgilder::engine

@@ -6,6 +6,8 @@
 
 #include "archive/path_rules.h"
 
+namespace marrowgilder::engine {
+
 // The output directory followed by one separator unless its last character
 // already is one (a double-byte character's second byte is none). Returns
 // false when the prefix and its terminator would not fit in size bytes.
@@ -26,3 +28,5 @@ bool SameDirectoryPart(const char* a, std::size_t aLength, const char* b, std::s
 // Path as the console shows it: where the rules say so, each byte 01-1F and
 // 7F becomes '?'. out must hold strlen(path) + 1 bytes.
 void ShownPath(const char* path, const PathRules& rules, char* out);
+
+}  // namespace marrowgilder::engine

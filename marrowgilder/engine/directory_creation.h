@@ -3,8 +3,10 @@
 
 #include <cstddef>
 
-#include "archive/name_table.h"
 #include "archive/path_rules.h"
+#include "marrowgilder/engine/name_table.h"
+
+namespace marrowgilder::engine {
 
 // Walks a file path's directories from the top down: each step extends
 // partial by one directory name and its separator.
@@ -27,3 +29,5 @@ void MakeDirectoryPath(const char* path, const PathRules& rules);
 // Calls MakeDirectoryPath for every entry whose directory part differs from
 // the previous entry's; entries whose names are refused are passed over.
 void RunDirectoryPass(const NameTable& table, int entryCount, const PathRules& rules);
+
+}  // namespace marrowgilder::engine

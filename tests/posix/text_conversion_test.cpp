@@ -1,27 +1,11 @@
-#include "platform/text_conversion.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "stored_name_to_host.h"
+
 namespace {
 
-std::string ToHost(const std::string& stored, std::size_t size = 127) {
-  StoredNameConverter converter;
-  char out[200] = {};
-  if (!converter.ToHost(stored.c_str(), out, size)) return "<too long>";
-  return out;
-}
-
-#ifdef _WIN32
-// File names stay code page 932 on Windows: the wide file calls convert them.
-TEST(StoredNameConverter, KeepsTheStoredBytes) {
-  EXPECT_EQ(ToHost("\x95\x5C\\\x83\x5C.TXT"), "\x95\x5C\\\x83\x5C.TXT");
-  EXPECT_EQ(ToHost("A\x81"), "A\x81");
-  EXPECT_EQ(ToHost(std::string(12, '\xB1'), 13), std::string(12, '\xB1'));
-  EXPECT_EQ(ToHost(std::string(12, '\xB1'), 12), "<too long>");
-}
-#else
 TEST(StoredNameConverter, UsesMicrosoftsTable) {
   EXPECT_EQ(ToHost("\x81\x60"), "\xEF\xBD\x9E");  // U+FF5E, not the wave dash U+301C
   EXPECT_EQ(ToHost("\x81\x5C"), "\xE2\x80\x95");  // U+2015
@@ -55,6 +39,5 @@ TEST(StoredNameConverter, RefusesWhatDoesNotFit) {
   EXPECT_EQ(ToHost(std::string(12, '\xB1'), 37).size(), 36u);
   EXPECT_EQ(ToHost(std::string(12, '\xB1'), 36), "<too long>");
 }
-#endif
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace marrowgilder::engine {
+
 // Reads the number a line begins with, fed one character at a time so that a
 // line of any length is consumed without being stored: leading white space,
 // an optional sign, then decimal digits up to the first other character.
@@ -20,3 +22,5 @@ std::int64_t ReplyValue(const ReplyNumber& reply);
 // Reads one line from standard input (the line break ends it; so does the end
 // of input) and returns the number it begins with.
 std::int64_t ReadStartReply();
+
+}  // namespace marrowgilder::engine

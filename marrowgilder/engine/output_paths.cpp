@@ -1,8 +1,14 @@
-#include "archive/output_paths.h"
+// Building output paths: the output directory's prefix, a path joined from
+// it and a name, the directory part of a path and its comparison, and the
+// path as the console shows it.
+
+#include "marrowgilder/engine/output_paths.h"
 
 #include <cstring>
 
 #include "archive/ascii_case.h"
+
+namespace marrowgilder::engine {
 
 bool BuildOutputPrefix(const char* outputDirectory, const PathRules& rules, char* prefix,
                        std::size_t size) {
@@ -64,3 +70,5 @@ void ShownPath(const char* path, const PathRules& rules, char* out) {
   }
   out[i] = '\0';
 }
+
+}  // namespace marrowgilder::engine

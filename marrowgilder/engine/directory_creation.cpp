@@ -1,10 +1,17 @@
-#include "archive/directory_creation.h"
+// Making the directories the entries' files go into: a walk down each
+// output path's directories, and the pass that makes them for every entry
+// before any file is written, skipping an entry whose directory part is the
+// previous entry's.
+
+#include "marrowgilder/engine/directory_creation.h"
 
 #include <cstring>
 #include <new>
 
-#include "archive/output_paths.h"
+#include "marrowgilder/engine/output_paths.h"
 #include "platform/directory.h"
+
+namespace marrowgilder::engine {
 
 static_assert(kSlotSize - 1 <= 255, "a walk holds every slot's directory part whole");
 
@@ -69,3 +76,5 @@ void RunDirectoryPass(const NameTable& table, int entryCount, const PathRules& r
     previousLength = length;
   }
 }
+
+}  // namespace marrowgilder::engine

@@ -8,6 +8,8 @@
 #include "archive/stored_names.h"
 #include "platform/zero_block.h"
 
+namespace marrowgilder::engine {
+
 // An output directory of up to this many bytes fits a slot whatever the names.
 inline constexpr std::size_t kOutputDirectoryRoom = 113;
 
@@ -28,3 +30,5 @@ struct NameTable {
 inline const char* SlotPath(const NameTable& table, int i) {
   return table.slots[i].chars();
 }
+
+}  // namespace marrowgilder::engine

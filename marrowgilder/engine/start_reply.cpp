@@ -1,6 +1,11 @@
-#include "archive/start_reply.h"
+// Reading the answer to "at which entry to begin": the number a line of
+// input starts with, read one character at a time so any length is fine.
+
+#include "marrowgilder/engine/start_reply.h"
 
 #include "platform/console.h"
+
+namespace marrowgilder::engine {
 
 namespace {
 
@@ -50,3 +55,5 @@ std::int64_t ReadStartReply() {
   }
   return ReplyValue(reply);
 }
+
+}  // namespace marrowgilder::engine

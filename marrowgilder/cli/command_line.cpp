@@ -1,11 +1,13 @@
-#include "cli/command_line.h"
+#include "marrowgilder/cli/command_line.h"
 
 #include <cstdio>
 
-#include "archive/extraction_run.h"
-#include "cli/argument_matching.h"
-#include "cli/screen_commands.h"
+#include "marrowgilder/cli/argument_matching.h"
+#include "marrowgilder/cli/screen_commands.h"
+#include "marrowgilder/engine/extraction_run.h"
 #include "platform/console.h"
+
+namespace marrowgilder::cli {
 
 namespace {
 
@@ -22,6 +24,18 @@ constexpr GameIdentifier kGameIdentifiers[] = {
     {"IG", "ZEL00"},   // IRON GARDEN
 };
 
+ExitStatus StatusOf(engine::RunOutcome outcome) {
+  switch (outcome) {
+    case engine::RunOutcome::kAllWritten:
+      return ExitStatus::kSuccess;
+    case engine::RunOutcome::kSomeNotWritten:
+      return ExitStatus::kSomeNotWritten;
+    case engine::RunOutcome::kStopped:
+      break;
+  }
+  return ExitStatus::kStopped;
+}
+
 }  // namespace
 
 const char* FindGameMagic(const char* argument) {
@@ -31,14 +45,11 @@ const char* FindGameMagic(const char* argument) {
   return nullptr;
 }
 
-int RunCommandLine(int argc, char** argv, unsigned lostCharacters) {
-  if (argc == 2) {
-    RunScreenCommands(argv[1]);
-    return 0;
-  }
+ExitStatus RunCommandLine(int argc, char** argv, unsigned lostCharacters) {
+  if (argc == 2) return RunScreenCommands(argv[1]);
   if (argc == 4) {
     const char* magic = FindGameMagic(argv[1]);
-    if (magic == nullptr) return 0;
+    if (magic == nullptr) return ExitStatus::kSuccess;
     // A '?' in place of a lost character would name another file.
     for (int path = 2; path <= 3; ++path) {
       if ((lostCharacters & (1u << path)) == 0) continue;
@@ -48,9 +59,11 @@ int RunCommandLine(int argc, char** argv, unsigned lostCharacters) {
                     "represent\n",
                     path);
       WriteErr(line);
-      return static_cast<int>(RunOutcome::kStopped);
+      return ExitStatus::kStopped;
     }
-    return static_cast<int>(ExtractArchive(argv[2], argv[3], magic));
+    return StatusOf(engine::ExtractArchive(argv[2], argv[3], magic));
   }
-  return 0;
+  return ExitStatus::kSuccess;
 }
+
+}  // namespace marrowgilder::cli
