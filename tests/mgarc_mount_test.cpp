@@ -15,9 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include "mgarc/mount_tree.h"
+#include "mgarc/engine/mount_tree.h"
 #include "run_tool.h"
 #include "test_archive.h"
+
+using namespace mgarc::engine;
 
 namespace {
 
