@@ -40,6 +40,9 @@ class OutputDirectory {
   // itself is never touched.
   PlaceOutcome CreateEntryFile(const std::string& name, bool keepExisting,
                                const FileIdentity& archive, OutputFile& file) const;
+  // Removes a file this directory's CreateEntryFile made (closed first):
+  // what a stopped extraction does with one it did not finish.
+  bool RemoveEntryFile(const std::string& name) const;
   // The system's code of the last failure.
   int error() const { return error_; }
 

@@ -5,14 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "mgarc/archive_changes.h"
-#include "mgarc/archive_digests.h"
-#include "mgarc/entry_names.h"
-#include "mgarc/patch_format.h"
-#include "mgarc/update_plan.h"
+#include "mgarc/engine/archive_changes.h"
+#include "mgarc/engine/archive_digests.h"
+#include "mgarc/engine/entry_names.h"
+#include "mgarc/engine/patch_format.h"
+#include "mgarc/engine/update_plan.h"
 #include "platform/case_folding.h"
 #include "platform/text_conversion.h"
 #include "test_archive.h"
+
+using namespace mgarc::engine;
 
 namespace {
 

@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "mgarc/packing_list.h"
+#include "mgarc/engine/packing_list.h"
 #include "mgarc_fixture.h"
 #include "platform/file_replacement.h"
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
 #include "run_tool.h"
 #include "test_archive.h"
+
+using namespace mgarc::engine;
 
 namespace {
 

@@ -13,10 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "mgarc/mount_tree.h"
+#include "mgarc/engine/mount_tree.h"
 #include "mount_points.h"
 #include "run_tool.h"
 #include "test_archive.h"
+
+using namespace mgarc::engine;
 
 namespace {
 

@@ -4,14 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "mgarc/archive_checks.h"
-#include "mgarc/archive_view.h"
-#include "mgarc/entry_names.h"
-#include "mgarc/extraction_plan.h"
-#include "mgarc/packing_list.h"
+#include "mgarc/engine/archive_checks.h"
+#include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/entry_names.h"
+#include "mgarc/engine/extraction_plan.h"
+#include "mgarc/engine/packing_list.h"
 #include "platform/case_folding.h"
 #include "platform/text_conversion.h"
 #include "test_archive.h"
+
+using namespace mgarc::engine;
 
 namespace {
 

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "mgarc/mgarc.h"
+#include "mgarc/cli/mgarc.h"
 #include "test_archive.h"
+
+using namespace mgarc::cli;
 
 namespace {
 
@@ -52,8 +54,8 @@ std::map<std::string, std::string> ExpectedFiles(const TestArchive& archive) {
 }
 
 int Extract(const std::string& archive, const std::string& directory, int workers) {
-  return RunMgarc(
-      {"mgarc", "extract", "-q", "-j", std::to_string(workers), "-C", directory, archive});
+  return static_cast<int>(RunMgarc(
+      {"mgarc", "extract", "-q", "-j", std::to_string(workers), "-C", directory, archive}));
 }
 
 void ExpectTree(const std::string& root, const std::map<std::string, std::string>& files) {

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "mgarc/start_request.h"
+#include "mgarc/cli/start_request.h"
+
+using namespace mgarc::cli;
 
 namespace {
 

@@ -101,3 +101,9 @@ PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool keep
   error_ = errno;
   return PlaceOutcome::kFailed;
 }
+
+bool OutputDirectory::RemoveEntryFile(const std::string& name) const {
+  if (unlinkat(Fd(handle_), name.c_str(), 0) == 0) return true;
+  error_ = errno;
+  return false;
+}

@@ -203,3 +203,10 @@ PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool keep
   }
   return PlaceOutcome::kFailed;
 }
+
+bool OutputDirectory::RemoveEntryFile(const std::string& name) const {
+  const std::wstring path = path_.native() + L"\\" + WideFromCodePage(name.c_str(), 932);
+  if (DeleteFileW(path.c_str())) return true;
+  error_ = static_cast<int>(GetLastError());
+  return false;
+}

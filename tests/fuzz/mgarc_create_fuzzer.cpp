@@ -29,8 +29,10 @@
 #include <vector>
 
 #include "fuzz_workspace.h"
-#include "mgarc/mgarc.h"
+#include "mgarc/cli/mgarc.h"
 #include "test_archive.h"
+
+using namespace mgarc::cli;
 
 namespace fs = std::filesystem;
 
@@ -112,7 +114,7 @@ const Workspace& Space() {
 int Run(const std::vector<std::string>& arguments, std::string* printed = nullptr) {
   const Workspace& space = Space();
   if (std::freopen(space.printed.c_str(), "w", stdout) == nullptr) std::abort();
-  int status = RunMgarc(arguments);
+  int status = static_cast<int>(RunMgarc(arguments));
   std::fflush(stdout);
   if (printed != nullptr) *printed = ReadFile(space.printed);
   return status;

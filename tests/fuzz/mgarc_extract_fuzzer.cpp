@@ -17,8 +17,10 @@
 #include <vector>
 
 #include "fuzz_workspace.h"
-#include "mgarc/mgarc.h"
+#include "mgarc/cli/mgarc.h"
 #include "test_archive.h"
+
+using namespace mgarc::cli;
 
 namespace fs = std::filesystem;
 
@@ -95,7 +97,7 @@ Result Extract(const Workspace& space, const std::string& archive, int workers, 
   std::vector<std::string> arguments = {"mgarc", "extract", "-q", "-j", std::to_string(workers)};
   if (keep) arguments.push_back("-k");
   arguments.insert(arguments.end(), {"-C", space.output, space.archive});
-  int status = RunMgarc(arguments);
+  int status = static_cast<int>(RunMgarc(arguments));
   if (status < 0 || status > 2) std::abort();
   CheckNothingOutsideChanged(space, archive);
   return {status, Snapshot(space.output)};

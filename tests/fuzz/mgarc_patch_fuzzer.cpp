@@ -11,8 +11,10 @@
 #include <string>
 
 #include "fuzz_workspace.h"
-#include "mgarc/mgarc.h"
+#include "mgarc/cli/mgarc.h"
 #include "test_archive.h"
+
+using namespace mgarc::cli;
 
 namespace fs = std::filesystem;
 
@@ -46,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(space.before, before);
   WriteFile(space.after, after);
   fs::remove(space.patch);
-  int status = RunMgarc({"mgarc", "diff", "-j", "2", "-o", space.patch, space.before, space.after});
+  int status = static_cast<int>(
+      RunMgarc({"mgarc", "diff", "-j", "2", "-o", space.patch, space.before, space.after}));
   Require(status == 0 || status == 1 || status == 2);
   if (status == 2) {
     Require(!fs::exists(space.patch));
@@ -54,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Require((status == 0) == (before == after));
   WriteFile(space.target, before);
-  Require(RunMgarc({"mgarc", "apply", space.patch, space.target}) == 0);
+  Require(RunMgarc({"mgarc", "apply", space.patch, space.target}) == ExitStatus::kDone);
   Require(ReadFile(space.target) == after);
-  Require(RunMgarc({"mgarc", "apply", space.patch, space.target}) == 0);
+  Require(RunMgarc({"mgarc", "apply", space.patch, space.target}) == ExitStatus::kDone);
   Require(ReadFile(space.target) == after);
   return 0;
 }

@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "fuzz_workspace.h"
-#include "mgarc/mgarc.h"
+#include "mgarc/cli/mgarc.h"
 #include "test_archive.h"
+
+using namespace mgarc::cli;
 
 namespace {
 
@@ -35,7 +37,7 @@ const Workspace& Space() {
 int Run(const std::vector<std::string>& arguments, std::string& printed) {
   const Workspace& space = Space();
   if (std::freopen(space.output.c_str(), "w", stdout) == nullptr) std::abort();
-  int status = RunMgarc(arguments);
+  int status = static_cast<int>(RunMgarc(arguments));
   std::fflush(stdout);
   printed = ReadFile(space.output);
   if (status < 0 || status > 2) std::abort();

@@ -1,0 +1,93 @@
+// mgarc's commands. Each returns the process exit status (ExitStatus): 0
+// done, 1 done with findings or entries not written, 2 stopped (a line on
+// standard error says why).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "mgarc/cli/exit_status.h"
+#include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/extract.h"
+
+namespace mgarc::cli {
+
+struct ListOptions {
+  std::string archive;
+  bool json = false;
+  bool names = false;
+};
+ExitStatus RunList(const ListOptions& options);
+
+struct VerifyOptions {
+  std::string archive;
+  bool json = false;
+};
+ExitStatus RunVerify(const VerifyOptions& options);
+
+struct CatOptions {
+  std::string archive;
+  std::string name;
+};
+ExitStatus RunCat(const CatOptions& options);
+
+struct ExtractOptions : engine::ExtractOptions {
+  bool verbose = false;
+  bool quiet = false;
+};
+ExitStatus RunExtract(const ExtractOptions& options);
+
+struct CreateOptions {
+  std::string archive;
+  std::string directory;
+  std::string magic = "VIZ00";
+  std::string orderFile;  // empty: sorted by stored names
+  unsigned workers = 0;   // 0: one per processor
+  bool verbose = false;
+  bool quiet = false;
+};
+ExitStatus RunCreate(const CreateOptions& options);
+
+struct UpdateOptions {
+  std::string archive;
+  std::string directory;               // empty: only deletions
+  std::vector<std::string> deletions;  // extract's patterns
+  unsigned workers = 0;                // 0: one per processor
+  bool verbose = false;
+  bool quiet = false;
+  bool dryRun = false;
+};
+ExitStatus RunUpdate(const UpdateOptions& options);
+
+struct DiffOptions {
+  std::string oldArchive;
+  std::string newArchive;
+  std::string patch;  // empty: no patch written
+  unsigned workers = 0;
+  bool json = false;
+};
+// 0 when the two files are identical, 1 when they differ, 2 on trouble.
+ExitStatus RunDiff(const DiffOptions& options);
+
+struct ApplyOptions {
+  std::string patch;
+  std::string archive;
+  std::string output;  // empty: ARCHIVE itself
+  unsigned workers = 0;
+};
+ExitStatus RunApply(const ApplyOptions& options);
+
+struct MountOptions {
+  std::string archive;
+  std::string mountPoint;
+  bool foreground = false;
+};
+// Returns once the file system is ready (with foreground, once it is unmounted).
+ExitStatus RunMount(const MountOptions& options);
+
+// "mgarc: subject: reason" on standard error.
+void ReportProblem(const std::string& subject, const std::string& reason);
+// The archive at path, opened for a command; a failure reported as "mgarc: ARCHIVE: reason".
+bool OpenArchive(const std::string& path, engine::ArchiveView& view);
+
+}  // namespace mgarc::cli

@@ -1,0 +1,175 @@
+#include "mgarc/engine/archive_changes.h"
+
+#include <cstring>
+#include <deque>
+#include <map>
+#include <unordered_map>
+#include <utility>
+
+namespace mgarc::engine {
+
+namespace {
+
+using Content = std::pair<std::uint32_t, Sha256Digest>;
+
+bool HeldWhole(const ArchiveView& archive, const ArchiveEntry& entry) {
+  return entry.end() <= archive.fileSize;
+}
+
+std::array<unsigned char, 12> NameField(const ArchiveEntry& entry) {
+  std::array<unsigned char, 12> field{};
+  const std::string_view stored = entry.stored();
+  std::memcpy(field.data(), stored.data(), std::min(stored.size(), field.size()));
+  return field;
+}
+
+// The header's bytes that are not the count and the directory offset.
+bool HeadersAgree(const ArchiveView& a, const ArchiveView& b) {
+  return std::memcmp(a.header.data(), b.header.data(), 8) == 0 && a.header[14] == b.header[14] &&
+         a.header[15] == b.header[15];
+}
+
+}  // namespace
+
+ArchiveDifference CompareArchives(const ArchiveView& before, const ArchiveDigests& beforeDigests,
+                                  const ArchiveView& after, const ArchiveDigests& afterDigests,
+                                  const std::function<std::string(const ArchiveEntry&)>& nameKey) {
+  ArchiveDifference difference;
+  difference.identical =
+      before.fileSize == after.fileSize && beforeDigests.whole == afterDigests.whole;
+  const std::size_t none = static_cast<std::size_t>(-1);
+  std::unordered_map<std::string, std::deque<std::size_t>> byName;
+  for (std::size_t i = 0; i < before.entries.size(); ++i) {
+    byName[nameKey(before.entries[i])].push_back(i);
+  }
+  std::vector<std::size_t> partner(after.entries.size(), none);  // into before
+  std::vector<bool> paired(before.entries.size(), false);
+  for (std::size_t j = 0; j < after.entries.size(); ++j) {
+    auto found = byName.find(nameKey(after.entries[j]));
+    if (found == byName.end() || found->second.empty()) continue;
+    partner[j] = found->second.front();
+    paired[partner[j]] = true;
+    found->second.pop_front();
+  }
+
+  std::vector<ArchiveChange> changed, added, removed, renamed;
+  for (std::size_t j = 0; j < after.entries.size(); ++j) {
+    std::size_t i = partner[j];
+    if (i == none) continue;
+    const ArchiveEntry& old = before.entries[i];
+    const ArchiveEntry& now = after.entries[j];
+    if (old.size != now.size || beforeDigests.entries[i] != afterDigests.entries[j]) {
+      changed.push_back({ChangeKind::kChanged, &old, &now});
+    }
+  }
+  std::map<Content, std::deque<std::size_t>> unpairedByContent;
+  for (std::size_t i = 0; i < before.entries.size(); ++i) {
+    if (!paired[i])
+      unpairedByContent[{before.entries[i].size, beforeDigests.entries[i]}].push_back(i);
+  }
+  for (std::size_t j = 0; j < after.entries.size(); ++j) {
+    if (partner[j] != none) continue;
+    auto found = unpairedByContent.find({after.entries[j].size, afterDigests.entries[j]});
+    if (found == unpairedByContent.end() || found->second.empty()) {
+      added.push_back({ChangeKind::kAdded, nullptr, &after.entries[j]});
+      continue;
+    }
+    std::size_t i = found->second.front();
+    found->second.pop_front();
+    paired[i] = true;
+    renamed.push_back({ChangeKind::kRenamed, &before.entries[i], &after.entries[j]});
+  }
+  for (std::size_t i = 0; i < before.entries.size(); ++i) {
+    if (!paired[i]) removed.push_back({ChangeKind::kRemoved, &before.entries[i], nullptr});
+  }
+  for (auto* kind : {&changed, &added, &removed, &renamed}) {
+    difference.changes.insert(difference.changes.end(), kind->begin(), kind->end());
+  }
+
+  std::size_t last = none;
+  bool reordered = false;
+  for (std::size_t i : partner) {
+    if (i == none) continue;
+    reordered = reordered || (last != none && i < last);
+    last = i;
+  }
+  if (reordered) difference.changes.push_back({ChangeKind::kReordered, nullptr, nullptr});
+  bool outside = !HeadersAgree(before, after) || beforeDigests.gap != afterDigests.gap ||
+                 beforeDigests.trailing != afterDigests.trailing;
+  if (outside || (!difference.identical && difference.changes.empty())) {
+    difference.changes.push_back({ChangeKind::kOutside, nullptr, nullptr});
+  }
+  return difference;
+}
+
+PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDigests,
+                    const ArchiveView& after, const ArchiveDigests& afterDigests) {
+  PatchPlan plan;
+  PatchTables& tables = plan.tables;
+  tables.header.oldSize = before.fileSize;
+  tables.header.oldDigest = beforeDigests.whole;
+  tables.header.newSize = after.fileSize;
+  tables.header.newDigest = afterDigests.whole;
+  std::map<Content, std::uint64_t> held;  // where before holds such data whole
+  for (std::size_t i = 0; i < before.entries.size(); ++i) {
+    const ArchiveEntry& entry = before.entries[i];
+    tables.entries.push_back({NameField(entry), entry.size, beforeDigests.entries[i]});
+    if (entry.size > 0 && HeldWhole(before, entry)) {
+      held.emplace(Content{entry.size, beforeDigests.entries[i]}, entry.offset);
+    }
+  }
+
+  std::vector<PatchPiece>& pieces = tables.pieces;
+  std::uint64_t& stored = tables.header.storedSize;
+  auto fromOld = [&](std::uint64_t offset, std::uint64_t length) {
+    if (!pieces.empty() && pieces.back().kind == PieceKind::kOld &&
+        pieces.back().source + pieces.back().length == offset) {
+      pieces.back().length += length;
+    } else {
+      pieces.push_back({PieceKind::kOld, offset, length});
+    }
+  };
+  auto store = [&](std::uint64_t from, std::uint64_t length) {
+    if (length == 0) return;
+    if (!pieces.empty() && pieces.back().kind == PieceKind::kStored &&
+        plan.storedFrom.back() + pieces.back().length == from) {
+      pieces.back().length += length;
+    } else {
+      pieces.push_back({PieceKind::kStored, stored, length});
+      plan.storedFrom.push_back(from);
+    }
+    stored += length;
+  };
+  std::uint64_t covered = 16;
+  store(0, std::min<std::uint64_t>(16, after.fileSize));
+  for (std::size_t j = 0; j < after.entries.size(); ++j) {
+    const ArchiveEntry& entry = after.entries[j];
+    std::uint64_t end = std::min(entry.end(), after.fileSize);
+    if (entry.offset >= end) continue;
+    auto found = held.find({entry.size, afterDigests.entries[j]});
+    if (HeldWhole(after, entry) && found != held.end()) {
+      fromOld(found->second, entry.size);
+    } else {
+      store(entry.offset, end - entry.offset);
+    }
+    covered = end;
+  }
+  store(covered, after.fileSize - covered);
+  return plan;
+}
+
+std::vector<const ArchiveEntry*> EntriesUnlikePatch(const ArchiveView& archive,
+                                                    const ArchiveDigests& digests,
+                                                    const PatchTables& tables, std::size_t limit) {
+  std::vector<const ArchiveEntry*> unlike;
+  for (std::size_t i = 0; i < archive.entries.size() && unlike.size() < limit; ++i) {
+    const ArchiveEntry& entry = archive.entries[i];
+    bool same = i < tables.entries.size() && tables.entries[i].nameField == NameField(entry) &&
+                tables.entries[i].size == entry.size &&
+                tables.entries[i].digest == digests.entries[i];
+    if (!same) unlike.push_back(&entry);
+  }
+  return unlike;
+}
+
+}  // namespace mgarc::engine

@@ -1,0 +1,52 @@
+// What differs between two archives, entry by entry, and the patch that turns
+// one into the other: decided from the archives' directories and digests.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mgarc/engine/archive_digests.h"
+#include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/patch_format.h"
+
+namespace mgarc::engine {
+
+enum class ChangeKind { kChanged, kAdded, kRemoved, kRenamed, kReordered, kOutside };
+
+struct ArchiveChange {
+  ChangeKind kind = ChangeKind::kChanged;
+  const ArchiveEntry* before = nullptr;  // of OLD: changed, removed, renamed
+  const ArchiveEntry* after = nullptr;   // of NEW: changed, added, renamed
+};
+
+struct ArchiveDifference {
+  bool identical = false;  // the two files hold the same bytes
+  // Changed, added, removed and renamed entries (each kind in directory
+  // order), then one reordered and one outside change where they apply.
+  std::vector<ArchiveChange> changes;
+};
+
+// Pairs entries by nameKey (entries of one key in order); an unpaired removed
+// and added entry with the same bytes are a rename.
+ArchiveDifference CompareArchives(const ArchiveView& before, const ArchiveDigests& beforeDigests,
+                                  const ArchiveView& after, const ArchiveDigests& afterDigests,
+                                  const std::function<std::string(const ArchiveEntry&)>& nameKey);
+
+// A patch from before to after: data that an entry of before holds whole is
+// referenced, everything else of after is stored.
+struct PatchPlan {
+  PatchTables tables;
+  // For each stored piece in order: where its bytes are in after.
+  std::vector<std::uint64_t> storedFrom;
+};
+PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDigests,
+                    const ArchiveView& after, const ArchiveDigests& afterDigests);
+
+// The entries of archive whose name, size or bytes differ from those the
+// patch expects of OLD, at most limit of them, in directory order.
+std::vector<const ArchiveEntry*> EntriesUnlikePatch(const ArchiveView& archive,
+                                                    const ArchiveDigests& digests,
+                                                    const PatchTables& tables, std::size_t limit);
+
+}  // namespace mgarc::engine

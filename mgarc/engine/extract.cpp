@@ -1,0 +1,261 @@
+// Extraction: opens the archive, selects entries by pattern, plans where
+// each goes (extraction_plan.h), then workers write the planned files while
+// this thread tells the results in directory order.
+//
+// Stopping: workers look at OrderedResults::Stopping() between entries and
+// between chunks of a large one; an entry given up is removed, so that every
+// file left is whole. Entries no worker took are simply never written.
+#include "mgarc/engine/extract.h"
+
+#include <atomic>
+#include <memory>
+
+#include "archive/path_rules.h"
+#include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/entry_names.h"
+#include "mgarc/engine/extraction_plan.h"
+#include "mgarc/engine/ordered_results.h"
+#include "platform/arguments.h"
+#include "platform/case_folding.h"
+#include "platform/file_stream.h"
+#include "platform/file_transfer.h"
+#include "platform/output_directory.h"
+#include "platform/text_conversion.h"
+
+namespace mgarc::engine {
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+// A large entry is moved in pieces of this size, with a look for a stop between them.
+constexpr std::uint64_t kChunk = 64 * 1024 * 1024;
+
+// The directory an archive extracts into by default (DefaultDirectoryName).
+std::string DefaultDirectory(const std::string& archive) {
+  std::u8string name = PathFromUtf8(archive).filename().u8string();
+  return DefaultDirectoryName(std::string(name.begin(), name.end()));
+}
+
+// Why extraction does not write an entry of this fate: a refusal is "skipped".
+std::string NotWrittenProblem(EntryFate fate) {
+  bool refused = fate == EntryFate::kLeaves || fate == EntryFate::kReserved;
+  return (refused ? "skipped: " : "not written: ") + FateReason(fate, "output directory");
+}
+
+// What the workers share: each takes the next work item until none is left.
+class Extraction {
+ public:
+  Extraction(const ArchiveView& archive, const ExtractionPlan& plan, const OutputDirectory& root,
+             bool keepExisting, OrderedResults& results)
+      : archive_(archive),
+        plan_(plan),
+        root_(root),
+        keepExisting_(keepExisting),
+        results_(results) {}
+
+  void Work() {
+    // Left unfilled: the system moves most bytes, and untouched pages cost no memory.
+    auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    InputFile source;
+    std::string problem = OpenSource(source);
+    for (std::size_t k; !results_.Stopping() && (k = nextItem_++) < plan_.work.size();) {
+      const WorkItem& item = plan_.work[k];
+      if (!problem.empty()) {
+        for (std::size_t i : item.entries) results_.Publish(i, {Outcome::kFailed, problem});
+        continue;
+      }
+      WriteItem(item, source, buffer.get());
+    }
+  }
+
+ private:
+  // Each worker reads through a handle of its own, on the very file whose
+  // directory was read: one put in its place since then is refused.
+  std::string OpenSource(InputFile& source) {
+    if (!source.Open(PathFromUtf8(archive_.path))) {
+      return "cannot open the archive: " + SystemErrorUtf8(source.error());
+    }
+    std::uint64_t size = 0;
+    FileIdentity identity;
+    std::int64_t modified = 0;
+    if (!source.Describe(&size, &identity, &modified) || !(identity == archive_.identity)) {
+      return "not written: the archive was replaced while it was read";
+    }
+    return {};
+  }
+
+  void WriteItem(const WorkItem& item, InputFile& source, char* buffer) {
+    const std::vector<std::string_view> levels =
+        plan_.directories.Levels(plan_.entries[item.entries.front()].directory);
+    const OutputDirectory* at = &root_;
+    OutputDirectory held;
+    std::string problem;
+    for (std::size_t l = 0; l < levels.size() && problem.empty(); ++l) {
+      OutputDirectory next;
+      switch (at->OpenLevel(std::string(levels[l]), next)) {
+        case PlaceOutcome::kOk:
+          held = std::move(next);
+          at = &held;
+          break;
+        case PlaceOutcome::kNotOneLevel:
+          problem = NotWrittenProblem(EntryFate::kLeaves);
+          break;
+        case PlaceOutcome::kThroughLink:
+          problem = "skipped: the path goes through a symbolic link";
+          break;
+        case PlaceOutcome::kNotADirectory:
+          problem = "not written: a file stands where the path needs a directory";
+          break;
+        default:
+          problem = "cannot create a directory: " + SystemErrorUtf8(at->error());
+          break;
+      }
+    }
+    for (std::size_t i : item.entries) {
+      ItemResult result{Outcome::kFailed, problem};
+      if (results_.Stopping()) {
+        result = {Outcome::kStopped, {}};
+      } else if (problem.empty()) {
+        result = WriteEntry(*at, i, source, buffer);
+      }
+      results_.Publish(i, std::move(result));
+    }
+  }
+
+  ItemResult WriteEntry(const OutputDirectory& directory, std::size_t planned, InputFile& source,
+                        char* buffer) {
+    const ArchiveEntry& entry = *plan_.entries[planned].entry;
+    OutputFile file;
+    switch (directory.CreateEntryFile(std::string(plan_.FileName(planned)), keepExisting_,
+                                      archive_.identity, file)) {
+      case PlaceOutcome::kOk:
+        break;
+      case PlaceOutcome::kKept:
+        return {Outcome::kSilent, {}};
+      case PlaceOutcome::kNotOneLevel:
+        return {Outcome::kFailed, NotWrittenProblem(EntryFate::kLeaves)};
+      case PlaceOutcome::kIsArchive:
+        return {Outcome::kFailed, "not written: this is the archive itself"};
+      case PlaceOutcome::kIsDirectory:
+        return {Outcome::kFailed, "not written: a directory has this name"};
+      default:
+        return {Outcome::kFailed, "cannot create the file: " + SystemErrorUtf8(directory.error())};
+    }
+    const std::uint64_t length = entry.held;
+    std::uint64_t done = 0;
+    while (done < length) {
+      if (results_.Stopping()) {
+        file.Close();
+        directory.RemoveEntryFile(std::string(plan_.FileName(planned)));
+        return {Outcome::kStopped, {}};
+      }
+      std::uint64_t piece = std::min(length - done, kChunk);
+      std::uint64_t moved =
+          TransferRange(source, entry.offset + done, piece, file, done, buffer, kBufferSize);
+      done += moved;
+      results_.AddBytes(moved);
+      if (moved < piece) break;
+    }
+    if (done < length && file.error() != 0) {
+      return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
+    }
+    if (done < length) {
+      return {Outcome::kFailed, ShortReadReason(source, "read failed: ", entry.offset + done)};
+    }
+    if (!file.Close()) return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
+    if (std::string problem = CutShortProblem(entry); !problem.empty()) {
+      return {Outcome::kFailed, problem};
+    }
+    return {Outcome::kDone, {}};
+  }
+
+  const ArchiveView& archive_;
+  const ExtractionPlan& plan_;
+  const OutputDirectory& root_;
+  const bool keepExisting_;
+  OrderedResults& results_;
+  std::atomic<std::size_t> nextItem_{0};
+};
+
+// The patterns' selection of the archive's entries; a pattern that matches none is a problem.
+std::vector<bool> SelectEntries(const ArchiveView& archive,
+                                const std::vector<std::string>& patterns, Observer& observer,
+                                bool& allMatched) {
+  std::vector<bool> selected(archive.entries.size(), patterns.empty());
+  for (const std::string& pattern : patterns) {
+    bool matched = false;
+    for (std::size_t i = 0; i < archive.entries.size(); ++i) {
+      if (GlobMatches(pattern, archive.entries[i].shown(), UppercaseText))
+        selected[i] = matched = true;
+    }
+    if (!matched) {
+      observer.ProblemFound({pattern, "no entry matches"});
+      allMatched = false;
+    }
+  }
+  return selected;
+}
+
+std::string OutputDirectoryPath(const ExtractOptions& options) {
+  std::string directory =
+      options.directory.empty() ? DefaultDirectory(options.archive) : options.directory;
+  if (options.directory.empty() && options.besideArchive) {
+    std::u8string beside =
+        (PathFromUtf8(options.archive).parent_path() / PathFromUtf8(directory)).u8string();
+    directory.assign(beside.begin(), beside.end());
+  }
+  return directory;
+}
+
+// Results known from the plan alone: entries not written, and those a later one replaces.
+void PresetFates(const ExtractionPlan& plan, OrderedResults& results) {
+  for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    EntryFate fate = plan.entries[i].fate;
+    if (fate == EntryFate::kReplacedLater) results.Preset(i, {Outcome::kSilent, {}});
+    if (fate != EntryFate::kWrite && fate != EntryFate::kReplacedLater) {
+      results.Preset(i, {Outcome::kFailed, NotWrittenProblem(fate)});
+    }
+  }
+}
+
+}  // namespace
+
+ExtractResult Extract(const ExtractOptions& options, Observer& observer) {
+  ExtractResult result;
+  ArchiveView archive;
+  std::string reason;
+  if (!LoadArchive(options.archive, archive, reason)) {
+    result.refused = Problem{options.archive, reason};
+    return result;
+  }
+  std::vector<bool> selected =
+      SelectEntries(archive, options.patterns, observer, result.allMatched);
+  const std::string directory = OutputDirectoryPath(options);
+  OutputDirectory root;
+  if (!root.OpenRoot(PathFromUtf8(directory))) {
+    result.refused =
+        Problem{directory, "cannot create the directory: " + SystemErrorUtf8(root.error())};
+    return result;
+  }
+  NameCodec codec;
+  ExtractionPlan plan =
+      PlanExtraction(archive, selected, kHostRules, DecodeWith(codec), UppercaseText,
+                     [&codec](const std::string& level) { return codec.FileName(level); });
+  std::uint64_t bytes = 0;
+  for (const PlannedEntry& planned : plan.entries) {
+    if (planned.fate == EntryFate::kWrite) bytes += planned.entry->size;
+  }
+  OrderedResults results(plan.entries.size(), bytes);
+  PresetFates(plan, results);
+  Extraction extraction(archive, plan, root, options.keepExisting, results);
+  ItemReport report;
+  report.name = [&plan](std::size_t i) { return plan.entries[i].entry->shown(); };
+  report.doneLine = [&](std::size_t i) { return directory + "/" + plan.entries[i].entry->shown(); };
+  report.observer = &observer;
+  RunResult run = RunWorkers(
+      options.workers, plan.work.size(), [&extraction] { extraction.Work(); }, results, report);
+  result.allWritten = run.noneFailed;
+  result.stopped = run.stopped;
+  return result;
+}
+
+}  // namespace mgarc::engine

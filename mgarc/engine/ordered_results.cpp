@@ -1,0 +1,78 @@
+// The teller of results worked out in parallel: workers publish each item's
+// result into its own slot, and the calling thread tells them in order.
+#include "mgarc/engine/ordered_results.h"
+
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+namespace mgarc::engine {
+
+void OrderedResults::Publish(std::size_t i, ItemResult result) {
+  Outcome outcome = result.outcome;
+  if (outcome == Outcome::kFailed) {
+    reasons_[i] = std::make_unique<std::string>(std::move(result.reason));
+  }
+  states_[i].store(outcome, std::memory_order_release);
+  if (++published_ == reasons_.size()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    allPublished_.notify_one();
+  }
+}
+
+void OrderedResults::TellKnown(const ItemReport& report, bool skipUnknown, RunResult& run) {
+  for (; cursor_ < reasons_.size(); ++cursor_) {
+    Outcome outcome = states_[cursor_].load(std::memory_order_acquire);
+    if (outcome == Outcome::kPending && !skipUnknown) break;
+    if (outcome == Outcome::kFailed) {
+      report.observer->ProblemFound({report.name(cursor_), *reasons_[cursor_]});
+      run.noneFailed = false;
+    } else if (outcome == Outcome::kDone && report.doneLine) {
+      report.observer->ItemDone(report.doneLine(cursor_));
+    }
+  }
+}
+
+RunResult OrderedResults::TellAll(const ItemReport& report) {
+  RunResult run;
+  report.observer->Progressed(Counts());
+  for (;;) {
+    TellKnown(report, false, run);
+    report.observer->Progressed(Counts());
+    if (cursor_ == reasons_.size()) break;
+    if (report.observer->StopRequested()) {
+      stopping_ = true;
+      run.stopped = true;
+      break;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    allPublished_.wait_for(lock, std::chrono::milliseconds(100),
+                           [this] { return published_ == reasons_.size(); });
+  }
+  return run;
+}
+
+void OrderedResults::TellRest(const ItemReport& report, RunResult& run) {
+  TellKnown(report, true, run);
+  report.observer->Progressed(Counts());
+}
+
+RunResult RunWorkers(unsigned workers, std::size_t items, const std::function<void()>& work,
+                     OrderedResults& results, const ItemReport& report) {
+  if (workers == 0) workers = std::thread::hardware_concurrency();
+  if (workers == 0) workers = 1;
+  if (workers > items) workers = static_cast<unsigned>(items);
+  std::vector<std::thread> threads;
+  try {
+    for (unsigned w = 0; w < workers; ++w) threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // The system gives no more threads: those started do the work, or this one.
+    if (threads.empty()) work();
+  }
+  RunResult run = results.TellAll(report);
+  for (std::thread& thread : threads) thread.join();
+  if (run.stopped) results.TellRest(report, run);
+  return run;
+}
+
+}  // namespace mgarc::engine

@@ -1,0 +1,159 @@
+#include "mgarc/engine/packing_list.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "archive/archive_format.h"
+#include "archive/path_rules.h"
+#include "archive/stored_names.h"
+#include "mgarc/engine/entry_names.h"
+
+namespace mgarc::engine {
+
+namespace {
+
+constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 32;
+
+// The first rule the name breaks, or "" when it can be packed.
+std::string StoredNameProblem(PackedFile& file, const NameConversion& conversion) {
+  if (file.relative.find('\\') != std::string::npos) {
+    return "the name holds '\\', which an archive takes for a directory separator";
+  }
+  std::string wanted = file.relative;
+  std::replace(wanted.begin(), wanted.end(), '/', '\\');
+  std::string back;
+  if (!conversion.encode(wanted, file.stored)) {
+    return "code page 932 cannot hold a character of the name";
+  }
+  if (!conversion.decode(file.stored, back) || back != wanted) {
+    return "code page 932 holds a character of the name only as another one";
+  }
+  if (file.stored.size() > kNameFieldSize) {
+    return "the stored name takes " + std::to_string(file.stored.size()) +
+           " bytes, an archive holds at most 12";
+  }
+  if (StoredNameLeavesDirectory(file.stored.c_str())) {
+    return "the name would lead out of the directory it is extracted into";
+  }
+  if (StoredNameReservedOnWindows(file.stored.c_str())) {
+    return "Windows cannot hold the name as a file (a device name, ':', a character it "
+           "forbids, a control character, or a name ending in a dot or a blank)";
+  }
+  // Windows allows DEL, but `list` shows it escaped: an order file made by
+  // `list --names` could not name the file again.
+  if (wanted.find('\x7F') != std::string::npos) {
+    return "the name holds a control character (DEL), which list shows only escaped";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::vector<PackingProblem> AssignStoredNames(std::vector<PackedFile>& files,
+                                              const NameConversion& conversion) {
+  std::vector<std::string> problemOf(files.size());
+  std::vector<std::string> keyOf(files.size());
+  std::map<std::string, std::string> byKey;  // Windows' output path -> the first relative name
+  std::map<std::string, std::string> directories;  // a directory's path there -> a file below it
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    problemOf[i] = StoredNameProblem(files[i], conversion);
+    if (!problemOf[i].empty()) continue;
+    // A file's name decodes back to itself: only case can give two files one path.
+    keyOf[i] = OutputPathKey(files[i].stored, kWindowsRules, conversion.decode, conversion.fold);
+    auto [first, added] = byKey.try_emplace(keyOf[i], files[i].relative);
+    if (!added) {
+      problemOf[i] = "differs from " + first->second + " only in case: one file on Windows";
+    }
+    for (const std::string& directory : DirectoryKeys(keyOf[i])) {
+      directories.try_emplace(directory, files[i].relative);
+    }
+  }
+  // Linux holds a file "A" beside a directory "a"; on Windows they are one name.
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!problemOf[i].empty()) continue;
+    auto directory = directories.find(keyOf[i]);
+    if (directory != directories.end()) {
+      problemOf[i] = "differs only in case from a directory that " + directory->second +
+                     " is in: one name on Windows";
+    }
+  }
+  std::vector<PackingProblem> problems;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!problemOf[i].empty()) problems.push_back({files[i].relative, problemOf[i]});
+  }
+  return problems;
+}
+
+std::vector<std::string> ParseOrder(const std::string& text) {
+  std::vector<std::string> names;
+  // A byte order mark, as some Windows editors write one.
+  std::size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::replace(line.begin(), line.end(), '\\', '/');
+    if (!line.empty()) names.push_back(line);
+    start = end + 1;
+  }
+  return names;
+}
+
+std::vector<PackingProblem> ArrangeFiles(std::vector<PackedFile>& files,
+                                         const std::vector<std::string>* order,
+                                         std::vector<std::string>& unlisted) {
+  std::sort(files.begin(), files.end(),
+            [](const PackedFile& a, const PackedFile& b) { return a.stored < b.stored; });
+  std::vector<PackingProblem> problems;
+  if (order == nullptr) return problems;
+  std::map<std::string, std::size_t> byName;
+  for (std::size_t i = 0; i < files.size(); ++i) byName.emplace(files[i].relative, i);
+  std::vector<PackedFile> arranged;
+  std::vector<bool> placed(files.size(), false);
+  std::set<std::string> listed;
+  for (const std::string& name : *order) {
+    if (!listed.insert(name).second) {
+      problems.push_back({name, "listed twice in the order file"});
+      continue;
+    }
+    auto found = byName.find(name);
+    if (found == byName.end()) {
+      problems.push_back({name, "listed in the order file, but there is no such file"});
+      continue;
+    }
+    placed[found->second] = true;
+    arranged.push_back(files[found->second]);
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (placed[i]) continue;
+    unlisted.push_back(files[i].relative);
+    arranged.push_back(files[i]);
+  }
+  files = std::move(arranged);
+  return problems;
+}
+
+bool FitsTheContainer(const std::vector<PackedFile>& files, std::string& reason) {
+  std::uint64_t bytes = 0;
+  for (const PackedFile& file : files) bytes += file.size;
+  return FitsTheContainer(files.size(), bytes, reason);
+}
+
+bool FitsTheContainer(std::size_t entries, std::uint64_t bytes, std::string& reason) {
+  if (entries > kFormatEntryLimit) {
+    reason = std::to_string(entries) + " files: an archive holds at most " +
+             std::to_string(kFormatEntryLimit);
+    return false;
+  }
+  std::uint64_t end = kFirstEntryOffset + std::uint64_t{kRecordSize} * entries + bytes;
+  if (end >= kOffsetLimit) {
+    reason = "the archive would take " + std::to_string(end) +
+             " bytes: its offsets reach no further than 4294967295";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace mgarc::engine

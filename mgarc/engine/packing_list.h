@@ -1,0 +1,57 @@
+// What create packs: every file's stored name, checked against the rules that
+// make an archive extract to the same tree on every host, and the order.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mgarc/engine/entry_names.h"
+
+namespace mgarc::engine {
+
+struct PackedFile {
+  std::filesystem::path path;  // where the bytes are read from
+  std::string relative;        // UTF-8, '/' between directories: as list shows it
+  std::string stored;          // code page 932, '\' between directories
+  std::uint64_t size = 0;
+};
+
+// One line of the report for a file that cannot be packed, or for the order file.
+struct PackingProblem {
+  std::string subject;
+  std::string reason;
+};
+
+// The host's converter: code page 932 for UTF-8 text and back, false when it
+// has none; and its case folding, by which Windows takes two names for one.
+struct NameConversion {
+  std::function<bool(const std::string& utf8, std::string& stored)> encode;
+  DecodeLevel decode;
+  FoldCase fold;
+};
+
+// Fills each file's stored name from its relative name; every file that
+// breaks a rule gets one problem (the first it breaks).
+std::vector<PackingProblem> AssignStoredNames(std::vector<PackedFile>& files,
+                                              const NameConversion& conversion);
+
+// The names of an order file: UTF-8 lines as `list --names` prints them, '/'
+// or '\' between directories, CR LF or LF, blank lines ignored.
+std::vector<std::string> ParseOrder(const std::string& text);
+
+// Puts files in archive order: sorted by stored bytes, or the order's names
+// first and the rest sorted after them (each of those named in unlisted).
+// Problems: a listed name with no file, a name listed twice.
+std::vector<PackingProblem> ArrangeFiles(std::vector<PackedFile>& files,
+                                         const std::vector<std::string>* order,
+                                         std::vector<std::string>& unlisted);
+
+// Limits of the container: false with the reason when the files cannot fit.
+bool FitsTheContainer(const std::vector<PackedFile>& files, std::string& reason);
+// The same for entries holding bytes of data in all.
+bool FitsTheContainer(std::size_t entries, std::uint64_t bytes, std::string& reason);
+
+}  // namespace mgarc::engine

@@ -1,0 +1,117 @@
+// The engine driven as a window would drive it: through an observer that
+// records what it hears and asks it to stop.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mgarc/engine/extract.h"
+#include "test_archive.h"
+
+using namespace mgarc::engine;
+
+namespace {
+
+// Records what it hears; asks to stop from the first question on when
+// stopping, once ready() (awaited at the first progress report) holds.
+class RecordingObserver : public Observer {
+ public:
+  RecordingObserver(bool stopping, std::function<bool()> ready = {})
+      : stopping_(stopping), ready_(std::move(ready)) {}
+  void Progressed(const Progress& progress) override {
+    if (progress_.empty() && ready_) {
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!ready_() && std::chrono::steady_clock::now() < deadline) {
+      }
+    }
+    progress_.push_back(progress);
+  }
+  void ProblemFound(const Problem& problem) override { problems_.push_back(problem); }
+  void ItemDone(const std::string& line) override { items_.push_back(line); }
+  bool StopRequested() override { return stopping_; }
+
+  std::vector<Progress> progress_;
+  std::vector<Problem> problems_;
+  std::vector<std::string> items_;
+
+ private:
+  const bool stopping_;
+  const std::function<bool()> ready_;
+};
+
+// Files in one directory, which one worker writes in the archive's order.
+TestArchive ManySmallEntries() {
+  TestArchive archive;
+  for (int i = 0; i < 4000; ++i) {
+    archive.entries.push_back({"F" + std::to_string(i), PatternBytes(700, i + 1)});
+  }
+  return archive;
+}
+
+TEST(MgarcEngine, AStoppedExtractionLeavesOnlyWholeFilesOfTheEntriesItTold) {
+  TempDir temp;
+  const TestArchive archive = ManySmallEntries();
+  WriteFile(temp / "MANY.DAT", archive.Bytes());
+  ExtractOptions options;
+  options.archive = temp / "MANY.DAT";
+  options.directory = temp / "out";
+  options.workers = 1;
+  // Stops once the worker is under way: its eleventh file is there.
+  RecordingObserver observer(true, [&] { return PathExists(temp / "out/F10"); });
+
+  ExtractResult result = Extract(options, observer);
+
+  EXPECT_FALSE(result.refused);
+  EXPECT_TRUE(result.stopped);
+  EXPECT_TRUE(observer.problems_.empty());
+  ASSERT_FALSE(observer.progress_.empty());
+  EXPECT_EQ(observer.progress_.front().items, archive.entries.size());
+  EXPECT_GE(observer.items_.size(), 10u);
+  EXPECT_LT(observer.items_.size(), archive.entries.size());
+  // One worker writes in the archive's order: what it told is what lies on
+  // disk, each file whole, and no later entry (not the one it was writing).
+  std::vector<std::string> expectedTree;
+  for (std::size_t i = 0; i < observer.items_.size(); ++i) {
+    const TestEntry& entry = archive.entries[i];
+    const std::string& relative = entry.name;
+    EXPECT_EQ(observer.items_[i], options.directory + "/" + relative);
+    EXPECT_EQ(ReadFile(temp / ("out/" + relative)), entry.data) << relative;
+    expectedTree.push_back(relative);
+  }
+  std::vector<std::string> tree;
+  for (const std::string& path : ListTree(temp / "out")) {
+    if (path.back() != '/') tree.push_back(path);
+  }
+  std::sort(expectedTree.begin(), expectedTree.end());
+  EXPECT_EQ(tree, expectedTree);
+  EXPECT_LE(observer.progress_.back().itemsDone, archive.entries.size());
+}
+
+TEST(MgarcEngine, AnExtractionNotStoppedTellsEveryEntry) {
+  TempDir temp;
+  TestArchive archive;
+  archive.entries = {{"A", "one"}, {"B\\C", "two"}};
+  WriteFile(temp / "TWO.DAT", archive.Bytes());
+  ExtractOptions options;
+  options.archive = temp / "TWO.DAT";
+  options.directory = temp / "out";
+  options.patterns = {"A", "NONE"};
+  RecordingObserver observer(false);
+
+  ExtractResult result = Extract(options, observer);
+
+  EXPECT_FALSE(result.stopped);
+  EXPECT_TRUE(result.allWritten);
+  EXPECT_FALSE(result.allMatched);
+  ASSERT_EQ(observer.problems_.size(), 1u);
+  EXPECT_EQ(observer.problems_[0].subject, "NONE");
+  EXPECT_EQ(observer.problems_[0].reason, "no entry matches");
+  EXPECT_EQ(observer.items_, std::vector<std::string>{options.directory + "/A"});
+  EXPECT_EQ(ReadFile(temp / "out/A"), "one");
+  EXPECT_FALSE(PathExists(temp / "out/B"));
+}
+
+}  // namespace
