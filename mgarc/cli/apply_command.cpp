@@ -187,8 +187,7 @@ ExitStatus RunApply(const ApplyOptions& options) {
     if (!old) fromPatch += piece.length;
     for (std::uint64_t done = 0; done < piece.length;) {
       std::uint64_t share = std::min(kPieceShare, piece.length - done);
-      plan.pieces.push_back(
-          {WritePiece::From::kRange, at + done, share, {}, old ? 0u : 1u, offset + done, {}});
+      plan.pieces.push_back(WritePiece::OfRange(at + done, share, old ? 0u : 1u, offset + done));
       done += share;
     }
     at += piece.length;

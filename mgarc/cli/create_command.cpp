@@ -54,7 +54,7 @@ WritePlan LayOut(const std::vector<PackedFile>& files, const std::string& magic)
   std::uint64_t at = kFirstEntryOffset;
   std::string directory(kRecordSize * files.size(), '\0');
   for (std::size_t i = 0; i < files.size(); ++i) {
-    plan.pieces.push_back({WritePiece::From::kFile, at, files[i].size, files[i].path, 0, 0, {}});
+    plan.pieces.push_back(WritePiece::OfFile(at, files[i].size, files[i].path));
     EncodeDirectoryRecord(files[i].stored.c_str(), static_cast<std::uint32_t>(files[i].size),
                           reinterpret_cast<unsigned char*>(&directory[kRecordSize * i]));
     at += files[i].size;
@@ -62,14 +62,9 @@ WritePlan LayOut(const std::vector<PackedFile>& files, const std::string& magic)
   unsigned char header[kFirstEntryOffset];
   EncodeArchiveHeader(magic.c_str(), static_cast<std::uint16_t>(files.size()),
                       static_cast<std::uint32_t>(at), header);
-  plan.pieces.push_back({WritePiece::From::kLiteral,
-                         0,
-                         sizeof header,
-                         {},
-                         0,
-                         0,
-                         std::string(reinterpret_cast<const char*>(header), sizeof header)});
-  plan.pieces.push_back({WritePiece::From::kLiteral, at, directory.size(), {}, 0, 0, directory});
+  plan.pieces.push_back(
+      WritePiece::OfLiteral(0, std::string(reinterpret_cast<const char*>(header), sizeof header)));
+  plan.pieces.push_back(WritePiece::OfLiteral(at, std::move(directory)));
   return plan;
 }
 

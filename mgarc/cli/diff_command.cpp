@@ -35,7 +35,7 @@ bool WritePatch(const std::string& patchPath, const ArchiveView& before,
 
   WritePlan plan;
   plan.sources.push_back({PathFromUtf8(after.path), after.identity});
-  plan.pieces.push_back({WritePiece::From::kLiteral, 0, tables.size(), {}, 0, 0, tables});
+  plan.pieces.push_back(WritePiece::OfLiteral(0, tables));
   // The checksum covers the stored bytes as NEW holds them now.
   Sha256 checksum;
   checksum.Update(tables.data(), tables.size());
@@ -45,8 +45,7 @@ bool WritePatch(const std::string& patchPath, const ArchiveView& before,
   for (const PatchPiece& piece : patch.tables.pieces) {
     if (piece.kind != PieceKind::kStored) continue;
     const std::uint64_t from = patch.storedFrom[stored++];
-    plan.pieces.push_back(
-        {WritePiece::From::kRange, storedOffset + piece.source, piece.length, {}, 0, from, {}});
+    plan.pieces.push_back(WritePiece::OfRange(storedOffset + piece.source, piece.length, 0, from));
     for (std::uint64_t done = 0; done < piece.length;) {
       auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, piece.length - done));
       std::size_t got = after.file->ReadAt(from + done, buffer.get(), want);
@@ -60,13 +59,8 @@ bool WritePatch(const std::string& patchPath, const ArchiveView& before,
     }
   }
   Sha256Digest sum = checksum.Finish();
-  plan.pieces.push_back({WritePiece::From::kLiteral,
-                         storedOffset + patch.tables.header.storedSize,
-                         sum.size(),
-                         {},
-                         0,
-                         0,
-                         std::string(sum.begin(), sum.end())});
+  plan.pieces.push_back(WritePiece::OfLiteral(storedOffset + patch.tables.header.storedSize,
+                                              std::string(sum.begin(), sum.end())));
   std::string problem;
   PrintingObserver observer(false, false);
   ItemReport report{[&after](std::size_t) { return after.path; }, {}, &observer};

@@ -61,9 +61,9 @@ WritePlan LayOut(const ArchiveView& archive, const UpdatePlan& update) {
   for (const UpdatedEntry& entry : update.entries) {
     const std::uint64_t size = entry.file != nullptr ? entry.file->size : entry.old->size;
     if (entry.file != nullptr) {
-      plan.pieces.push_back({WritePiece::From::kFile, at, size, entry.file->path, 0, 0, {}});
+      plan.pieces.push_back(WritePiece::OfFile(at, size, entry.file->path));
     } else {
-      plan.pieces.push_back({WritePiece::From::kRange, at, size, {}, 0, entry.old->offset, {}});
+      plan.pieces.push_back(WritePiece::OfRange(at, size, 0, entry.old->offset));
     }
     const std::string stored(entry.old != nullptr ? entry.old->stored()
                                                   : std::string_view(entry.file->stored));
@@ -78,8 +78,8 @@ WritePlan LayOut(const ArchiveView& archive, const UpdatePlan& update) {
                       static_cast<std::uint32_t>(at), fields);
   // The count and the offset are new; the magic and the reserved bytes stay.
   std::copy(fields + 8, fields + 14, header.begin() + 8);
-  plan.pieces.push_back({WritePiece::From::kLiteral, 0, header.size(), {}, 0, 0, header});
-  plan.pieces.push_back({WritePiece::From::kLiteral, at, directory.size(), {}, 0, 0, directory});
+  plan.pieces.push_back(WritePiece::OfLiteral(0, header));
+  plan.pieces.push_back(WritePiece::OfLiteral(at, directory));
   return plan;
 }
 

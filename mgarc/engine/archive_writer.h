@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mgarc/engine/ordered_results.h"
@@ -17,15 +18,32 @@
 
 namespace mgarc::engine {
 
+// One piece of a new file, made by one of its three kinds.
 struct WritePiece {
   enum class From { kFile, kRange, kLiteral };
+
+  // size bytes of a file on disk, read whole: it must still hold size bytes.
+  static WritePiece OfFile(std::uint64_t at, std::uint64_t size, std::filesystem::path file) {
+    return {From::kFile, at, size, std::move(file), 0, 0, {}};
+  }
+  // size bytes of WritePlan::sources[source], from offset on.
+  static WritePiece OfRange(std::uint64_t at, std::uint64_t size, std::size_t source,
+                            std::uint64_t offset) {
+    return {From::kRange, at, size, {}, source, offset, {}};
+  }
+  // The bytes themselves.
+  static WritePiece OfLiteral(std::uint64_t at, std::string bytes) {
+    const std::uint64_t size = bytes.size();
+    return {From::kLiteral, at, size, {}, 0, 0, std::move(bytes)};
+  }
+
   From from = From::kLiteral;
   std::uint64_t at = 0;  // where in the new file
   std::uint64_t size = 0;
-  std::filesystem::path file;  // kFile: read whole; it must still hold size bytes
-  std::size_t source = 0;      // kRange: index into WritePlan::sources
+  std::filesystem::path file;  // kFile
+  std::size_t source = 0;      // kRange
   std::uint64_t offset = 0;    // kRange: where in the source
-  std::string literal;         // kLiteral: size bytes
+  std::string literal;         // kLiteral
 };
 
 // A file that ranges come from: one put in its place since the plan was made

@@ -1,0 +1,34 @@
+// The one loop that reads a range of a file in blocks, for the operations
+// that hash, compare, copy or check bytes without holding them all.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/file_stream.h"
+
+namespace mgarc::engine {
+
+// Reads length bytes of file from position from on, in blocks of up to
+// blockSize bytes, giving each block to use(const unsigned char*, size_t);
+// use returns false to stop. Returns how many bytes were read: fewer than
+// length when use stopped, or when the file ended or failed there
+// (file.error() tells which; ShortReadReason words it).
+template <class Use>
+std::uint64_t ReadInBlocks(InputFile& file, std::uint64_t from, std::uint64_t length,
+                           std::size_t blockSize, Use&& use) {
+  auto block = std::make_unique_for_overwrite<unsigned char[]>(blockSize);
+  std::uint64_t done = 0;
+  while (done < length) {
+    auto want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, length - done));
+    std::size_t got = file.ReadAt(from + done, block.get(), want);
+    if (got > 0 && !use(static_cast<const unsigned char*>(block.get()), got)) return done;
+    done += got;
+    if (got < want) break;
+  }
+  return done;
+}
+
+}  // namespace mgarc::engine
