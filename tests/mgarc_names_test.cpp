@@ -110,8 +110,8 @@ TEST(LoadArchive, DataPastTheEndIsHeldInPartAndCutShort) {
   bytes[65] = 7;    // C's: all of its data lies past the end
   WriteFile(dir / "cut.dat", bytes);
   ArchiveView archive;
-  std::string reason;
-  ASSERT_TRUE(LoadArchive(dir / "cut.dat", archive, reason)) << reason;
+  auto refused = LoadArchive(dir / "cut.dat", archive);
+  ASSERT_FALSE(refused) << refused->reason;
   ASSERT_EQ(archive.entries.size(), 3u);
   EXPECT_EQ(archive.entries[0].held, 3u);
   EXPECT_EQ(archive.entries[1].held, 50u);

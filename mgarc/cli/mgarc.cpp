@@ -29,9 +29,9 @@ void ReportProblem(const std::string& subject, const std::string& reason) {
 }
 
 bool OpenArchive(const std::string& path, engine::ArchiveView& view) {
-  std::string reason;
-  if (engine::LoadArchive(path, view, reason)) return true;
-  ReportProblem(path, reason);
+  std::optional<engine::Problem> refused = engine::LoadArchive(path, view);
+  if (!refused) return true;
+  ReportProblem(refused->subject, refused->reason);
   return false;
 }
 

@@ -11,58 +11,52 @@
 
 namespace mgarc::engine {
 
-bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason) {
+std::optional<Problem> LoadArchive(const std::string& path, ArchiveView& view) {
+  auto refused = [&path](std::string reason) { return Problem{path, std::move(reason)}; };
   view = ArchiveView{};
   view.path = path;
   view.file = std::make_unique<InputFile>();
   InputFile& file = *view.file;
   if (!file.Open(PathFromUtf8(path))) {
-    reason = SystemErrorUtf8(file.error());
-    return false;
+    return refused(SystemErrorUtf8(file.error()));
   }
   if (!file.Describe(&view.fileSize, &view.identity, &view.modified)) {
-    reason = SystemErrorUtf8(file.error());
-    return false;
+    return refused(SystemErrorUtf8(file.error()));
   }
   std::size_t got = file.ReadAt(0, view.header.data(), view.header.size());
   if (got < view.header.size() && file.error() != 0) {
-    reason = SystemErrorUtf8(file.error());
-    return false;
+    return refused(SystemErrorUtf8(file.error()));
   }
   view.magic.assign(reinterpret_cast<const char*>(view.header.data()), got < 5 ? got : 5);
   if (view.magic != "VIZ00" && view.magic != "ZEL00") {
-    reason = "not a VIZ00 or ZEL00 archive";
-    return false;
+    return refused("not a VIZ00 or ZEL00 archive");
   }
   if (got < view.header.size()) {
-    reason = "header cut short: the file has " + std::to_string(got) + " bytes, a header 16";
-    return false;
+    return refused("header cut short: the file has " + std::to_string(got) + " bytes, a header 16");
   }
   ArchiveHeader header = DecodeArchiveHeader(view.header.data());
   view.entryCount = header.entryCount;
   view.directoryOffset = header.directoryOffset;
   if (view.directoryOffset < kFirstEntryOffset) {
-    reason = "directory offset " + std::to_string(view.directoryOffset) +
-             " lies inside the 16-byte header";
-    return false;
+    return refused("directory offset " + std::to_string(view.directoryOffset) +
+                   " lies inside the 16-byte header");
   }
   if (view.directoryEnd() > view.fileSize) {
-    reason = "the directory (" + std::to_string(view.entryCount) + " records at offset " +
-             std::to_string(view.directoryOffset) + ") runs past the end of the file (" +
-             std::to_string(view.fileSize) + " bytes)";
-    return false;
+    return refused("the directory (" + std::to_string(view.entryCount) + " records at offset " +
+                   std::to_string(view.directoryOffset) + ") runs past the end of the file (" +
+                   std::to_string(view.fileSize) + " bytes)");
   }
 
-  std::vector<unsigned char> records(std::size_t{16} * view.entryCount);
+  std::vector<unsigned char> records(std::size_t{kRecordSize} * view.entryCount);
   if (file.ReadAt(view.directoryOffset, records.data(), records.size()) < records.size()) {
-    reason = file.error() != 0 ? SystemErrorUtf8(file.error()) : "the directory could not be read";
-    return false;
+    return refused(file.error() != 0 ? SystemErrorUtf8(file.error())
+                                     : "the directory could not be read");
   }
   NameCodec codec;
   view.entries.resize(view.entryCount);
   std::uint64_t offset = kFirstEntryOffset;
   for (int i = 0; i < view.entryCount; ++i) {
-    DirectoryRecord record = DecodeDirectoryRecord(&records[std::size_t{16} * i], 0);
+    DirectoryRecord record = DecodeDirectoryRecord(&records[std::size_t{kRecordSize} * i], 0);
     ArchiveEntry& entry = view.entries[i];
     entry.index = i + 1;
     entry.size = record.entry.size;
@@ -82,7 +76,7 @@ bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason
       entry.SetNames(stored, view.decodedNames.Add(decoded));
     }
   }
-  return true;
+  return std::nullopt;
 }
 
 std::optional<std::string_view> ArchiveEntry::decoded() const {

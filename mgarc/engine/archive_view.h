@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mgarc/engine/entry_names.h"
+#include "mgarc/engine/observer.h"
 #include "platform/file_stream.h"
 
 class NameCodec;
@@ -85,9 +86,9 @@ struct ArchiveView {
 };
 
 // Opens and checks the archive at path (as given on the command line): the
-// magic, a whole header, a directory inside the file. On failure, reason says
-// why, for the line "mgarc: ARCHIVE: reason".
-bool LoadArchive(const std::string& path, ArchiveView& view, std::string& reason);
+// magic, a whole header, a directory inside the file. A problem about the
+// archive when it cannot be used.
+std::optional<Problem> LoadArchive(const std::string& path, ArchiveView& view);
 
 // Why an entry whose data runs past the end of the archive is short, or ""
 // when the archive holds all of it.

@@ -222,11 +222,7 @@ void PresetFates(const ExtractionPlan& plan, OrderedResults& results) {
 ExtractResult Extract(const ExtractOptions& options, Observer& observer) {
   ExtractResult result;
   ArchiveView archive;
-  std::string reason;
-  if (!LoadArchive(options.archive, archive, reason)) {
-    result.refused = Problem{options.archive, reason};
-    return result;
-  }
+  if ((result.refused = LoadArchive(options.archive, archive))) return result;
   std::vector<bool> selected =
       SelectEntries(archive, options.patterns, observer, result.allMatched);
   const std::string directory = OutputDirectoryPath(options);
