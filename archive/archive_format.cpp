@@ -26,9 +26,9 @@ HeaderCheck CheckMagic(const unsigned char* firstFive, const char* expectedMagic
 
 ArchiveHeader DecodeArchiveHeader(const unsigned char* bytes) {
   ArchiveHeader header{};
-  std::memcpy(header.magic, bytes, 5);
-  header.entryCount = ReadLe16(bytes + 8);
-  header.directoryOffset = ReadLe32(bytes + 10);
+  std::memcpy(header.magic, bytes, kMagicSize);
+  header.entryCount = ReadLe16(bytes + kEntryCountAt);
+  header.directoryOffset = ReadLe32(bytes + kDirectoryOffsetAt);
   return header;
 }
 
@@ -52,9 +52,9 @@ void PutLe(unsigned char* out, std::uint32_t value, int bytes) {
 void EncodeArchiveHeader(const char* magic, std::uint16_t entryCount, std::uint32_t directoryOffset,
                          unsigned char* out) {
   std::memset(out, 0, kFirstEntryOffset);
-  std::memcpy(out, magic, 5);
-  PutLe(out + 8, entryCount, 2);
-  PutLe(out + 10, directoryOffset, 4);
+  std::memcpy(out, magic, kMagicSize);
+  PutLe(out + kEntryCountAt, entryCount, 2);
+  PutLe(out + kDirectoryOffsetAt, directoryOffset, 4);
 }
 
 void EncodeDirectoryRecord(const char* name, std::uint32_t size, unsigned char* out) {

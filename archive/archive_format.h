@@ -8,6 +8,13 @@
 class InputFile;
 
 inline constexpr int kHeaderSize = 14;
+// Where the header's fields lie: the magic, three reserved bytes, the entry
+// count (16 bits) and the directory's offset (32 bits).
+inline constexpr int kMagicSize = 5;
+inline constexpr int kEntryCountAt = 8;
+inline constexpr int kDirectoryOffsetAt = 10;
+// The two variants' magics.
+inline constexpr const char* kArchiveMagics[] = {"VIZ00", "ZEL00"};
 inline constexpr int kRecordSize = 16;
 inline constexpr int kNameFieldSize = 12;
 inline constexpr std::uint32_t kFirstEntryOffset = 16;

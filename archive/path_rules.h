@@ -16,7 +16,7 @@ struct PathRules {
   char separator;       // the separator the tool writes
   bool slashSeparates;  // '/' also ends a directory name when reading a path
   bool backslashSeparates;
-  bool drives;    // "C:" at the start of a path names a drive
+  bool drives;  // "C:" at the start of a path names a drive
   // Names that differ only in case are one name: mgarc folds every letter
   // that has case, marrowgilder the ASCII letters alone.
   bool foldCase;

@@ -78,11 +78,11 @@ std::string MgarcMount::skipReason_;
 TEST(MountTree, FindsEachNameInItsOwnDirectoryOnly) {
   MountTree tree;
   // Byte order: a lead byte of code page 932 sorts after every ASCII name.
-  ASSERT_EQ(tree.Add({"\x83\x5C"}, 10, 1), "");
-  ASSERT_EQ(tree.Add({"SE", "A.WAV"}, 20, 2), "");
-  ASSERT_EQ(tree.Add({"B"}, 30, 3), "");
-  ASSERT_EQ(tree.Add({"B"}, 40, 4), "");  // the later file of one name stays
-  ASSERT_EQ(tree.Add({"SE", ".", "C.WAV"}, 50, 5), "");
+  ASSERT_FALSE(tree.Add({"\x83\x5C"}, 10, 1));
+  ASSERT_FALSE(tree.Add({"SE", "A.WAV"}, 20, 2));
+  ASSERT_FALSE(tree.Add({"B"}, 30, 3));
+  ASSERT_FALSE(tree.Add({"B"}, 40, 4));  // the later file of one name stays
+  ASSERT_FALSE(tree.Add({"SE", ".", "C.WAV"}, 50, 5));
   tree.Finish();
   std::uint32_t se = 0;
   ASSERT_TRUE(tree.Find(0, "SE", &se));

@@ -116,10 +116,10 @@ TEST(LoadArchive, DataPastTheEndIsHeldInPartAndCutShort) {
   EXPECT_EQ(archive.entries[0].held, 3u);
   EXPECT_EQ(archive.entries[1].held, 50u);
   EXPECT_EQ(archive.entries[2].held, 0u);
-  EXPECT_EQ(CutShortProblem(archive.entries[0]), "");
-  EXPECT_EQ(CutShortProblem(archive.entries[1]),
+  EXPECT_FALSE(CutShortProblem(archive.entries[0]));
+  EXPECT_EQ(CutShortProblem(archive.entries[1]).value_or(Problem{}).reason,
             "cut short: the archive holds 50 of the entry's 100 bytes");
-  EXPECT_EQ(CutShortProblem(archive.entries[2]),
+  EXPECT_EQ(CutShortProblem(archive.entries[2]).value_or(Problem{}).reason,
             "cut short: the archive holds 0 of the entry's 7 bytes");
 }
 

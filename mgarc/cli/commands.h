@@ -8,6 +8,7 @@
 
 #include "mgarc/cli/exit_status.h"
 #include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/cat.h"
 #include "mgarc/engine/extract.h"
 
 namespace mgarc::cli {
@@ -25,10 +26,7 @@ struct VerifyOptions {
 };
 ExitStatus RunVerify(const VerifyOptions& options);
 
-struct CatOptions {
-  std::string archive;
-  std::string name;
-};
+using CatOptions = engine::CatOptions;
 ExitStatus RunCat(const CatOptions& options);
 
 struct ExtractOptions : engine::ExtractOptions {

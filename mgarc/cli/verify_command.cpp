@@ -1,12 +1,9 @@
 #include <nlohmann/json.hpp>
 
 #include "mgarc/cli/commands.h"
-#include "mgarc/engine/archive_checks.h"
-#include "mgarc/engine/archive_view.h"
-#include "platform/case_folding.h"
+#include "mgarc/cli/printing_observer.h"
+#include "mgarc/engine/verify.h"
 #include "platform/console.h"
-#include "platform/file_stream.h"
-#include "platform/text_conversion.h"
 
 namespace mgarc::cli {
 using namespace engine;
@@ -22,39 +19,19 @@ std::string FindingLine(const ArchiveView& archive, const Finding& finding) {
   return line + finding.message + "\n";
 }
 
-// Reads every byte of the entries' data that the file holds, so that a file
-// the system cannot read is found too.
-// On failure, *reached is where the reading stopped.
-bool ReadAllData(ArchiveView& archive, std::uint64_t* reached) {
-  std::uint64_t end = archive.entries.empty() ? 16 : archive.entries.back().end();
-  if (end > archive.fileSize) end = archive.fileSize;
-  std::vector<char> buffer(256 * 1024);
-  for (std::uint64_t at = 16; at < end;) {
-    std::uint64_t left = end - at;
-    std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
-    std::size_t got = archive.file->ReadAt(at, buffer.data(), piece);
-    *reached = at + got;
-    if (got < piece) return false;
-    at += got;
-  }
-  return true;
-}
-
 }  // namespace
 
 ExitStatus RunVerify(const VerifyOptions& options) {
-  ArchiveView archive;
-  if (!OpenArchive(options.archive, archive)) return ExitStatus::kStopped;
-  std::uint64_t reached = 0;
-  if (!ReadAllData(archive, &reached)) {
-    ReportProblem(options.archive, ShortReadReason(*archive.file, "cannot be read: ", reached));
+  PrintingObserver observer(false, false);
+  VerifyResult result = engine::Verify(options.archive, observer);
+  observer.Finish();
+  if (result.refused) {
+    ReportProblem(result.refused->subject, result.refused->reason);
     return ExitStatus::kStopped;
   }
-  NameCodec codec;
-  std::vector<Finding> findings = CheckArchive(
-      archive,
-      [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
-      DecodeWith(codec), UppercaseText);
+  if (result.stopped) return ExitStatus::kStopped;
+  const ArchiveView& archive = result.archive;
+  const std::vector<Finding>& findings = result.findings;
   if (options.json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const Finding& finding : findings) {

@@ -1,5 +1,6 @@
 #include "mgarc/engine/archive_checks.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "archive/archive_format.h"
@@ -18,7 +19,10 @@ std::string Bytes(std::uint64_t count) {
 std::vector<Finding> CheckArchiveLayout(const ArchiveView& archive) {
   std::vector<Finding> findings;
   const auto& h = archive.header;
-  if (h[5] != 0 || h[6] != 0 || h[7] != 0 || h[14] != 0 || h[15] != 0) {
+  auto zero = [&h](int from, int to) {
+    return std::all_of(h.begin() + from, h.begin() + to, [](unsigned char b) { return b == 0; });
+  };
+  if (!zero(kMagicSize, kEntryCountAt) || !zero(kHeaderSize, kFirstEntryOffset)) {
     findings.push_back({"reserved_bytes_set", std::nullopt,
                         "header bytes 5-7 or 14-15 are not zero, as an archive made by these "
                         "games' tools has them"});
@@ -28,7 +32,7 @@ std::vector<Finding> CheckArchiveLayout(const ArchiveView& archive) {
                         std::to_string(archive.entryCount) + " entries: marrowgilder extracts " +
                             "at most " + std::to_string(kMarrowgilderEntryLimit)});
   }
-  std::uint64_t dataEnd = archive.entries.empty() ? 16 : archive.entries.back().end();
+  const std::uint64_t dataEnd = archive.entriesEnd();
   if (dataEnd < archive.directoryOffset) {
     findings.push_back({"gap_before_directory", std::nullopt,
                         Bytes(archive.directoryOffset - dataEnd) +

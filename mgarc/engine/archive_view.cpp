@@ -27,8 +27,10 @@ std::optional<Problem> LoadArchive(const std::string& path, ArchiveView& view) {
   if (got < view.header.size() && file.error() != 0) {
     return refused(SystemErrorUtf8(file.error()));
   }
-  view.magic.assign(reinterpret_cast<const char*>(view.header.data()), got < 5 ? got : 5);
-  if (view.magic != "VIZ00" && view.magic != "ZEL00") {
+  view.magic.assign(reinterpret_cast<const char*>(view.header.data()),
+                    std::min<std::size_t>(got, kMagicSize));
+  if (std::find(std::begin(kArchiveMagics), std::end(kArchiveMagics), view.magic) ==
+      std::end(kArchiveMagics)) {
     return refused("not a VIZ00 or ZEL00 archive");
   }
   if (got < view.header.size()) {
@@ -130,10 +132,10 @@ std::string ShortReadReason(const InputFile& file, const std::string& prefix,
   return "cut short: the archive ended at byte " + std::to_string(reached);
 }
 
-std::string CutShortProblem(const ArchiveEntry& entry) {
-  if (entry.held == entry.size) return {};
-  return "cut short: the archive holds " + std::to_string(entry.held) + " of the entry's " +
-         std::to_string(entry.size) + " bytes";
+std::optional<Problem> CutShortProblem(const ArchiveEntry& entry) {
+  if (entry.held == entry.size) return std::nullopt;
+  return Problem{entry.shown(), "cut short: the archive holds " + std::to_string(entry.held) +
+                                    " of the entry's " + std::to_string(entry.size) + " bytes"};
 }
 
 DecodeLevel DecodeWith(NameCodec& codec) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "mgarc/engine/entry_names.h"
 #include "mgarc/engine/observer.h"
 #include "platform/file_stream.h"
@@ -44,7 +45,7 @@ class ArchiveEntry {
  private:
   enum class Decoding : std::uint8_t { kNone, kAsStored, kText };
 
-  char stored_[12] = {};
+  char stored_[kNameFieldSize] = {};
   std::uint8_t storedLength_ = 0;
   Decoding decoding_ = Decoding::kNone;
   std::uint8_t decodedLength_ = 0;
@@ -63,8 +64,8 @@ class EntryText {
 };
 
 struct ArchiveView {
-  std::string path;  // as given
-  std::array<unsigned char, 16> header{};
+  std::string path;                                       // as given
+  std::array<unsigned char, kFirstEntryOffset> header{};  // the two bytes after it too
   std::string magic;
   std::uint16_t entryCount = 0;
   std::uint32_t directoryOffset = 0;
@@ -76,11 +77,15 @@ struct ArchiveView {
   std::unique_ptr<InputFile> file;  // open for reading the entries' data
 
   std::uint64_t directoryEnd() const {
-    return std::uint64_t{directoryOffset} + std::uint64_t{16} * entryCount;
+    return std::uint64_t{directoryOffset} + std::uint64_t{kRecordSize} * entryCount;
   }
-  // Where the entries' data ends, never past the end of the file.
+  // Where the entries' data ends, as the directory gives it.
+  std::uint64_t entriesEnd() const {
+    return entries.empty() ? kFirstEntryOffset : entries.back().end();
+  }
+  // The same, never past the end of the file.
   std::uint64_t entryDataEnd() const {
-    std::uint64_t end = entries.empty() ? 16 : entries.back().end();
+    std::uint64_t end = entriesEnd();
     return end < fileSize ? end : fileSize;
   }
 };
@@ -90,9 +95,9 @@ struct ArchiveView {
 // archive when it cannot be used.
 std::optional<Problem> LoadArchive(const std::string& path, ArchiveView& view);
 
-// Why an entry whose data runs past the end of the archive is short, or ""
+// Why an entry whose data runs past the end of the archive is short; none
 // when the archive holds all of it.
-std::string CutShortProblem(const ArchiveEntry& entry);
+std::optional<Problem> CutShortProblem(const ArchiveEntry& entry);
 
 // Why a read of the archive's data stopped short at position reached: the
 // system's error after prefix, or, where there is none, the archive ending

@@ -162,9 +162,7 @@ class Extraction {
       return {Outcome::kFailed, ShortReadReason(source, "read failed: ", entry.offset + done)};
     }
     if (!file.Close()) return {Outcome::kFailed, "write failed: " + SystemErrorUtf8(file.error())};
-    if (std::string problem = CutShortProblem(entry); !problem.empty()) {
-      return {Outcome::kFailed, problem};
-    }
+    if (std::optional<Problem> cut = CutShortProblem(entry)) return {Outcome::kFailed, cut->reason};
     return {Outcome::kDone, {}};
   }
 

@@ -6,6 +6,10 @@
 #include <mutex>
 #include <thread>
 
+#include "archive/path_rules.h"
+#include "platform/case_folding.h"
+#include "platform/text_conversion.h"
+
 namespace mgarc::engine {
 
 namespace {
@@ -111,10 +115,16 @@ class ReadAhead final : public MountReadAhead {
 
 }  // namespace
 
-std::string NotShownProblem(EntryFate fate) {
+namespace {
+
+// Why the mount does not show an entry of this fate; none for one it shows.
+std::optional<std::string> NotShownReason(EntryFate fate) {
   std::string reason = FateReason(fate, "mount point");
-  return reason.empty() ? reason : "not shown: " + reason;
+  if (reason.empty()) return std::nullopt;
+  return "not shown: " + reason;
 }
+
+}  // namespace
 
 MountTree::MountTree() : names_(1, '\0') {
   nodes_.emplace_back();
@@ -125,28 +135,28 @@ void MountTree::Reserve(std::size_t files) {
   nodes_.reserve(2 * files + 1);
 }
 
-std::string MountTree::Add(const std::vector<std::string>& levels, std::uint64_t offset,
-                           std::uint64_t size) {
+std::optional<std::string> MountTree::Add(const std::vector<std::string>& levels,
+                                          std::uint64_t offset, std::uint64_t size) {
   // The kernel takes a name with '/' or a zero byte for no name at all, and
   // would fail the whole directory that lists it.
   for (const std::string& level : levels) {
     if (level.find_first_of(std::string("/\0", 2)) != std::string::npos) {
-      return NotShownProblem(EntryFate::kLeaves);
+      return NotShownReason(EntryFate::kLeaves);
     }
   }
   std::uint32_t at = 0;
   for (std::size_t l = 0; l + 1 < levels.size(); ++l) {
     if (levels[l] == ".") continue;
     std::uint32_t level = Child(at, levels[l], true);
-    if (!nodes_[level].directory) return NotShownProblem(EntryFate::kNeedsDirectory);
+    if (!nodes_[level].directory) return NotShownReason(EntryFate::kNeedsDirectory);
     at = level;
   }
   if (levels.back() == ".") return "not shown: a directory has this name";
   std::uint32_t file = Child(at, levels.back(), false);
-  if (nodes_[file].directory) return NotShownProblem(EntryFate::kIsDirectory);
+  if (nodes_[file].directory) return NotShownReason(EntryFate::kIsDirectory);
   nodes_[file].offset = offset;
   nodes_[file].size = static_cast<std::uint32_t>(size);
-  return {};
+  return std::nullopt;
 }
 
 void MountTree::Finish() {
@@ -207,6 +217,42 @@ std::uint32_t MountTree::Child(std::uint32_t parent, const std::string& name, bo
   slots_[slot] = static_cast<std::uint32_t>(nodes_.size());
   nodes_.push_back(node);
   return slots_[slot];
+}
+
+std::vector<Problem> PlanMountTree(const ArchiveView& archive, MountTree& tree) {
+  NameCodec codec;
+  // Extraction's own fates; its division into work items is not needed here,
+  // nor the plan once the fates are known.
+  std::vector<EntryFate> fates;
+  {
+    ExtractionPlan plan;
+    plan.entries.reserve(archive.entries.size());
+    for (const ArchiveEntry& entry : archive.entries) {
+      plan.entries.push_back(PlannedEntry{&entry});
+    }
+    DecideFates(plan, kHostRules, DecodeWith(codec), UppercaseText);
+    fates.reserve(plan.entries.size());
+    for (const PlannedEntry& planned : plan.entries) fates.push_back(planned.fate);
+  }
+  tree.Reserve(static_cast<std::size_t>(std::count(fates.begin(), fates.end(), EntryFate::kWrite)));
+  std::vector<Problem> problems;
+  for (std::size_t i = 0; i < archive.entries.size(); ++i) {
+    const ArchiveEntry& entry = archive.entries[i];
+    if (fates[i] == EntryFate::kReplacedLater) continue;
+    std::optional<std::string> reason = NotShownReason(fates[i]);
+    if (!reason) {
+      std::vector<std::string> levels = StoredLevels(entry.stored());
+      for (std::string& level : levels) level = codec.FileName(level);
+      reason = tree.Add(levels, entry.offset, entry.held);
+    }
+    if (reason) {
+      problems.push_back({entry.shown(), std::move(*reason)});
+    } else if (std::optional<Problem> cut = CutShortProblem(entry)) {
+      problems.push_back(std::move(*cut));
+    }
+  }
+  tree.Finish();
+  return problems;
 }
 
 }  // namespace mgarc::engine

@@ -4,18 +4,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "mgarc/engine/archive_view.h"
 #include "mgarc/engine/extraction_plan.h"
+#include "mgarc/engine/observer.h"
 #include "platform/archive_mount.h"
 
 namespace mgarc::engine {
-
-// Why the mount does not show an entry of this fate; empty for one it shows.
-std::string NotShownProblem(EntryFate fate);
 
 class MountTree final : public MountContents {
  public:
@@ -29,7 +29,8 @@ class MountTree final : public MountContents {
   // when it cannot stand there. The plan has settled every clash; a later file
   // of the same name replaces it, and a "." level is the directory it is in,
   // as extraction opens it.
-  std::string Add(const std::vector<std::string>& levels, std::uint64_t offset, std::uint64_t size);
+  std::optional<std::string> Add(const std::vector<std::string>& levels, std::uint64_t offset,
+                                 std::uint64_t size);
   // Puts each directory's children in order, after the last Add.
   void Finish();
 
@@ -51,5 +52,9 @@ class MountTree final : public MountContents {
   // While adding: the nodes by parent and name, an open-addressed table (0 for none).
   std::vector<std::uint32_t> slots_;
 };
+
+// Fills tree with the files `mgarc extract` would write here, from archive's
+// entries; each entry it leaves out is a problem about that entry.
+std::vector<Problem> PlanMountTree(const ArchiveView& archive, MountTree& tree);
 
 }  // namespace mgarc::engine
