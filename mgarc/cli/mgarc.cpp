@@ -3,8 +3,11 @@
 #include <CLI/CLI.hpp>
 #include <exception>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <sstream>
 
+#include "archive/archive_format.h"
 #include "mgarc/cli/commands.h"
 #include "mgarc/cli/start_request.h"
 #include "platform/arguments.h"
@@ -13,15 +16,6 @@
 #include "platform/file_stream.h"
 
 namespace mgarc::cli {
-using namespace engine;
-
-namespace {
-
-void AddArchive(CLI::App& command, std::string& archive) {
-  command.add_option("ARCHIVE", archive, "a VIZ00 or ZEL00 archive")->required();
-}
-
-}  // namespace
 
 void ReportProblem(const std::string& subject, const std::string& reason) {
   FlushText(TextStream::kOut);
@@ -46,7 +40,197 @@ int FinishOutput(ExitStatus status) {
 
 namespace {
 
-ExitStatus RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsOwn);
+// The command that the arguments chose, with its options, once parsed.
+using Command = std::function<ExitStatus()>;
+
+// Options of one command, kept alive for the parse and the run after it.
+template <typename Options>
+std::shared_ptr<Options> Keep(CLI::App& command, Command& chosen,
+                              ExitStatus (*run)(const Options&)) {
+  auto options = std::make_shared<Options>();
+  command.callback([options, &chosen, run] { chosen = [options, run] { return run(*options); }; });
+  return options;
+}
+
+void AddArchive(CLI::App& command, std::string& archive) {
+  command.add_option("ARCHIVE", archive, "a VIZ00 or ZEL00 archive")->required();
+}
+
+void AddJobs(CLI::App& command, unsigned& workers) {
+  command.add_option("-j,--jobs", workers, "worker threads (default: processors)")
+      ->check(CLI::Range(1u, 1024u));
+}
+
+void AddVerbosity(CLI::App& command, bool& verbose, bool& quiet, const char* eachLine) {
+  auto* verboseFlag = command.add_flag("-v,--verbose", verbose, eachLine);
+  command.add_flag("-q,--quiet", quiet, "print errors only")->excludes(verboseFlag);
+}
+
+void AddList(CLI::App& app, Command& chosen) {
+  CLI::App* command = app.add_subcommand("list", "list the entries: index, size, offset, name");
+  auto options = Keep(*command, chosen, RunList);
+  auto* json = command->add_flag("--json", options->json, "one JSON document");
+  command->add_flag("--names", options->names, "each name alone on a line, in directory order")
+      ->excludes(json);
+  AddArchive(*command, options->archive);
+}
+
+void AddVerify(CLI::App& app, Command& chosen) {
+  CLI::App* command =
+      app.add_subcommand("verify", "read everything and report every finding; writes nothing");
+  auto options = Keep(*command, chosen, RunVerify);
+  command->add_flag("--json", options->json, "one JSON document");
+  AddArchive(*command, options->archive);
+}
+
+void AddCat(CLI::App& app, Command& chosen) {
+  CLI::App* command = app.add_subcommand("cat", "write one entry's bytes to standard output");
+  auto options = Keep(*command, chosen, RunCat);
+  AddArchive(*command, options->archive);
+  command->add_option("NAME", options->name, "the name as list shows it, case ignored")->required();
+}
+
+// start is filled in after every command is added (it needs their names),
+// and before the parse.
+void AddExtract(CLI::App& app, Command& chosen, const StartRequest& start) {
+  CLI::App* command = app.add_subcommand("extract", "extract entries into a directory");
+  auto options = Keep(*command, chosen, RunExtract);
+  command->preparse_callback(
+      [options, &start](std::size_t) { options->besideArchive = start.extractBesideArchive; });
+  command->add_option("-C,--directory", options->directory,
+                      "extract into DIR (default: the archive's name without extension)");
+  AddJobs(*command, options->workers);
+  command->add_flag("-k,--keep-existing", options->keepExisting, "keep files that exist already");
+  AddVerbosity(*command, options->verbose, options->quiet, "print each path written");
+  AddArchive(*command, options->archive);
+  command->add_option("PATTERN", options->patterns,
+                      "only names that match a shell pattern ('*' and '?' match '/' too)");
+}
+
+void AddCreate(CLI::App& app, Command& chosen) {
+  CLI::App* command =
+      app.add_subcommand("create", "make an archive of every file below a directory");
+  auto options = Keep(*command, chosen, RunCreate);
+  command->add_option("--magic", options->magic, "VIZ00 (the default) or ZEL00")
+      ->check(CLI::IsMember(
+          std::vector<std::string>(std::begin(kArchiveMagics), std::end(kArchiveMagics))));
+  command->add_option("--order", options->orderFile,
+                      "the entries' order: one name a line, as list --names prints them");
+  AddJobs(*command, options->workers);
+  AddVerbosity(*command, options->verbose, options->quiet, "print each name packed");
+  command->add_option("ARCHIVE", options->archive, "the archive to write")->required();
+  command->add_option("DIR", options->directory, "the directory whose files it holds")->required();
+}
+
+ExitStatus RunUpdateOrSayWhat(const UpdateOptions& options) {
+  if (options.directory.empty() && options.deletions.empty()) {
+    ReportProblem("update", "give a directory of files to put in, or --delete PATTERN");
+    return ExitStatus::kStopped;
+  }
+  return RunUpdate(options);
+}
+
+void AddUpdate(CLI::App& app, Command& chosen) {
+  CLI::App* command = app.add_subcommand(
+      "update", "put edited files of DIR in their entries, add new ones, delete entries");
+  auto options = Keep(*command, chosen, RunUpdateOrSayWhat);
+  AddJobs(*command, options->workers);
+  AddVerbosity(*command, options->verbose, options->quiet, "print each entry changed");
+  command->add_flag("--dry-run", options->dryRun, "tell what would change; write nothing");
+  command
+      ->add_option("--delete", options->deletions,
+                   "delete the entries that match a pattern, as extract matches them")
+      ->allow_extra_args(false);
+  command->add_option("ARCHIVE", options->archive, "the archive to update")->required();
+  command->add_option("DIR", options->directory, "the files to put in, named as create names them");
+}
+
+void AddDiff(CLI::App& app, Command& chosen) {
+  CLI::App* command =
+      app.add_subcommand("diff", "compare two archives entry by entry; -o writes a patch");
+  auto options = Keep(*command, chosen, RunDiff);
+  command->add_flag("--json", options->json, "one JSON document");
+  command->add_option("-o,--output", options->patch, "also write a patch that turns OLD into NEW");
+  AddJobs(*command, options->workers);
+  command->add_option("OLD", options->oldArchive, "the archive before")->required();
+  command->add_option("NEW", options->newArchive, "the archive after")->required();
+}
+
+void AddApply(CLI::App& app, Command& chosen) {
+  CLI::App* command =
+      app.add_subcommand("apply", "turn an archive into the one a patch was made for");
+  auto options = Keep(*command, chosen, RunApply);
+  command->add_option("-o,--output", options->output,
+                      "write the result there, leaving ARCHIVE as it is");
+  AddJobs(*command, options->workers);
+  command->add_option("PATCH", options->patch, "a patch that mgarc diff -o wrote")->required();
+  command->add_option("ARCHIVE", options->archive, "the archive to patch")->required();
+}
+
+void AddMount(CLI::App& app, Command& chosen) {
+  CLI::App* command =
+      app.add_subcommand("mount", "show the archive as a read-only directory (Linux, FUSE)");
+  auto options = Keep(*command, chosen, RunMount);
+  command->add_flag("-f,--foreground", options->foreground,
+                    "stay in the foreground; Ctrl+C unmounts");
+  AddArchive(*command, options->archive);
+  command->add_option("MOUNTPOINT", options->mountPoint, "an existing directory")->required();
+}
+
+// The arguments as the way mgarc was started means them (`mgarc ARCHIVE`
+// extracts), given the commands there are.
+StartRequest InterpretStartOf(const std::vector<std::string>& arguments, CLI::App& app,
+                              bool consoleOfItsOwn) {
+  std::vector<std::string> commands;
+  for (const CLI::App* command : app.get_subcommands({})) commands.push_back(command->get_name());
+  return InterpretStart(arguments, commands, consoleOfItsOwn, [](const std::string& argument) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(PathFromUtf8(argument), error);
+  });
+}
+
+ExitStatus RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsOwn) {
+  CLI::App app(
+      "Lists, checks, prints, extracts, creates, mounts, updates, compares and patches VIZ00 and "
+      "ZEL00 game archives.",
+      "mgarc");
+  app.set_version_flag("--version", "mgarc " MARROWGILDER_VERSION
+                                    "\nCopyright (c) 2026 the Marrowgilder authors. MIT License.");
+  app.require_subcommand(1);
+  app.failure_message(CLI::FailureMessage::help);
+  Command chosen;
+  StartRequest start;
+  AddList(app, chosen);
+  AddVerify(app, chosen);
+  AddCat(app, chosen);
+  AddExtract(app, chosen, start);
+  AddCreate(app, chosen);
+  AddUpdate(app, chosen);
+  AddDiff(app, chosen);
+  AddApply(app, chosen);
+  AddMount(app, chosen);
+  start = InterpretStartOf(arguments, app, consoleOfItsOwn);
+
+  std::vector<std::string> reversed(start.arguments.rbegin(), start.arguments.rend());
+  if (!reversed.empty()) reversed.pop_back();  // the program's own name
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    std::ostringstream out;
+    std::ostringstream err;
+    int status = app.exit(error, out, err);
+    WriteUtf8(TextStream::kOut, out.str());
+    WriteUtf8(TextStream::kErr, err.str());
+    FlushText(TextStream::kOut);
+    return status == 0 ? ExitStatus::kDone : ExitStatus::kStopped;
+  }
+  try {
+    return chosen();
+  } catch (const std::exception& error) {
+    ReportProblem("error", error.what());
+    return ExitStatus::kStopped;
+  }
+}
 
 }  // namespace
 
@@ -60,157 +244,5 @@ ExitStatus RunMgarc(const std::vector<std::string>& arguments) {
   }
   return status;
 }
-
-namespace {
-
-ExitStatus RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsOwn) {
-  CLI::App app(
-      "Lists, checks, prints, extracts, creates, mounts, updates, compares and patches VIZ00 and "
-      "ZEL00 game archives.",
-      "mgarc");
-  app.set_version_flag("--version", "mgarc " MARROWGILDER_VERSION
-                                    "\nCopyright (c) 2026 the Marrowgilder authors. MIT License.");
-  app.require_subcommand(1);
-  app.failure_message(CLI::FailureMessage::help);
-
-  ListOptions list;
-  CLI::App* listCommand = app.add_subcommand("list", "list the entries: index, size, offset, name");
-  auto* json = listCommand->add_flag("--json", list.json, "one JSON document");
-  listCommand->add_flag("--names", list.names, "each name alone on a line, in directory order")
-      ->excludes(json);
-  AddArchive(*listCommand, list.archive);
-
-  VerifyOptions verify;
-  CLI::App* verifyCommand =
-      app.add_subcommand("verify", "read everything and report every finding; writes nothing");
-  verifyCommand->add_flag("--json", verify.json, "one JSON document");
-  AddArchive(*verifyCommand, verify.archive);
-
-  CatOptions cat;
-  CLI::App* catCommand = app.add_subcommand("cat", "write one entry's bytes to standard output");
-  AddArchive(*catCommand, cat.archive);
-  catCommand->add_option("NAME", cat.name, "the name as list shows it, case ignored")->required();
-
-  ExtractOptions extract;
-  CLI::App* extractCommand = app.add_subcommand("extract", "extract entries into a directory");
-  extractCommand->add_option("-C,--directory", extract.directory,
-                             "extract into DIR (default: the archive's name without extension)");
-  extractCommand->add_option("-j,--jobs", extract.workers, "worker threads (default: processors)")
-      ->check(CLI::Range(1u, 1024u));
-  extractCommand->add_flag("-k,--keep-existing", extract.keepExisting,
-                           "keep files that exist already");
-  auto* verbose =
-      extractCommand->add_flag("-v,--verbose", extract.verbose, "print each path written");
-  extractCommand->add_flag("-q,--quiet", extract.quiet, "print errors only")->excludes(verbose);
-  AddArchive(*extractCommand, extract.archive);
-  extractCommand->add_option("PATTERN", extract.patterns,
-                             "only names that match a shell pattern ('*' and '?' match '/' too)");
-
-  CreateOptions create;
-  CLI::App* createCommand =
-      app.add_subcommand("create", "make an archive of every file below a directory");
-  createCommand->add_option("--magic", create.magic, "VIZ00 (the default) or ZEL00")
-      ->check(CLI::IsMember({"VIZ00", "ZEL00"}));
-  createCommand->add_option("--order", create.orderFile,
-                            "the entries' order: one name a line, as list --names prints them");
-  createCommand->add_option("-j,--jobs", create.workers, "worker threads (default: processors)")
-      ->check(CLI::Range(1u, 1024u));
-  auto* createVerbose =
-      createCommand->add_flag("-v,--verbose", create.verbose, "print each name packed");
-  createCommand->add_flag("-q,--quiet", create.quiet, "print errors only")->excludes(createVerbose);
-  createCommand->add_option("ARCHIVE", create.archive, "the archive to write")->required();
-  createCommand->add_option("DIR", create.directory, "the directory whose files it holds")
-      ->required();
-
-  UpdateOptions update;
-  CLI::App* updateCommand = app.add_subcommand(
-      "update", "put edited files of DIR in their entries, add new ones, delete entries");
-  updateCommand->add_option("-j,--jobs", update.workers, "worker threads (default: processors)")
-      ->check(CLI::Range(1u, 1024u));
-  auto* updateVerbose =
-      updateCommand->add_flag("-v,--verbose", update.verbose, "print each entry changed");
-  updateCommand->add_flag("-q,--quiet", update.quiet, "print errors only")->excludes(updateVerbose);
-  updateCommand->add_flag("--dry-run", update.dryRun, "tell what would change; write nothing");
-  updateCommand
-      ->add_option("--delete", update.deletions,
-                   "delete the entries that match a pattern, as extract matches them")
-      ->allow_extra_args(false);
-  updateCommand->add_option("ARCHIVE", update.archive, "the archive to update")->required();
-  updateCommand->add_option("DIR", update.directory,
-                            "the files to put in, named as create names them");
-
-  DiffOptions diff;
-  CLI::App* diffCommand =
-      app.add_subcommand("diff", "compare two archives entry by entry; -o writes a patch");
-  diffCommand->add_flag("--json", diff.json, "one JSON document");
-  diffCommand->add_option("-o,--output", diff.patch, "also write a patch that turns OLD into NEW");
-  diffCommand->add_option("-j,--jobs", diff.workers, "worker threads (default: processors)")
-      ->check(CLI::Range(1u, 1024u));
-  diffCommand->add_option("OLD", diff.oldArchive, "the archive before")->required();
-  diffCommand->add_option("NEW", diff.newArchive, "the archive after")->required();
-
-  ApplyOptions apply;
-  CLI::App* applyCommand =
-      app.add_subcommand("apply", "turn an archive into the one a patch was made for");
-  applyCommand->add_option("-o,--output", apply.output,
-                           "write the result there, leaving ARCHIVE as it is");
-  applyCommand->add_option("-j,--jobs", apply.workers, "worker threads (default: processors)")
-      ->check(CLI::Range(1u, 1024u));
-  applyCommand->add_option("PATCH", apply.patch, "a patch that mgarc diff -o wrote")->required();
-  applyCommand->add_option("ARCHIVE", apply.archive, "the archive to patch")->required();
-
-  MountOptions mount;
-  CLI::App* mountCommand =
-      app.add_subcommand("mount", "show the archive as a read-only directory (Linux, FUSE)");
-  mountCommand->add_flag("-f,--foreground", mount.foreground,
-                         "stay in the foreground; Ctrl+C unmounts");
-  AddArchive(*mountCommand, mount.archive);
-  mountCommand->add_option("MOUNTPOINT", mount.mountPoint, "an existing directory")->required();
-
-  std::vector<std::string> commands;
-  for (const CLI::App* command : app.get_subcommands({})) commands.push_back(command->get_name());
-  StartRequest start =
-      InterpretStart(arguments, commands, consoleOfItsOwn, [](const std::string& argument) {
-        std::error_code error;
-        return std::filesystem::is_regular_file(PathFromUtf8(argument), error);
-      });
-  extract.besideArchive = start.extractBesideArchive;
-
-  std::vector<std::string> reversed(start.arguments.rbegin(), start.arguments.rend());
-  if (!reversed.empty()) reversed.pop_back();  // the program's own name
-  std::ostringstream out;
-  std::ostringstream err;
-  try {
-    app.parse(reversed);
-  } catch (const CLI::ParseError& error) {
-    int status = app.exit(error, out, err);
-    WriteUtf8(TextStream::kOut, out.str());
-    WriteUtf8(TextStream::kErr, err.str());
-    FlushText(TextStream::kOut);
-    return status == 0 ? ExitStatus::kDone : ExitStatus::kStopped;
-  }
-  try {
-    if (listCommand->parsed()) return RunList(list);
-    if (verifyCommand->parsed()) return RunVerify(verify);
-    if (catCommand->parsed()) return RunCat(cat);
-    if (createCommand->parsed()) return RunCreate(create);
-    if (mountCommand->parsed()) return RunMount(mount);
-    if (updateCommand->parsed()) {
-      if (update.directory.empty() && update.deletions.empty()) {
-        ReportProblem("update", "give a directory of files to put in, or --delete PATTERN");
-        return ExitStatus::kStopped;
-      }
-      return RunUpdate(update);
-    }
-    if (diffCommand->parsed()) return RunDiff(diff);
-    if (applyCommand->parsed()) return RunApply(apply);
-    return RunExtract(extract);
-  } catch (const std::exception& error) {
-    ReportProblem("error", error.what());
-    return ExitStatus::kStopped;
-  }
-}
-
-}  // namespace
 
 }  // namespace mgarc::cli
