@@ -1,3 +1,6 @@
+// verify's checks: on the header, the layout of data and directory, and each
+// entry's data and name, including the names that clash where Windows
+// extracts them.
 #include "mgarc/engine/archive_checks.h"
 
 #include <algorithm>

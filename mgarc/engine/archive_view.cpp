@@ -1,3 +1,6 @@
+// An archive as mgarc reads it: the header checked, and the directory read
+// into small entries with their exact offsets and their decoded names. This
+// is list's operation: the loaded view is the listing.
 #include "mgarc/engine/archive_view.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// cat: one entry found by name and its bytes handed on in blocks.
 #include "mgarc/engine/cat.h"
 
 #include "mgarc/engine/archive_view.h"

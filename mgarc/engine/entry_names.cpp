@@ -1,3 +1,5 @@
+// Entry names between code page 932 and the names shown and written:
+// decoding and encoding each level, and the names shown to a user.
 #include "mgarc/engine/entry_names.h"
 
 #include <algorithm>

@@ -1,3 +1,17 @@
+// Extraction's plan, made before a byte moves. How it works:
+// - Fates: every selected entry's path is judged by its key (OutputPathKey:
+//   the path as the host would open it, case folded where the host folds
+//   case). An entry whose key a later entry has is replaced by that one, as
+//   writing them in order would leave it; a path that leads out, that the host
+//   cannot hold, or that clashes with a file or a directory an earlier entry
+//   made, is not written, and says why.
+// - Places: each written entry gets a directory from one table (each
+//   directory kept once, however many entries it holds) and a file name.
+// - Work: written entries are grouped by directory into items of at most 64
+//   entries or 32 MiB, so that workers share out many small files and large
+//   ones alike, and the directories are made once each.
+// Because all of this is decided up front and in directory order, the files
+// written and the lines told do not depend on the number of workers.
 #include "mgarc/engine/extraction_plan.h"
 
 #include <algorithm>

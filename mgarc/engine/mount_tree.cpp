@@ -1,3 +1,12 @@
+// The mount's tree: the files extraction would write, laid out for lookups.
+// How it works: the plan's fates decide which entries are shown, exactly as
+// extract decides them; each shown entry is added by its levels, directories
+// made on the way through an open-addressed table keyed by parent and name.
+// Finish then sorts every node by parent and name, so that a directory's
+// children stand together and a lookup is a binary search, with no table
+// kept once the tree is built. When a file is first read, a thread of its own
+// fills the kernel's cache with the files that follow it in its directory,
+// which a program going through the tree reads next.
 #include "mgarc/engine/mount_tree.h"
 
 #include <algorithm>
