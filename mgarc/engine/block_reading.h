@@ -15,7 +15,7 @@ namespace mgarc::engine {
 // blockSize bytes, giving each block to use(const unsigned char*, size_t);
 // use returns false to stop. Returns how many bytes were read: fewer than
 // length when use stopped, or when the file ended or failed there
-// (file.error() tells which; ShortReadReason words it).
+// (file.error() says which; ShortReadReason words it).
 template <class Use>
 std::uint64_t ReadInBlocks(InputFile& file, std::uint64_t from, std::uint64_t length,
                            std::size_t blockSize, Use&& use) {

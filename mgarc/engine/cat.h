@@ -23,7 +23,7 @@ struct CatResult {
 };
 
 // Gives the entry's bytes to write, in order; write returns false to stop
-// (its own failure, which it tells itself).
+// (its own failure, which it reports itself).
 CatResult Cat(const CatOptions& options, Observer& observer,
               const std::function<bool(const unsigned char*, std::size_t)>& write);
 

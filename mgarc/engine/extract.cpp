@@ -1,6 +1,6 @@
 // Extraction: opens the archive, selects entries by pattern, plans where
 // each goes (extraction_plan.h), then workers write the planned files while
-// this thread tells the results in directory order.
+// this thread reports the results in directory order.
 //
 // Stopping: workers look at OrderedResults::Stopping() between entries and
 // between chunks of a large one; an entry given up is removed, so that every

@@ -27,7 +27,7 @@ struct ExtractResult {
 };
 
 // Each pattern that matches nothing and each entry not written is a problem
-// told to observer; each entry written is an item done ("DIRECTORY/NAME").
+// reported to observer; each entry written is an item done ("DIRECTORY/NAME").
 ExtractResult Extract(const ExtractOptions& options, Observer& observer);
 
 }  // namespace mgarc::engine

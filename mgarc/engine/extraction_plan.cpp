@@ -11,7 +11,7 @@
 //   entries or 32 MiB, so that workers share out many small files and large
 //   ones alike, and the directories are made once each.
 // Because all of this is decided up front and in directory order, the files
-// written and the lines told do not depend on the number of workers.
+// written and the lines reported do not depend on the number of workers.
 #include "mgarc/engine/extraction_plan.h"
 
 #include <algorithm>

@@ -26,7 +26,7 @@ struct Progress {
 class Observer {
  public:
   virtual ~Observer() = default;
-  // Counts, after each batch of items told (and once before the first): a
+  // Counts, after each batch of items reported (and once before the first): a
   // caller that holds lines back shows them here.
   virtual void Progressed(const Progress& /*progress*/) {}
   virtual void ProblemFound(const Problem& /*problem*/) {}

@@ -19,7 +19,7 @@ struct VerifyResult {
   std::vector<Finding> findings;   // the archive's own first, then by entry
 };
 
-// Progress is told in bytes read; the findings come only with the result.
+// Progress is reported in bytes read; the findings come only with the result.
 VerifyResult Verify(const std::string& archive, Observer& observer);
 
 }  // namespace mgarc::engine
