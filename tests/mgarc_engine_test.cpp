@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "mgarc/engine/cat.h"
 #include "mgarc/engine/extract.h"
+#include "mgarc/engine/verify.h"
 #include "test_archive.h"
 
 using namespace mgarc::engine;
@@ -112,6 +114,34 @@ TEST(MgarcEngine, AnExtractionNotStoppedTellsEveryEntry) {
   EXPECT_EQ(observer.items_, std::vector<std::string>{options.directory + "/A"});
   EXPECT_EQ(ReadFile(temp / "out/A"), "one");
   EXPECT_FALSE(PathExists(temp / "out/B"));
+}
+
+// Reading that stops between blocks: verify says it was stopped and judges
+// nothing; cat gives no block after the one whose write said no.
+TEST(MgarcEngine, VerifyAndCatStopBetweenBlocks) {
+  TempDir temp;
+  TestArchive archive;
+  archive.entries = {{"BIG", PatternBytes(3 << 20, 7)}};
+  WriteFile(temp / "BIG.DAT", archive.Bytes());
+
+  RecordingObserver stopping(true);
+  VerifyResult verified = Verify(temp / "BIG.DAT", stopping);
+  EXPECT_FALSE(verified.refused);
+  EXPECT_TRUE(verified.stopped);
+  EXPECT_TRUE(verified.findings.empty());
+  ASSERT_FALSE(stopping.progress_.empty());
+  EXPECT_LT(stopping.progress_.back().bytesDone, stopping.progress_.back().bytes);
+
+  std::string given;
+  CatResult cat = Cat({temp / "BIG.DAT", "big"}, SilentObserver(),
+                      [&given](const unsigned char* bytes, std::size_t size) {
+                        given.append(reinterpret_cast<const char*>(bytes), size);
+                        return false;
+                      });
+  EXPECT_FALSE(cat.refused);
+  EXPECT_TRUE(cat.stopped);
+  EXPECT_EQ(given, archive.entries[0].data.substr(0, given.size()));
+  EXPECT_LT(given.size(), archive.entries[0].data.size());
 }
 
 }  // namespace
