@@ -289,12 +289,9 @@ TEST(FileReplacement, NothingIsLeftOfAnUnfinishedFileNamedOrNot) {
 
 TEST(PackingList, OrderLinesAndContainerLimits) {
   EXPECT_EQ(ParseOrder("A\r\n\nSE\\B\nC/D"), (std::vector<std::string>{"A", "SE/B", "C/D"}));
-  std::vector<PackedFile> files(2);
-  files[0].size = 0xFFFFFFFFull - 16 - 32;  // the last byte just below 2^32
-  std::string reason;
-  EXPECT_TRUE(FitsTheContainer(files, reason));
-  files[1].size = 1;
-  EXPECT_FALSE(FitsTheContainer(files, reason));
+  // The last byte just below 2^32, then on it.
+  EXPECT_FALSE(CheckContainerLimits("a.dat", 2, 0xFFFFFFFFull - 16 - 32));
+  EXPECT_TRUE(CheckContainerLimits("a.dat", 2, 0xFFFFFFFFull - 16 - 32 + 1));
 }
 
 }  // namespace

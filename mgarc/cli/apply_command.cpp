@@ -193,44 +193,36 @@ ExitStatus RunApply(const ApplyOptions& options) {
     at += piece.length;
   }
   std::thread digesting(digestArchive);
-  auto check = [&](std::string& reason) {
+  auto check = [&]() -> std::optional<std::string> {
     Sha256Digest made{};
+    std::string reason;
     bool madeOk = DigestOfPieces(plan, made, reason);
     digesting.join();
-    if (!digestProblem.empty()) {
-      reason = digestProblem;
-      return false;
-    }
-    if (digests.whole == header.newDigest) {
-      reason = "already up to date";
-      return false;
-    }
-    if (digests.whole != header.oldDigest) {
-      reason = wrongArchive();
-      return false;
-    }
+    if (!digestProblem.empty()) return digestProblem;
+    if (digests.whole == header.newDigest) return "already up to date";
+    if (digests.whole != header.oldDigest) return wrongArchive();
     // Windows puts no file in the place of one that is open.
     archive.file.reset();
-    if (!madeOk) return false;
-    if (made != header.newDigest) {
-      reason = "not written: the patch makes other bytes than it promises";
-      return false;
-    }
-    return true;
+    if (!madeOk) return reason;
+    if (made != header.newDigest)
+      return "not written: the patch makes other bytes than it promises";
+    return std::nullopt;
   };
   PrintingObserver observer(false, true);
   ItemReport report{[&](std::size_t) { return target; }, {}, &observer};
-  bool written = WritePlanned(plan, PathFromUtf8(target), report, options.workers, check, problem);
+  WriteResult written = WritePlanned(plan, target, report, options.workers, check);
   observer.Finish();
   if (digesting.joinable()) digesting.join();
-  if (!written && problem == "already up to date") {
+  problem = written.problem ? written.problem->reason : "";
+  if (problem == "already up to date") {
     WriteUtf8(TextStream::kOut, options.archive + ": already up to date\n");
     return ExitStatus::kDone;
   }
-  if (!written) {
+  if (written.problem) {
     ReportProblem(problem.rfind("not the archive", 0) == 0 ? options.archive : target, problem);
     return ExitStatus::kStopped;
   }
+  if (written.stopped) return ExitStatus::kStopped;
   WriteUtf8(TextStream::kOut, target + ": patched, " + std::to_string(header.newSize) + " bytes, " +
                                   std::to_string(fromPatch) + " of them from the patch\n");
   return ExitStatus::kDone;

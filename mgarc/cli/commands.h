@@ -9,7 +9,9 @@
 #include "mgarc/cli/exit_status.h"
 #include "mgarc/engine/archive_view.h"
 #include "mgarc/engine/cat.h"
+#include "mgarc/engine/create.h"
 #include "mgarc/engine/extract.h"
+#include "mgarc/engine/update.h"
 
 namespace mgarc::cli {
 
@@ -35,22 +37,13 @@ struct ExtractOptions : engine::ExtractOptions {
 };
 ExitStatus RunExtract(const ExtractOptions& options);
 
-struct CreateOptions {
-  std::string archive;
-  std::string directory;
-  std::string magic = "VIZ00";
-  std::string orderFile;  // empty: sorted by stored names
-  unsigned workers = 0;   // 0: one per processor
+struct CreateOptions : engine::CreateOptions {
   bool verbose = false;
   bool quiet = false;
 };
 ExitStatus RunCreate(const CreateOptions& options);
 
-struct UpdateOptions {
-  std::string archive;
-  std::string directory;               // empty: only deletions
-  std::vector<std::string> deletions;  // extract's patterns
-  unsigned workers = 0;                // 0: one per processor
+struct UpdateOptions : engine::UpdateOptions {
   bool verbose = false;
   bool quiet = false;
   bool dryRun = false;

@@ -61,16 +61,12 @@ bool WritePatch(const std::string& patchPath, const ArchiveView& before,
   Sha256Digest sum = checksum.Finish();
   plan.pieces.push_back(WritePiece::OfLiteral(storedOffset + patch.tables.header.storedSize,
                                               std::string(sum.begin(), sum.end())));
-  std::string problem;
   PrintingObserver observer(false, false);
   ItemReport report{[&after](std::size_t) { return after.path; }, {}, &observer};
-  bool written = WritePlanned(plan, target, report, workers, {}, problem);
+  WriteResult written = WritePlanned(plan, patchPath, report, workers);
   observer.Finish();
-  if (!written) {
-    ReportProblem(patchPath, problem);
-    return false;
-  }
-  return true;
+  if (written.problem) ReportProblem(written.problem->subject, written.problem->reason);
+  return !written.problem && !written.stopped;
 }
 
 std::string Size(std::uint32_t size) {

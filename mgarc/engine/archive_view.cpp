@@ -145,4 +145,9 @@ DecodeLevel DecodeWith(NameCodec& codec) {
   return [&codec](std::string_view level, std::string& text) { return codec.Decode(level, text); };
 }
 
+EncodeName EncodeWith(NameCodec& codec) {
+  return
+      [&codec](const std::string& text, std::string& stored) { return codec.Encode(text, stored); };
+}
+
 }  // namespace mgarc::engine

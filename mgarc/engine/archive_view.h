@@ -107,5 +107,7 @@ std::string ShortReadReason(const InputFile& file, const std::string& prefix,
 
 // Levels decoded by codec, which must outlive the result and serve one thread.
 DecodeLevel DecodeWith(NameCodec& codec);
+// Names encoded by codec, on the same terms.
+EncodeName EncodeWith(NameCodec& codec);
 
 }  // namespace mgarc::engine

@@ -1,8 +1,29 @@
+// The one writer of archives and patches. How it works:
+// - A plan is a list of pieces at offsets fixed beforehand: bytes of a file,
+//   a range of an existing file (an old archive, NEW for a patch), or literal
+//   bytes (header, directory, tables). Because every offset is known, pieces
+//   can be written in any order by any number of workers, and the result is
+//   the same bytes for any -j.
+// - The pieces are written into a new file beside the target, unnamed where
+//   the system allows (FileReplacement), which takes the target's place only once everything
+//   is written, checked and synced: a failure, a stop or a crash leaves the
+//   target as it was and no file behind.
+// - Workers take units of work from one counter: a large piece alone (moved
+//   by the system, copy_file_range where it can), or a run of neighbouring
+//   small files read into one buffer and written in one call, which is what
+//   makes thousands of small files cheap.
+// - Each non-literal piece is one item of OrderedResults, reported in plan
+//   order from the calling thread, which also asks the observer whether to
+//   stop. The literals go last, so that a header is never written for data
+//   that is not there.
 #include "mgarc/engine/archive_writer.h"
 
+#include <atomic>
 #include <memory>
 
 #include "mgarc/engine/archive_view.h"
+#include "platform/arguments.h"
+#include "platform/file_replacement.h"
 #include "platform/file_transfer.h"
 #include "platform/text_conversion.h"
 
@@ -28,13 +49,40 @@ ItemResult CannotWrite(int error) {
   return {Outcome::kFailed, "cannot write the archive: " + SystemErrorUtf8(error)};
 }
 
-}  // namespace
+// What the workers of one plan share: each takes the next piece of work (a
+// large piece, or neighbouring small files read into one buffer and written
+// in one call) until none is left.
+class PlanWriter {
+ public:
+  PlanWriter(const WritePlan& plan, FileReplacement& replacement, OrderedResults& results);
+  // The number of items: the pieces that are not literals.
+  std::size_t items() const { return items_.size(); }
+  // The literal pieces, from the calling thread: the system's error code
+  // when one cannot be written.
+  std::optional<int> WriteLiterals();
+  // One worker's share (run by RunWorkers).
+  void Work();
+
+ private:
+  struct Source;
+  ItemResult WriteFile(const WritePiece& piece, OutputFile& out, char* buffer);
+  ItemResult WriteRange(const WritePiece& piece, std::vector<Source>& sources, OutputFile& out,
+                        char* buffer);
+  void WriteSmallFiles(std::size_t first, std::size_t end, OutputFile& out, char* buffer);
+
+  const WritePlan& plan_;
+  FileReplacement& replacement_;
+  OrderedResults& results_;
+  std::vector<std::size_t> items_;  // the pieces that are items, in order
+  std::vector<std::size_t> work_;   // where each unit of work starts in items_; then items_.size()
+  std::atomic<std::size_t> next_{0};
+};
 
 // A worker's own handle on one source, opened when first needed.
 struct PlanWriter::Source {
   InputFile file;
   bool opened = false;
-  std::string problem;
+  std::optional<std::string> problem;
 };
 
 PlanWriter::PlanWriter(const WritePlan& plan, FileReplacement& replacement, OrderedResults& results)
@@ -62,15 +110,14 @@ PlanWriter::PlanWriter(const WritePlan& plan, FileReplacement& replacement, Orde
   work_.push_back(items_.size());
 }
 
-bool PlanWriter::WriteLiterals() {
+std::optional<int> PlanWriter::WriteLiterals() {
   for (const WritePiece& piece : plan_.pieces) {
     if (piece.from != WritePiece::From::kLiteral) continue;
     if (!replacement_.file().WriteAt(piece.at, piece.literal.data(), piece.literal.size())) {
-      error_ = replacement_.file().error();
-      return false;
+      return replacement_.file().error();
     }
   }
-  return true;
+  return std::nullopt;
 }
 
 void PlanWriter::Work() {
@@ -135,7 +182,7 @@ ItemResult PlanWriter::WriteRange(const WritePiece& piece, std::vector<Source>& 
       source.problem = "was replaced while it was read";
     }
   }
-  if (!source.problem.empty()) return {Outcome::kFailed, source.problem};
+  if (source.problem) return {Outcome::kFailed, *source.problem};
   std::uint64_t done =
       TransferRange(source.file, piece.offset, piece.size, out, piece.at, buffer, kBufferSize);
   results_.AddBytes(done);
@@ -176,14 +223,19 @@ void PlanWriter::WriteSmallFiles(std::size_t first, std::size_t end, OutputFile&
   }
 }
 
-bool WritePlanned(const WritePlan& plan, const std::filesystem::path& target,
-                  const ItemReport& report, unsigned workers,
-                  const std::function<bool(std::string& problem)>& check, std::string& problem,
-                  bool* stopped) {
+}  // namespace
+
+WriteResult WritePlanned(const WritePlan& plan, const std::string& target, const ItemReport& report,
+                         unsigned workers,
+                         const std::function<std::optional<std::string>()>& check) {
+  WriteResult result;
+  auto fail = [&](std::string reason) {
+    result.problem = Problem{target, std::move(reason)};
+    return result;
+  };
   FileReplacement replacement;
-  if (!replacement.Create(target)) {
-    problem = "cannot create a file beside it: " + SystemErrorUtf8(replacement.error());
-    return false;
+  if (!replacement.Create(PathFromUtf8(target))) {
+    return fail("cannot create a file beside it: " + SystemErrorUtf8(replacement.error()));
   }
   std::size_t items = 0;
   std::uint64_t bytes = 0;
@@ -198,25 +250,19 @@ bool WritePlanned(const WritePlan& plan, const std::filesystem::path& target,
     RunResult run = RunWorkers(
         workers, items, [&writer] { writer.Work(); }, results, report);
     if (run.stopped) {
-      if (stopped != nullptr) *stopped = true;
-      problem = "stopped";
-      return false;
+      result.stopped = true;
+      return result;
     }
-    if (!run.noneFailed) {
-      problem = "not written";
-      return false;
-    }
+    if (!run.noneFailed) return fail("not written");
   }
-  if (!writer.WriteLiterals()) {
-    problem = "not written: " + SystemErrorUtf8(writer.error());
-    return false;
+  if (std::optional<int> error = writer.WriteLiterals()) {
+    return fail("not written: " + SystemErrorUtf8(*error));
   }
-  if (check && !check(problem)) return false;
-  if (!replacement.Commit()) {
-    problem = "not written: " + SystemErrorUtf8(replacement.error());
-    return false;
+  if (check) {
+    if (std::optional<std::string> reason = check()) return fail(std::move(*reason));
   }
-  return true;
+  if (!replacement.Commit()) return fail("not written: " + SystemErrorUtf8(replacement.error()));
+  return result;
 }
 
 }  // namespace mgarc::engine

@@ -4,16 +4,15 @@
 // put in the target's place only when complete.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "mgarc/engine/ordered_results.h"
-#include "platform/file_replacement.h"
 #include "platform/file_stream.h"
 
 namespace mgarc::engine {
@@ -60,44 +59,20 @@ struct WritePlan {
   std::vector<WritePiece> pieces;
 };
 
-// What the workers of one plan share: each takes the next piece of work (a
-// large piece, or neighbouring small files read into one buffer and written
-// in one call) until none is left.
-class PlanWriter {
- public:
-  PlanWriter(const WritePlan& plan, FileReplacement& replacement, OrderedResults& results);
-  // The number of items: the pieces that are not literals.
-  std::size_t items() const { return items_.size(); }
-  // The literal pieces, from the calling thread; false with error() set.
-  bool WriteLiterals();
-  // One worker's share (run by RunWorkers).
-  void Work();
-  int error() const { return error_; }
-
- private:
-  struct Source;
-  ItemResult WriteFile(const WritePiece& piece, OutputFile& out, char* buffer);
-  ItemResult WriteRange(const WritePiece& piece, std::vector<Source>& sources, OutputFile& out,
-                        char* buffer);
-  void WriteSmallFiles(std::size_t first, std::size_t end, OutputFile& out, char* buffer);
-
-  const WritePlan& plan_;
-  FileReplacement& replacement_;
-  OrderedResults& results_;
-  std::vector<std::size_t> items_;  // the pieces that are items, in order
-  std::vector<std::size_t> work_;   // where each unit of work starts in items_; then items_.size()
-  std::atomic<std::size_t> next_{0};
-  int error_ = 0;
+// How a planned write ended: a problem about the target (nothing was then
+// put in its place), or stopped by the observer (the same), or neither: the
+// new file stands in the target's place.
+struct WriteResult {
+  std::optional<Problem> problem;
+  bool stopped = false;
 };
 
-// Carries out a plan with workers, telling its items through report, runs
-// check (when given; false stops), then puts the file in place of target.
-// False with problem set when anything failed ("not written" when an item's
-// failure was told already) or the observer stopped it ("stopped", and
-// *stopped set): nothing is then left and target is as it was.
-bool WritePlanned(const WritePlan& plan, const std::filesystem::path& target,
-                  const ItemReport& report, unsigned workers,
-                  const std::function<bool(std::string& problem)>& check, std::string& problem,
-                  bool* stopped = nullptr);
+// Carries out a plan with workers, reporting its items through report, runs
+// check (when given: a reason not to go on), then puts the file in place of
+// target (UTF-8, as given: the subject of its problems). An item's failure is
+// reported as it happens; the result's problem is then "not written".
+WriteResult WritePlanned(const WritePlan& plan, const std::string& target, const ItemReport& report,
+                         unsigned workers,
+                         const std::function<std::optional<std::string>()>& check = {});
 
 }  // namespace mgarc::engine

@@ -37,6 +37,8 @@ using DecodeLevel = std::function<bool(std::string_view stored, std::string& utf
 // UTF-8 text with every letter that has case in one case (UppercaseText, the
 // host's Unicode mapping): two texts that fold alike differ only in case.
 using FoldCase = std::function<std::string(std::string_view utf8)>;
+// The stored bytes for UTF-8 text; false when code page 932 cannot hold it.
+using EncodeName = std::function<bool(const std::string& utf8, std::string& stored)>;
 
 // The path that extract writes a stored name to, as a key: on a host with
 // these rules, two names with one key are one file. Each level is decoded

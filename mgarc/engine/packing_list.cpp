@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "archive/archive_format.h"
@@ -15,8 +16,8 @@ namespace {
 
 constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 32;
 
-// The first rule the name breaks, or "" when it can be packed.
-std::string StoredNameProblem(PackedFile& file, const NameConversion& conversion) {
+// The first rule the name breaks; none when it can be packed.
+std::optional<std::string> StoredNameProblem(PackedFile& file, const NameConversion& conversion) {
   if (file.relative.find('\\') != std::string::npos) {
     return "the name holds '\\', which an archive takes for a directory separator";
   }
@@ -45,20 +46,20 @@ std::string StoredNameProblem(PackedFile& file, const NameConversion& conversion
   if (wanted.find('\x7F') != std::string::npos) {
     return "the name holds a control character (DEL), which list shows only escaped";
   }
-  return {};
+  return std::nullopt;
 }
 
 }  // namespace
 
-std::vector<PackingProblem> AssignStoredNames(std::vector<PackedFile>& files,
-                                              const NameConversion& conversion) {
-  std::vector<std::string> problemOf(files.size());
+std::vector<Problem> AssignStoredNames(std::vector<PackedFile>& files,
+                                       const NameConversion& conversion) {
+  std::vector<std::optional<std::string>> problemOf(files.size());
   std::vector<std::string> keyOf(files.size());
   std::map<std::string, std::string> byKey;  // Windows' output path -> the first relative name
   std::map<std::string, std::string> directories;  // a directory's path there -> a file below it
   for (std::size_t i = 0; i < files.size(); ++i) {
     problemOf[i] = StoredNameProblem(files[i], conversion);
-    if (!problemOf[i].empty()) continue;
+    if (problemOf[i]) continue;
     // A file's name decodes back to itself: only case can give two files one path.
     keyOf[i] = OutputPathKey(files[i].stored, kWindowsRules, conversion.decode, conversion.fold);
     auto [first, added] = byKey.try_emplace(keyOf[i], files[i].relative);
@@ -71,16 +72,16 @@ std::vector<PackingProblem> AssignStoredNames(std::vector<PackedFile>& files,
   }
   // Linux holds a file "A" beside a directory "a"; on Windows they are one name.
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (!problemOf[i].empty()) continue;
+    if (problemOf[i]) continue;
     auto directory = directories.find(keyOf[i]);
     if (directory != directories.end()) {
       problemOf[i] = "differs only in case from a directory that " + directory->second +
                      " is in: one name on Windows";
     }
   }
-  std::vector<PackingProblem> problems;
+  std::vector<Problem> problems;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (!problemOf[i].empty()) problems.push_back({files[i].relative, problemOf[i]});
+    if (problemOf[i]) problems.push_back({files[i].relative, std::move(*problemOf[i])});
   }
   return problems;
 }
@@ -101,12 +102,12 @@ std::vector<std::string> ParseOrder(const std::string& text) {
   return names;
 }
 
-std::vector<PackingProblem> ArrangeFiles(std::vector<PackedFile>& files,
-                                         const std::vector<std::string>* order,
-                                         std::vector<std::string>& unlisted) {
+std::vector<Problem> ArrangeFiles(std::vector<PackedFile>& files,
+                                  const std::vector<std::string>* order,
+                                  std::vector<std::string>& unlisted) {
   std::sort(files.begin(), files.end(),
             [](const PackedFile& a, const PackedFile& b) { return a.stored < b.stored; });
-  std::vector<PackingProblem> problems;
+  std::vector<Problem> problems;
   if (order == nullptr) return problems;
   std::map<std::string, std::size_t> byName;
   for (std::size_t i = 0; i < files.size(); ++i) byName.emplace(files[i].relative, i);
@@ -135,25 +136,18 @@ std::vector<PackingProblem> ArrangeFiles(std::vector<PackedFile>& files,
   return problems;
 }
 
-bool FitsTheContainer(const std::vector<PackedFile>& files, std::string& reason) {
-  std::uint64_t bytes = 0;
-  for (const PackedFile& file : files) bytes += file.size;
-  return FitsTheContainer(files.size(), bytes, reason);
-}
-
-bool FitsTheContainer(std::size_t entries, std::uint64_t bytes, std::string& reason) {
+std::optional<Problem> CheckContainerLimits(const std::string& archive, std::size_t entries,
+                                            std::uint64_t bytes) {
   if (entries > kFormatEntryLimit) {
-    reason = std::to_string(entries) + " files: an archive holds at most " +
-             std::to_string(kFormatEntryLimit);
-    return false;
+    return Problem{archive, std::to_string(entries) + " files: an archive holds at most " +
+                                std::to_string(kFormatEntryLimit)};
   }
   std::uint64_t end = kFirstEntryOffset + std::uint64_t{kRecordSize} * entries + bytes;
   if (end >= kOffsetLimit) {
-    reason = "the archive would take " + std::to_string(end) +
-             " bytes: its offsets reach no further than 4294967295";
-    return false;
+    return Problem{archive, "the archive would take " + std::to_string(end) +
+                                " bytes: its offsets reach no further than 4294967295"};
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace mgarc::engine

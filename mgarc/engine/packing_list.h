@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "mgarc/engine/entry_names.h"
+#include "mgarc/engine/observer.h"
 
 namespace mgarc::engine {
 
@@ -19,24 +21,18 @@ struct PackedFile {
   std::uint64_t size = 0;
 };
 
-// One line of the report for a file that cannot be packed, or for the order file.
-struct PackingProblem {
-  std::string subject;
-  std::string reason;
-};
-
 // The host's converter: code page 932 for UTF-8 text and back, false when it
 // has none; and its case folding, by which Windows takes two names for one.
 struct NameConversion {
-  std::function<bool(const std::string& utf8, std::string& stored)> encode;
+  EncodeName encode;
   DecodeLevel decode;
   FoldCase fold;
 };
 
 // Fills each file's stored name from its relative name; every file that
 // breaks a rule gets one problem (the first it breaks).
-std::vector<PackingProblem> AssignStoredNames(std::vector<PackedFile>& files,
-                                              const NameConversion& conversion);
+std::vector<Problem> AssignStoredNames(std::vector<PackedFile>& files,
+                                       const NameConversion& conversion);
 
 // The names of an order file: UTF-8 lines as `list --names` prints them, '/'
 // or '\' between directories, CR LF or LF, blank lines ignored.
@@ -45,13 +41,13 @@ std::vector<std::string> ParseOrder(const std::string& text);
 // Puts files in archive order: sorted by stored bytes, or the order's names
 // first and the rest sorted after them (each of those named in unlisted).
 // Problems: a listed name with no file, a name listed twice.
-std::vector<PackingProblem> ArrangeFiles(std::vector<PackedFile>& files,
-                                         const std::vector<std::string>* order,
-                                         std::vector<std::string>& unlisted);
+std::vector<Problem> ArrangeFiles(std::vector<PackedFile>& files,
+                                  const std::vector<std::string>* order,
+                                  std::vector<std::string>& unlisted);
 
-// Limits of the container: false with the reason when the files cannot fit.
-bool FitsTheContainer(const std::vector<PackedFile>& files, std::string& reason);
-// The same for entries holding bytes of data in all.
-bool FitsTheContainer(std::size_t entries, std::uint64_t bytes, std::string& reason);
+// Limits of the container: a problem about archive when entries holding bytes
+// of data in all cannot fit.
+std::optional<Problem> CheckContainerLimits(const std::string& archive, std::size_t entries,
+                                            std::uint64_t bytes);
 
 }  // namespace mgarc::engine

@@ -1,25 +1,27 @@
 // The files below a directory that create and update pack.
 #pragma once
 
-#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "mgarc/engine/observer.h"
 #include "mgarc/engine/packing_list.h"
 #include "platform/file_stream.h"
 
 namespace mgarc::engine {
 
-// Every regular file below root, links followed, in one order on every
-// machine. What cannot be packed is named in notes and left out; failure
-// tells why the tree cannot be read.
-struct TreeWalk {
-  std::vector<PackedFile> files;
-  std::vector<PackingProblem> notes;
-  std::string failure;
+struct PackedTree {
+  std::optional<Problem> refused;  // not a directory, or it cannot be read
+  std::vector<PackedFile> files;   // with their stored names, in one order on every machine
+  std::vector<Problem> problems;   // names that cannot be stored: nothing may be written
 };
 
-// leaveOut: files never packed (the archive being written, when it lies inside).
-TreeWalk WalkTree(const std::filesystem::path& root, const std::vector<FileIdentity>& leaveOut);
+// Every regular file below directory (UTF-8, as given), links followed, named
+// as create names them. What cannot be packed (a loop, an empty directory,
+// neither file nor directory) is reported to observer and left out, as are
+// the files of leaveOut (the archive itself, when it lies inside).
+PackedTree ReadPackedTree(const std::string& directory, const std::vector<FileIdentity>& leaveOut,
+                          Observer& observer);
 
 }  // namespace mgarc::engine

@@ -6,17 +6,19 @@
 
 namespace mgarc::engine {
 
-std::string WhyNotKept(const ArchiveView& archive, const ArchiveEntry& entry) {
+std::optional<Problem> WhyNotKept(const ArchiveView& archive, const ArchiveEntry& entry) {
   if (entry.end() > archive.fileSize) {
-    return "cannot be kept: its data runs past the end of the archive (replace it with a file, "
-           "or delete it)";
+    return Problem{entry.shown(),
+                   "cannot be kept: its data runs past the end of the archive (replace it with a "
+                   "file, or delete it)"};
   }
   if (entry.size > 0 && entry.offset < archive.directoryEnd() &&
       entry.end() > archive.directoryOffset) {
-    return "cannot be kept: its data overlaps the directory (replace it with a file, or delete "
-           "it)";
+    return Problem{entry.shown(),
+                   "cannot be kept: its data overlaps the directory (replace it with a file, or "
+                   "delete it)"};
   }
-  return {};
+  return std::nullopt;
 }
 
 UpdatePlan PlanUpdate(const ArchiveView& archive, const std::vector<PackedFile>& files,
@@ -60,8 +62,8 @@ UpdatePlan PlanUpdate(const ArchiveView& archive, const std::vector<PackedFile>&
       continue;
     }
     ++plan.kept;
-    if (std::string why = WhyNotKept(archive, entry); !why.empty()) {
-      plan.problems.push_back({entry.shown(), why});
+    if (std::optional<Problem> why = WhyNotKept(archive, entry)) {
+      plan.problems.push_back(std::move(*why));
     }
   }
   for (const PackedFile* file : added) plan.entries.push_back({nullptr, file});

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,12 +25,12 @@ struct UpdatePlan {
   std::size_t replaced = 0;
   std::size_t added = 0;
   std::size_t kept = 0;
-  std::vector<PackingProblem> problems;  // when any, nothing is written
+  std::vector<Problem> problems;  // when any, nothing is written
 };
 
 // Why the entry's data cannot be copied into a new archive as it is (it runs
-// past the end of the archive, or overlaps the directory); "" when it can.
-std::string WhyNotKept(const ArchiveView& archive, const ArchiveEntry& entry);
+// past the end of the archive, or overlaps the directory); none when it can.
+std::optional<Problem> WhyNotKept(const ArchiveView& archive, const ArchiveEntry& entry);
 
 // files: named as create names them, sorted by stored bytes. A file replaces
 // the last entry of its key (the one extract writes); files of no entry's

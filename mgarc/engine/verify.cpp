@@ -30,9 +30,7 @@ VerifyResult Verify(const std::string& archive, Observer& observer) {
     return result;
   }
   NameCodec codec;
-  result.findings = CheckArchive(
-      view, [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
-      DecodeWith(codec), UppercaseText);
+  result.findings = CheckArchive(view, EncodeWith(codec), DecodeWith(codec), UppercaseText);
   return result;
 }
 

@@ -1,0 +1,30 @@
+// Create as the engine does it: every file below a directory packed into a
+// new archive.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "mgarc/engine/observer.h"
+
+namespace mgarc::engine {
+
+struct CreateOptions {
+  std::string archive;
+  std::string directory;
+  std::string magic = "VIZ00";
+  std::string orderFile;  // empty: sorted by stored names; "-": standard input
+  unsigned workers = 0;   // 0: one per processor
+};
+
+struct CreateResult {
+  std::optional<Problem> refused;  // nothing was written: ARCHIVE is as it was
+  bool stopped = false;            // the observer stopped it: the same
+};
+
+// Each file that cannot be packed is a problem told before the refusal
+// "not written"; files left out and names missing from the order file are
+// problems too, and each file packed is an item done (its name as list shows it).
+CreateResult Create(const CreateOptions& options, Observer& observer);
+
+}  // namespace mgarc::engine
