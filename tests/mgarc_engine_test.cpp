@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "mgarc/engine/cat.h"
+#include "mgarc/engine/create.h"
 #include "mgarc/engine/extract.h"
 #include "mgarc/engine/verify.h"
 #include "test_archive.h"
@@ -142,6 +144,33 @@ TEST(MgarcEngine, VerifyAndCatStopBetweenBlocks) {
   EXPECT_TRUE(cat.stopped);
   EXPECT_EQ(given, archive.entries[0].data.substr(0, given.size()));
   EXPECT_LT(given.size(), archive.entries[0].data.size());
+}
+
+// A write stopped before it is whole: the archive it would replace stays as
+// it was, and no other file is left beside it.
+TEST(MgarcEngine, AStoppedCreateLeavesTheOldArchive) {
+  TempDir temp;
+  const TestArchive many = ManySmallEntries();
+  std::filesystem::create_directory(temp / "tree");
+  for (const TestEntry& entry : many.entries) WriteFile(temp / ("tree/" + entry.name), entry.data);
+  WriteFile(temp / "OLD.DAT", "old bytes");
+  CreateOptions options;
+  options.archive = temp / "OLD.DAT";
+  options.directory = temp / "tree";
+  options.workers = 1;
+  RecordingObserver observer(true);
+
+  CreateResult result = Create(options, observer);
+
+  EXPECT_FALSE(result.refused);
+  EXPECT_TRUE(result.stopped);
+  EXPECT_LT(observer.items_.size(), many.entries.size());
+  EXPECT_EQ(ReadFile(temp / "OLD.DAT"), "old bytes");
+  std::vector<std::string> files;
+  for (const std::string& path : ListTree(temp.path())) {
+    if (path.rfind("tree/", 0) != 0) files.push_back(path);
+  }
+  EXPECT_EQ(files, std::vector<std::string>{"OLD.DAT"});
 }
 
 }  // namespace
