@@ -27,8 +27,8 @@ void Load(const std::string& path, const std::string& bytes, Loaded& loaded) {
   WriteFile(path, bytes);
   auto refused = LoadArchive(path, loaded.view);
   ASSERT_FALSE(refused) << refused->reason;
-  std::string reason;
-  ASSERT_TRUE(DigestArchive(loaded.view, loaded.digests, reason)) << reason;
+  auto unread = DigestArchive(loaded.view, loaded.digests);
+  ASSERT_FALSE(unread) << unread->reason;
 }
 
 // NEW as apply makes it from OLD's bytes and the stored data.
@@ -130,10 +130,9 @@ TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
     std::string encoded = EncodePatchTables(plan.tables);
     ASSERT_EQ(encoded.size(), plan.tables.storedOffset()) << c.what;
     PatchTables decoded;
-    std::string reason;
     const auto* bytes = reinterpret_cast<const unsigned char*>(encoded.data());
-    ASSERT_TRUE(DecodePatchHeader(bytes, decoded.header, reason)) << reason;
-    ASSERT_TRUE(DecodePatchTables(bytes + kPatchHeaderSize, decoded, reason)) << reason;
+    ASSERT_EQ(DecodePatchHeader(bytes, decoded.header), std::nullopt);
+    ASSERT_EQ(DecodePatchTables(bytes + kPatchHeaderSize, decoded), std::nullopt);
     EXPECT_EQ(EncodePatchTables(decoded), encoded) << c.what;
   }
 }
@@ -157,23 +156,21 @@ TEST(PatchFormat, TablesThatDoNotDescribeNewAreDamaged) {
   };
   std::string good = EncodePatchTables(tables);
   PatchTables decoded;
-  std::string reason;
   const auto* bytes = reinterpret_cast<const unsigned char*>(good.data());
-  ASSERT_TRUE(DecodePatchHeader(bytes, decoded.header, reason));
-  EXPECT_TRUE(DecodePatchTables(bytes + kPatchHeaderSize, decoded, reason)) << reason;
+  ASSERT_EQ(DecodePatchHeader(bytes, decoded.header), std::nullopt);
+  EXPECT_EQ(DecodePatchTables(bytes + kPatchHeaderSize, decoded), std::nullopt);
   for (const Case& c : cases) {
     PatchTables broken = tables;
     broken.pieces[c.piece] = c.replacement;
     std::string encoded = EncodePatchTables(broken);
     bytes = reinterpret_cast<const unsigned char*>(encoded.data());
-    ASSERT_TRUE(DecodePatchHeader(bytes, decoded.header, reason));
-    EXPECT_FALSE(DecodePatchTables(bytes + kPatchHeaderSize, decoded, reason)) << c.what;
+    ASSERT_EQ(DecodePatchHeader(bytes, decoded.header), std::nullopt);
+    EXPECT_NE(DecodePatchTables(bytes + kPatchHeaderSize, decoded), std::nullopt) << c.what;
   }
   std::string other = good;
   other[8] = 2;
-  EXPECT_FALSE(DecodePatchHeader(reinterpret_cast<const unsigned char*>(other.data()),
-                                 decoded.header, reason));
-  EXPECT_EQ(reason, "a patch of version 2, this mgarc reads version 1");
+  EXPECT_EQ(DecodePatchHeader(reinterpret_cast<const unsigned char*>(other.data()), decoded.header),
+            "a patch of version 2, this mgarc reads version 1");
 }
 
 TEST(UpdatePlan, ReplacesTheLastOfANameKeepsTheRestAndRefusesWhatItCannotDo) {

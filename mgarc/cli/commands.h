@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "mgarc/cli/exit_status.h"
+#include "mgarc/engine/apply.h"
 #include "mgarc/engine/archive_view.h"
 #include "mgarc/engine/cat.h"
 #include "mgarc/engine/create.h"
+#include "mgarc/engine/diff.h"
 #include "mgarc/engine/extract.h"
 #include "mgarc/engine/update.h"
 
@@ -50,22 +52,13 @@ struct UpdateOptions : engine::UpdateOptions {
 };
 ExitStatus RunUpdate(const UpdateOptions& options);
 
-struct DiffOptions {
-  std::string oldArchive;
-  std::string newArchive;
-  std::string patch;  // empty: no patch written
-  unsigned workers = 0;
+struct DiffOptions : engine::DiffOptions {
   bool json = false;
 };
 // 0 when the two files are identical, 1 when they differ, 2 on trouble.
 ExitStatus RunDiff(const DiffOptions& options);
 
-struct ApplyOptions {
-  std::string patch;
-  std::string archive;
-  std::string output;  // empty: ARCHIVE itself
-  unsigned workers = 0;
-};
+using ApplyOptions = engine::ApplyOptions;
 ExitStatus RunApply(const ApplyOptions& options);
 
 struct MountOptions {

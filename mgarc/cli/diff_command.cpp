@@ -1,73 +1,14 @@
-#include <memory>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "mgarc/cli/commands.h"
 #include "mgarc/cli/printing_observer.h"
-#include "mgarc/engine/archive_changes.h"
-#include "mgarc/engine/archive_digests.h"
-#include "mgarc/engine/archive_writer.h"
-#include "mgarc/engine/entry_names.h"
-#include "platform/arguments.h"
-#include "platform/case_folding.h"
+#include "mgarc/engine/diff.h"
 #include "platform/console.h"
-#include "platform/text_conversion.h"
 
 namespace mgarc::cli {
 using namespace engine;
 
 namespace {
-
-// Patches are written whole or not at all, and never over either archive.
-bool WritePatch(const std::string& patchPath, const ArchiveView& before,
-                const ArchiveDigests& beforeDigests, const ArchiveView& after,
-                const ArchiveDigests& afterDigests, unsigned workers) {
-  const std::filesystem::path target = PathFromUtf8(patchPath);
-  FileIdentity existing;
-  if (IdentifyPath(target, &existing) &&
-      (existing == before.identity || existing == after.identity)) {
-    ReportProblem(patchPath, "is one of the archives compared: the patch would replace it");
-    return false;
-  }
-  PatchPlan patch = PlanPatch(before, beforeDigests, after, afterDigests);
-  const std::string tables = EncodePatchTables(patch.tables);
-  const std::uint64_t storedOffset = patch.tables.storedOffset();
-
-  WritePlan plan;
-  plan.sources.push_back({PathFromUtf8(after.path), after.identity});
-  plan.pieces.push_back(WritePiece::OfLiteral(0, tables));
-  // The checksum covers the stored bytes as NEW holds them now.
-  Sha256 checksum;
-  checksum.Update(tables.data(), tables.size());
-  constexpr std::size_t kChunk = 1 << 20;
-  auto buffer = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
-  std::size_t stored = 0;
-  for (const PatchPiece& piece : patch.tables.pieces) {
-    if (piece.kind != PieceKind::kStored) continue;
-    const std::uint64_t from = patch.storedFrom[stored++];
-    plan.pieces.push_back(WritePiece::OfRange(storedOffset + piece.source, piece.length, 0, from));
-    for (std::uint64_t done = 0; done < piece.length;) {
-      auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, piece.length - done));
-      std::size_t got = after.file->ReadAt(from + done, buffer.get(), want);
-      if (got < want) {
-        ReportProblem(after.path,
-                      ShortReadReason(*after.file, "cannot be read: ", from + done + got));
-        return false;
-      }
-      checksum.Update(buffer.get(), got);
-      done += got;
-    }
-  }
-  Sha256Digest sum = checksum.Finish();
-  plan.pieces.push_back(WritePiece::OfLiteral(storedOffset + patch.tables.header.storedSize,
-                                              std::string(sum.begin(), sum.end())));
-  PrintingObserver observer(false, false);
-  ItemReport report{[&after](std::size_t) { return after.path; }, {}, &observer};
-  WriteResult written = WritePlanned(plan, patchPath, report, workers);
-  observer.Finish();
-  if (written.problem) ReportProblem(written.problem->subject, written.problem->reason);
-  return !written.problem && !written.stopped;
-}
 
 std::string Size(std::uint32_t size) {
   return std::to_string(size);
@@ -121,33 +62,17 @@ std::string Summary(const ArchiveDifference& difference) {
 }  // namespace
 
 ExitStatus RunDiff(const DiffOptions& options) {
-  ArchiveView before;
-  ArchiveView after;
-  if (!OpenArchive(options.oldArchive, before) || !OpenArchive(options.newArchive, after)) {
+  PrintingObserver observer(false, false);
+  DiffResult result = engine::Diff(options, observer);
+  observer.Finish();
+  if (result.refused) {
+    ReportProblem(result.refused->subject, result.refused->reason);
     return ExitStatus::kStopped;
   }
-  // Each archive is hashed on a core of its own.
-  ArchiveDigests beforeDigests;
-  ArchiveDigests afterDigests;
-  std::string beforeProblem;
-  std::string afterProblem;
-  std::thread other([&] { DigestArchive(before, beforeDigests, beforeProblem); });
-  DigestArchive(after, afterDigests, afterProblem);
-  other.join();
-  if (!beforeProblem.empty() || !afterProblem.empty()) {
-    const bool first = !beforeProblem.empty();
-    ReportProblem(first ? before.path : after.path, first ? beforeProblem : afterProblem);
-    return ExitStatus::kStopped;
-  }
-  NameCodec codec;
-  auto key = [decode = DecodeWith(codec)](const ArchiveEntry& entry) {
-    return OutputPathKey(entry.stored(), kWindowsRules, decode, UppercaseText);
-  };
-  ArchiveDifference difference = CompareArchives(before, beforeDigests, after, afterDigests, key);
-  if (!options.patch.empty() &&
-      !WritePatch(options.patch, before, beforeDigests, after, afterDigests, options.workers)) {
-    return ExitStatus::kStopped;
-  }
+  if (result.stopped) return ExitStatus::kStopped;
+  const ArchiveView& before = result.before;
+  const ArchiveView& after = result.after;
+  const ArchiveDifference& difference = result.difference;
   if (options.json) {
     nlohmann::ordered_json changes = nlohmann::ordered_json::array();
     for (const ArchiveChange& change : difference.changes) changes.push_back(ChangeJson(change));

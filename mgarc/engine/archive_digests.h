@@ -2,10 +2,12 @@
 // entries, from one pass over the file: what diff compares and a patch records.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/observer.h"
 #include "platform/sha256.h"
 
 namespace mgarc::engine {
@@ -17,10 +19,10 @@ struct ArchiveDigests {
   Sha256Digest trailing{};            // after the directory and the entries' data
 };
 
-// Reads archive.file from start to end. False, with problem set, when a read
-// fails or the file ends early (it changed since it was loaded). wholeOnly
-// leaves all but the whole file's digest empty: half the hashing.
-bool DigestArchive(const ArchiveView& archive, ArchiveDigests& digests, std::string& problem,
-                   bool wholeOnly = false);
+// Reads archive.file from start to end: a problem about the archive when a
+// read fails or the file ends early (it changed since it was loaded).
+// wholeOnly leaves all but the whole file's digest empty: half the hashing.
+std::optional<Problem> DigestArchive(const ArchiveView& archive, ArchiveDigests& digests,
+                                     bool wholeOnly = false);
 
 }  // namespace mgarc::engine

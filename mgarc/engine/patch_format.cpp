@@ -48,16 +48,14 @@ std::string EncodePatchTables(const PatchTables& tables) {
   return out;
 }
 
-bool DecodePatchHeader(const unsigned char* bytes, PatchHeader& header, std::string& reason) {
+std::optional<std::string> DecodePatchHeader(const unsigned char* bytes, PatchHeader& header) {
   if (std::memcmp(bytes, kPatchMagic, sizeof kPatchMagic) != 0) {
-    reason = "not an mgarc patch";
-    return false;
+    return "not an mgarc patch";
   }
   auto version = static_cast<std::uint32_t>(Get(bytes + 8, 4));
   if (version != kPatchVersion) {
-    reason = "a patch of version " + std::to_string(version) + ", this mgarc reads version " +
-             std::to_string(kPatchVersion);
-    return false;
+    return "a patch of version " + std::to_string(version) + ", this mgarc reads version " +
+           std::to_string(kPatchVersion);
   }
   header.oldEntryCount = static_cast<std::uint32_t>(Get(bytes + 12, 4));
   header.pieceCount = static_cast<std::uint32_t>(Get(bytes + 16, 4));
@@ -67,13 +65,12 @@ bool DecodePatchHeader(const unsigned char* bytes, PatchHeader& header, std::str
   std::memcpy(header.newDigest.data(), bytes + 72, 32);
   header.storedSize = Get(bytes + 104, 8);
   if (header.oldEntryCount > 65535) {
-    reason = "damaged: " + std::to_string(header.oldEntryCount) + " entries";
-    return false;
+    return "damaged: " + std::to_string(header.oldEntryCount) + " entries";
   }
-  return true;
+  return std::nullopt;
 }
 
-bool DecodePatchTables(const unsigned char* bytes, PatchTables& tables, std::string& reason) {
+std::optional<std::string> DecodePatchTables(const unsigned char* bytes, PatchTables& tables) {
   const PatchHeader& header = tables.header;
   tables.entries.resize(header.oldEntryCount);
   for (PatchEntry& entry : tables.entries) {
@@ -91,22 +88,19 @@ bool DecodePatchTables(const unsigned char* bytes, PatchTables& tables, std::str
     bytes += kPatchPieceSize;
     std::uint64_t limit = kind == 1 ? header.oldSize : header.storedSize;
     if ((kind != 1 && kind != 2) || piece.source > limit || piece.length > limit - piece.source) {
-      reason = "damaged: a piece lies outside its source";
-      return false;
+      return "damaged: a piece lies outside its source";
     }
     piece.kind = static_cast<PieceKind>(kind);
     if (piece.length > header.newSize - total) {
-      reason = "damaged: the pieces make more than " + std::to_string(header.newSize) + " bytes";
-      return false;
+      return "damaged: the pieces make more than " + std::to_string(header.newSize) + " bytes";
     }
     total += piece.length;
   }
   if (total != header.newSize) {
-    reason = "damaged: the pieces make " + std::to_string(total) + " bytes, not " +
-             std::to_string(header.newSize);
-    return false;
+    return "damaged: the pieces make " + std::to_string(total) + " bytes, not " +
+           std::to_string(header.newSize);
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace mgarc::engine

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,12 +72,13 @@ struct PatchTables {
 // The header and the tables as the patch file holds them.
 std::string EncodePatchTables(const PatchTables& tables);
 
-// Reads the header from the first kPatchHeaderSize bytes; false with a reason
-// when they are not the start of a patch this program reads.
-bool DecodePatchHeader(const unsigned char* bytes, PatchHeader& header, std::string& reason);
+// Reads the header from the first kPatchHeaderSize bytes; the reason when
+// they are not the start of a patch this program reads.
+std::optional<std::string> DecodePatchHeader(const unsigned char* bytes, PatchHeader& header);
 // Reads the tables that follow the header (bytes holds them, from the first
 // entry on) and checks that they describe NEW within the patch and OLD: the
-// pieces add up to NEW's size, and each lies inside its source.
-bool DecodePatchTables(const unsigned char* bytes, PatchTables& tables, std::string& reason);
+// pieces add up to NEW's size, and each lies inside its source; the reason
+// when they do not.
+std::optional<std::string> DecodePatchTables(const unsigned char* bytes, PatchTables& tables);
 
 }  // namespace mgarc::engine

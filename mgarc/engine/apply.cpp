@@ -1,0 +1,233 @@
+// apply, and how a patch is applied. The patch is checked first on its own:
+// its layout, and its checksum over every byte, so that a damaged patch is
+// refused before anything is read of the archive. The new archive is then
+// written by the one writer from the patch's pieces: ranges of the archive
+// and of the patch, copied by the system, large ones shared among workers.
+// Meanwhile a thread of its own hashes the archive: whether it is the
+// patch's OLD (or already its NEW, or neither) is decided from that digest as
+// a PatchFit, before the new file takes anyone's place; NEW's own digest is
+// computed from the pieces as written and must be the one the patch
+// promises. A wrong archive names up to ten of its entries that differ.
+#include "mgarc/engine/apply.h"
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "mgarc/engine/archive_changes.h"
+#include "mgarc/engine/archive_digests.h"
+#include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/archive_writer.h"
+#include "mgarc/engine/block_reading.h"
+#include "mgarc/engine/patch_format.h"
+#include "platform/arguments.h"
+#include "platform/file_stream.h"
+#include "platform/sha256.h"
+
+namespace mgarc::engine {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 1 << 20;
+// Pieces larger than this are copied by several workers.
+constexpr std::uint64_t kPieceShare = 64 << 20;
+
+// A patch read and checked: its tables, and its file for the stored data.
+struct Patch {
+  PatchTables tables;
+  InputFile file;
+  FileIdentity identity;
+};
+
+bool ReadAll(InputFile& file, std::uint64_t at, unsigned char* into, std::size_t size) {
+  return file.ReadAt(at, into, size) == size;
+}
+
+// Whether the checksum at the patch's end is that of the bytes before it.
+std::optional<std::string> CheckChecksum(Patch& patch, std::uint64_t size, Sha256& checksum) {
+  const std::uint64_t start = patch.tables.storedOffset();
+  const std::uint64_t end = size - kPatchChecksumSize;
+  const std::uint64_t read = ReadInBlocks(patch.file, start, end - start, kBlockSize,
+                                          [&checksum](const unsigned char* bytes, std::size_t n) {
+                                            checksum.Update(bytes, n);
+                                            return true;
+                                          });
+  if (read < end - start) return "cannot be read: " + SystemErrorUtf8(patch.file.error());
+  Sha256Digest stored{};
+  if (!ReadAll(patch.file, end, stored.data(), stored.size()) || checksum.Finish() != stored) {
+    return "damaged: its checksum does not match its bytes";
+  }
+  return std::nullopt;
+}
+
+// Checks everything about the patch that it can tell of itself: its layout,
+// and its checksum over every byte.
+std::optional<std::string> ReadPatch(const std::string& path, Patch& patch) {
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  if (!patch.file.Open(PathFromUtf8(path)) ||
+      !patch.file.Describe(&size, &patch.identity, &modified)) {
+    return SystemErrorUtf8(patch.file.error());
+  }
+  unsigned char header[kPatchHeaderSize];
+  if (size < kPatchHeaderSize + kPatchChecksumSize ||
+      !ReadAll(patch.file, 0, header, sizeof header)) {
+    return "not an mgarc patch";
+  }
+  if (auto reason = DecodePatchHeader(header, patch.tables.header)) return reason;
+  const PatchHeader& fields = patch.tables.header;
+  const std::uint64_t tablesSize = std::uint64_t{kPatchEntrySize} * fields.oldEntryCount +
+                                   std::uint64_t{kPatchPieceSize} * fields.pieceCount;
+  if (tablesSize > size || fields.storedSize > size ||
+      kPatchHeaderSize + tablesSize + fields.storedSize + kPatchChecksumSize != size) {
+    return "damaged: cut short, or with bytes added";
+  }
+  std::vector<unsigned char> tables(static_cast<std::size_t>(tablesSize));
+  if (!ReadAll(patch.file, kPatchHeaderSize, tables.data(), tables.size())) {
+    return "cannot be read: " + SystemErrorUtf8(patch.file.error());
+  }
+  if (auto reason = DecodePatchTables(tables.data(), patch.tables)) return reason;
+  Sha256 checksum;
+  checksum.Update(header, sizeof header);
+  checksum.Update(tables.data(), tables.size());
+  return CheckChecksum(patch, size, checksum);
+}
+
+PatchFit FitOf(std::uint64_t size, const Sha256Digest& whole, const PatchHeader& header) {
+  if (size == header.newSize && whole == header.newDigest) return PatchFit::kAlreadyApplied;
+  if (size == header.oldSize && whole == header.oldDigest) return PatchFit::kApplies;
+  return PatchFit::kWrongArchive;
+}
+
+// Why archive is not the patch's OLD: up to ten of its entries that differ,
+// or what else does.
+std::string WrongArchive(const ArchiveView& archive, const PatchTables& tables) {
+  ArchiveDigests digests;
+  if (std::optional<Problem> unread = DigestArchive(archive, digests)) return unread->reason;
+  std::string reason = "not the archive this patch applies to";
+  if (archive.fileSize != tables.header.oldSize) {
+    reason += ": it has " + std::to_string(archive.fileSize) + " bytes, the patch expects " +
+              std::to_string(tables.header.oldSize);
+  }
+  std::vector<const ArchiveEntry*> unlike = EntriesUnlikePatch(archive, digests, tables, 10);
+  if (!unlike.empty()) {
+    reason += "; entries that differ:";
+    for (const ArchiveEntry* entry : unlike) {
+      reason += " " + std::to_string(entry->index) + " (" + entry->shown() + ")";
+    }
+  } else if (archive.entries.size() != tables.entries.size()) {
+    reason += "; it has " + std::to_string(archive.entries.size()) +
+              " entries, the patch expects " + std::to_string(tables.entries.size());
+  } else if (archive.fileSize == tables.header.oldSize) {
+    reason += ": its header, directory or bytes outside the entries differ";
+  }
+  return reason;
+}
+
+// NEW's digest from the pieces, read from the archive and the patch as the
+// writer copies them: what the patch makes, before it is put in place.
+std::optional<std::string> DigestOfPieces(const WritePlan& plan, Sha256Digest& digest) {
+  std::vector<InputFile> sources(plan.sources.size());
+  for (std::size_t s = 0; s < sources.size(); ++s) {
+    if (!sources[s].Open(plan.sources[s].path)) {
+      return "cannot open: " + SystemErrorUtf8(sources[s].error());
+    }
+  }
+  Sha256 hash;
+  auto feed = [&hash](const unsigned char* bytes, std::size_t size) {
+    hash.Update(bytes, size);
+    return true;
+  };
+  for (const WritePiece& piece : plan.pieces) {
+    if (ReadInBlocks(sources[piece.source], piece.offset, piece.size, kBlockSize, feed) <
+        piece.size) {
+      return "changed while the patch was applied";
+    }
+  }
+  digest = hash.Finish();
+  return std::nullopt;
+}
+
+// NEW as ranges of the archive (source 0) and of the patch (source 1).
+WritePlan PlanNew(const ApplyOptions& options, const Patch& patch, const ArchiveView& archive,
+                  std::uint64_t& fromPatch) {
+  WritePlan plan;
+  plan.sources.push_back({PathFromUtf8(archive.path), archive.identity});
+  plan.sources.push_back({PathFromUtf8(options.patch), patch.identity});
+  std::uint64_t at = 0;
+  for (const PatchPiece& piece : patch.tables.pieces) {
+    const bool old = piece.kind == PieceKind::kOld;
+    const std::uint64_t offset = old ? piece.source : patch.tables.storedOffset() + piece.source;
+    if (!old) fromPatch += piece.length;
+    for (std::uint64_t done = 0; done < piece.length;) {
+      std::uint64_t share = std::min(kPieceShare, piece.length - done);
+      plan.pieces.push_back(WritePiece::OfRange(at + done, share, old ? 0u : 1u, offset + done));
+      done += share;
+    }
+    at += piece.length;
+  }
+  return plan;
+}
+
+// Writes NEW while the archive is hashed; its fit decides, before NEW takes
+// the target's place, whether it is put there.
+void WriteNew(const ApplyOptions& options, const Patch& patch, ArchiveView& archive,
+              Observer& observer, ApplyResult& result) {
+  const PatchHeader& header = patch.tables.header;
+  const WritePlan plan = PlanNew(options, patch, archive, result.fromPatch);
+  ArchiveDigests digests;
+  std::optional<Problem> unread;
+  std::thread digesting([&] { unread = DigestArchive(archive, digests, true); });
+  auto check = [&]() -> std::optional<std::string> {
+    Sha256Digest made{};
+    std::optional<std::string> notMade = DigestOfPieces(plan, made);
+    digesting.join();
+    if (unread) return unread->reason;
+    result.fit = FitOf(archive.fileSize, digests.whole, header);
+    if (result.fit == PatchFit::kAlreadyApplied) return "already applied";
+    if (result.fit == PatchFit::kWrongArchive) return WrongArchive(archive, patch.tables);
+    // Windows puts no file in the place of one that is open.
+    archive.file.reset();
+    if (notMade) return notMade;
+    if (made != header.newDigest)
+      return "not written: the patch makes other bytes than it promises";
+    return std::nullopt;
+  };
+  ItemReport report{[&result](std::size_t) { return result.target; }, {}, &observer};
+  WriteResult written = WritePlanned(plan, result.target, report, options.workers, check);
+  if (digesting.joinable()) digesting.join();
+  result.stopped = written.stopped;
+  if (result.fit == PatchFit::kAlreadyApplied || !written.problem) return;
+  result.refused = std::move(written.problem);
+  if (result.fit == PatchFit::kWrongArchive) result.refused->subject = options.archive;
+}
+
+}  // namespace
+
+ApplyResult Apply(const ApplyOptions& options, Observer& observer) {
+  ApplyResult result;
+  result.target = options.output.empty() ? options.archive : options.output;
+  Patch patch;
+  if (std::optional<std::string> reason = ReadPatch(options.patch, patch)) {
+    result.refused = Problem{options.patch, std::move(*reason)};
+    return result;
+  }
+  ArchiveView archive;
+  if ((result.refused = LoadArchive(options.archive, archive))) return result;
+  const PatchHeader& header = patch.tables.header;
+  result.newSize = header.newSize;
+  if (archive.fileSize == header.oldSize) {
+    WriteNew(options, patch, archive, observer, result);
+    return result;
+  }
+  // Not OLD's size: decided from the archive alone, nothing written.
+  ArchiveDigests digests;
+  if ((result.refused = DigestArchive(archive, digests, true))) return result;
+  result.fit = FitOf(archive.fileSize, digests.whole, header);
+  if (result.fit == PatchFit::kWrongArchive) {
+    result.refused = Problem{options.archive, WrongArchive(archive, patch.tables)};
+  }
+  return result;
+}
+
+}  // namespace mgarc::engine
