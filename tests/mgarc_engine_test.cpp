@@ -55,7 +55,7 @@ TestArchive ManySmallEntries() {
   return archive;
 }
 
-TEST(MgarcEngine, AStoppedExtractionLeavesOnlyWholeFilesOfTheEntriesItTold) {
+TEST(MgarcEngine, AStoppedExtractionLeavesOnlyWholeFilesOfTheEntriesItReported) {
   TempDir temp;
   const TestArchive archive = ManySmallEntries();
   WriteFile(temp / "MANY.DAT", archive.Bytes());
@@ -75,7 +75,7 @@ TEST(MgarcEngine, AStoppedExtractionLeavesOnlyWholeFilesOfTheEntriesItTold) {
   EXPECT_EQ(observer.progress_.front().items, archive.entries.size());
   EXPECT_GE(observer.items_.size(), 10u);
   EXPECT_LT(observer.items_.size(), archive.entries.size());
-  // One worker writes in the archive's order: what it told is what lies on
+  // One worker writes in the archive's order: what it reported is what lies on
   // disk, each file whole, and no later entry (not the one it was writing).
   std::vector<std::string> expectedTree;
   for (std::size_t i = 0; i < observer.items_.size(); ++i) {
@@ -94,7 +94,7 @@ TEST(MgarcEngine, AStoppedExtractionLeavesOnlyWholeFilesOfTheEntriesItTold) {
   EXPECT_LE(observer.progress_.back().itemsDone, archive.entries.size());
 }
 
-TEST(MgarcEngine, AnExtractionNotStoppedTellsEveryEntry) {
+TEST(MgarcEngine, AnExtractionNotStoppedReportsEveryEntry) {
   TempDir temp;
   TestArchive archive;
   archive.entries = {{"A", "one"}, {"B\\C", "two"}};

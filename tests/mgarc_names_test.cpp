@@ -113,9 +113,9 @@ TEST(LoadArchive, DataPastTheEndIsHeldInPartAndCutShort) {
   auto refused = LoadArchive(dir / "cut.dat", archive);
   ASSERT_FALSE(refused) << refused->reason;
   ASSERT_EQ(archive.entries.size(), 3u);
-  EXPECT_EQ(archive.entries[0].held, 3u);
-  EXPECT_EQ(archive.entries[1].held, 50u);
-  EXPECT_EQ(archive.entries[2].held, 0u);
+  EXPECT_EQ(archive.entries[0].present, 3u);
+  EXPECT_EQ(archive.entries[1].present, 50u);
+  EXPECT_EQ(archive.entries[2].present, 0u);
   EXPECT_FALSE(CutShortProblem(archive.entries[0]));
   EXPECT_EQ(CutShortProblem(archive.entries[1]).value_or(Problem{}).reason,
             "cut short: the archive holds 50 of the entry's 100 bytes");

@@ -1,3 +1,13 @@
+// What differs between two archives, and the patch from one to the other.
+// How it works: entries are paired by the path extract gives them, the
+// entries of one path in order, so that what diff calls changed is what a
+// user would see change on disk; an unpaired removed and added entry with
+// the same size and digest are a rename. The patch takes NEW in file order:
+// every entry whose bytes an entry of OLD holds whole (same size, same
+// SHA-256) becomes a range of OLD, neighbouring ranges joined; everything
+// else (header, changed data, directory) is stored. Matching whole entries
+// by digest finds moved and renamed data at no cost beyond the digests diff
+// computes anyway.
 #include "mgarc/engine/archive_changes.h"
 
 #include <cstring>
@@ -6,18 +16,20 @@
 #include <unordered_map>
 #include <utility>
 
+#include "archive/archive_format.h"
+
 namespace mgarc::engine {
 
 namespace {
 
 using Content = std::pair<std::uint32_t, Sha256Digest>;
 
-bool HeldWhole(const ArchiveView& archive, const ArchiveEntry& entry) {
+bool WholeInFile(const ArchiveView& archive, const ArchiveEntry& entry) {
   return entry.end() <= archive.fileSize;
 }
 
-std::array<unsigned char, 12> NameField(const ArchiveEntry& entry) {
-  std::array<unsigned char, 12> field{};
+std::array<unsigned char, kNameFieldSize> NameField(const ArchiveEntry& entry) {
+  std::array<unsigned char, kNameFieldSize> field{};
   const std::string_view stored = entry.stored();
   std::memcpy(field.data(), stored.data(), std::min(stored.size(), field.size()));
   return field;
@@ -110,12 +122,12 @@ PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDiges
   tables.header.oldDigest = beforeDigests.whole;
   tables.header.newSize = after.fileSize;
   tables.header.newDigest = afterDigests.whole;
-  std::map<Content, std::uint64_t> held;  // where before holds such data whole
+  std::map<Content, std::uint64_t> wholeInOld;  // where before has such data whole
   for (std::size_t i = 0; i < before.entries.size(); ++i) {
     const ArchiveEntry& entry = before.entries[i];
     tables.entries.push_back({NameField(entry), entry.size, beforeDigests.entries[i]});
-    if (entry.size > 0 && HeldWhole(before, entry)) {
-      held.emplace(Content{entry.size, beforeDigests.entries[i]}, entry.offset);
+    if (entry.size > 0 && WholeInFile(before, entry)) {
+      wholeInOld.emplace(Content{entry.size, beforeDigests.entries[i]}, entry.offset);
     }
   }
 
@@ -140,14 +152,14 @@ PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDiges
     }
     stored += length;
   };
-  std::uint64_t covered = 16;
-  store(0, std::min<std::uint64_t>(16, after.fileSize));
+  std::uint64_t covered = kFirstEntryOffset;
+  store(0, std::min<std::uint64_t>(kFirstEntryOffset, after.fileSize));
   for (std::size_t j = 0; j < after.entries.size(); ++j) {
     const ArchiveEntry& entry = after.entries[j];
     std::uint64_t end = std::min(entry.end(), after.fileSize);
     if (entry.offset >= end) continue;
-    auto found = held.find({entry.size, afterDigests.entries[j]});
-    if (HeldWhole(after, entry) && found != held.end()) {
+    auto found = wholeInOld.find({entry.size, afterDigests.entries[j]});
+    if (WholeInFile(after, entry) && found != wholeInOld.end()) {
       fromOld(found->second, entry.size);
     } else {
       store(entry.offset, end - entry.offset);

@@ -1,3 +1,4 @@
+// The one layout of a new archive, for create and update.
 #include "mgarc/engine/archive_layout.h"
 
 #include <algorithm>

@@ -67,9 +67,10 @@ std::optional<Problem> LoadArchive(const std::string& path, ArchiveView& view) {
     entry.size = record.entry.size;
     entry.offset = offset;
     // Data past the end of the archive: the bytes that exist are used.
-    entry.held = entry.offset >= view.fileSize ? 0
-                                               : static_cast<std::uint32_t>(std::min<std::uint64_t>(
-                                                     entry.size, view.fileSize - entry.offset));
+    entry.present = entry.offset >= view.fileSize
+                        ? 0
+                        : static_cast<std::uint32_t>(
+                              std::min<std::uint64_t>(entry.size, view.fileSize - entry.offset));
     offset += entry.size;
     std::string_view stored = record.entry.name;
     std::string decoded;
@@ -136,8 +137,8 @@ std::string ShortReadReason(const InputFile& file, const std::string& prefix,
 }
 
 std::optional<Problem> CutShortProblem(const ArchiveEntry& entry) {
-  if (entry.held == entry.size) return std::nullopt;
-  return Problem{entry.shown(), "cut short: the archive holds " + std::to_string(entry.held) +
+  if (entry.present == entry.size) return std::nullopt;
+  return Problem{entry.shown(), "cut short: the archive holds " + std::to_string(entry.present) +
                                     " of the entry's " + std::to_string(entry.size) + " bytes"};
 }
 

@@ -26,8 +26,8 @@ class ArchiveEntry {
  public:
   int index = 0;  // counting from 1, as every output shows it
   std::uint32_t size = 0;
-  std::uint32_t held = 0;    // the bytes of its data that the file holds
-  std::uint64_t offset = 0;  // 16 plus the sizes before it, never wrapped
+  std::uint32_t present = 0;  // the bytes of its data that the file has (fewer when cut short)
+  std::uint64_t offset = 0;   // 16 plus the sizes before it, never wrapped
 
   std::uint64_t end() const { return offset + size; }
 

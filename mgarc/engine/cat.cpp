@@ -22,14 +22,14 @@ CatResult Cat(const CatOptions& options, Observer& observer,
     result.refused = Problem{options.archive, "no entry named " + options.name};
     return result;
   }
-  const std::uint64_t read = ReadInBlocks(*archive.file, found->offset, found->held, 1 << 20,
+  const std::uint64_t read = ReadInBlocks(*archive.file, found->offset, found->present, 1 << 20,
                                           [&](const unsigned char* bytes, std::size_t size) {
                                             result.stopped =
                                                 !write(bytes, size) || observer.StopRequested();
                                             return !result.stopped;
                                           });
   if (result.stopped) return result;
-  if (read < found->held) {
+  if (read < found->present) {
     result.refused = Problem{
         options.archive, ShortReadReason(*archive.file, "cannot be read: ", found->offset + read)};
     return result;

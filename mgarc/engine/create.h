@@ -22,7 +22,7 @@ struct CreateResult {
   bool stopped = false;            // the observer stopped it: the same
 };
 
-// Each file that cannot be packed is a problem told before the refusal
+// Each file that cannot be packed is a problem reported before the refusal
 // "not written"; files left out and names missing from the order file are
 // problems too, and each file packed is an item done (its name as list shows it).
 CreateResult Create(const CreateOptions& options, Observer& observer);

@@ -87,14 +87,14 @@ class Extraction {
     const std::vector<std::string_view> levels =
         plan_.directories.Levels(plan_.entries[item.entries.front()].directory);
     const OutputDirectory* at = &root_;
-    OutputDirectory held;
+    OutputDirectory opened;
     std::string problem;
     for (std::size_t l = 0; l < levels.size() && problem.empty(); ++l) {
       OutputDirectory next;
       switch (at->OpenLevel(std::string(levels[l]), next)) {
         case PlaceOutcome::kOk:
-          held = std::move(next);
-          at = &held;
+          opened = std::move(next);
+          at = &opened;
           break;
         case PlaceOutcome::kNotOneLevel:
           problem = NotWrittenProblem(EntryFate::kLeaves);
@@ -140,7 +140,7 @@ class Extraction {
       default:
         return {Outcome::kFailed, "cannot create the file: " + SystemErrorUtf8(directory.error())};
     }
-    const std::uint64_t length = entry.held;
+    const std::uint64_t length = entry.present;
     std::uint64_t done = 0;
     while (done < length) {
       if (results_.Stopping()) {

@@ -252,7 +252,7 @@ std::vector<Problem> PlanMountTree(const ArchiveView& archive, MountTree& tree) 
     if (!reason) {
       std::vector<std::string> levels = StoredLevels(entry.stored());
       for (std::string& level : levels) level = codec.FileName(level);
-      reason = tree.Add(levels, entry.offset, entry.held);
+      reason = tree.Add(levels, entry.offset, entry.present);
     }
     if (reason) {
       problems.push_back({entry.shown(), std::move(*reason)});

@@ -1,5 +1,5 @@
-// The teller of results worked out in parallel: workers publish each item's
-// result into its own slot, and the calling thread tells them in order.
+// The reporter of results worked out in parallel: workers publish each item's
+// result into its own slot, and the calling thread reports them in order.
 #include "mgarc/engine/ordered_results.h"
 
 #include <chrono>
@@ -20,7 +20,7 @@ void OrderedResults::Publish(std::size_t i, ItemResult result) {
   }
 }
 
-void OrderedResults::TellKnown(const ItemReport& report, bool skipUnknown, RunResult& run) {
+void OrderedResults::ReportKnown(const ItemReport& report, bool skipUnknown, RunResult& run) {
   for (; cursor_ < reasons_.size(); ++cursor_) {
     Outcome outcome = states_[cursor_].load(std::memory_order_acquire);
     if (outcome == Outcome::kPending && !skipUnknown) break;
@@ -33,11 +33,11 @@ void OrderedResults::TellKnown(const ItemReport& report, bool skipUnknown, RunRe
   }
 }
 
-RunResult OrderedResults::TellAll(const ItemReport& report) {
+RunResult OrderedResults::ReportAll(const ItemReport& report) {
   RunResult run;
   report.observer->Progressed(Counts());
   for (;;) {
-    TellKnown(report, false, run);
+    ReportKnown(report, false, run);
     report.observer->Progressed(Counts());
     if (cursor_ == reasons_.size()) break;
     if (report.observer->StopRequested()) {
@@ -52,8 +52,8 @@ RunResult OrderedResults::TellAll(const ItemReport& report) {
   return run;
 }
 
-void OrderedResults::TellRest(const ItemReport& report, RunResult& run) {
-  TellKnown(report, true, run);
+void OrderedResults::ReportRest(const ItemReport& report, RunResult& run) {
+  ReportKnown(report, true, run);
   report.observer->Progressed(Counts());
 }
 
@@ -69,9 +69,9 @@ RunResult RunWorkers(unsigned workers, std::size_t items, const std::function<vo
     // The system gives no more threads: those started do the work, or this one.
     if (threads.empty()) work();
   }
-  RunResult run = results.TellAll(report);
+  RunResult run = results.ReportAll(report);
   for (std::thread& thread : threads) thread.join();
-  if (run.stopped) results.TellRest(report, run);
+  if (run.stopped) results.ReportRest(report, run);
   return run;
 }
 

@@ -1,5 +1,5 @@
-// Results of work done in parallel, told to an observer in directory order as
-// they become known, from the calling thread: what is told is the same for
+// Results of work done in parallel, reported to an observer in directory order as
+// they become known, from the calling thread: what is reported is the same for
 // any number of workers.
 #pragma once
 
@@ -19,9 +19,9 @@ namespace mgarc::engine {
 enum class Outcome {
   kPending,
   kDone,
-  kSilent,  // nothing to tell: kept, or replaced by a later entry
+  kSilent,  // nothing to report: kept, or replaced by a later entry
   kFailed,
-  kStopped,  // given up when the run was stopped: nothing left of it, nothing to tell
+  kStopped,  // given up when the run was stopped: nothing left of it, nothing to report
 };
 
 struct ItemResult {
@@ -29,7 +29,7 @@ struct ItemResult {
   std::string reason;  // for kFailed: the problem's reason; its subject is the item's name
 };
 
-// How the items of a run are told.
+// How the items of a run are reported.
 struct ItemReport {
   std::function<std::string(std::size_t item)> name;      // the subject of an item's problem
   std::function<std::string(std::size_t item)> doneLine;  // when given, a line per item done
@@ -57,16 +57,16 @@ class OrderedResults {
   // Workers look between items (and between pieces of a large one) and stop.
   bool Stopping() const { return stopping_.load(std::memory_order_relaxed); }
 
-  // Tells every result in order until all are known, or until the observer
+  // Reports every result in order until all are known, or until the observer
   // asks to stop (Stopping() is then true for the workers).
-  RunResult TellAll(const ItemReport& report);
-  // After a stop, once the workers are gone: tells what they finished.
-  void TellRest(const ItemReport& report, RunResult& run);
+  RunResult ReportAll(const ItemReport& report);
+  // After a stop, once the workers are gone: reports what they finished.
+  void ReportRest(const ItemReport& report, RunResult& run);
 
  private:
-  // Tells the results known from cursor_ on; stops at the first not known
+  // Reports the results known from cursor_ on; stops at the first not known
   // unless skipUnknown.
-  void TellKnown(const ItemReport& report, bool skipUnknown, RunResult& run);
+  void ReportKnown(const ItemReport& report, bool skipUnknown, RunResult& run);
   Progress Counts() const { return {cursor_, reasons_.size(), bytesDone_, bytes_}; }
 
   // A result is written first, then its state: who sees the state sees the result.
@@ -74,17 +74,17 @@ class OrderedResults {
   std::vector<std::unique_ptr<std::string>> reasons_;
   std::unique_ptr<std::atomic<Outcome>[]> states_;
   const std::uint64_t bytes_;
-  std::size_t cursor_ = 0;  // the first item not told yet
+  std::size_t cursor_ = 0;  // the first item not reported yet
   std::atomic<std::size_t> published_{0};
   std::atomic<std::uint64_t> bytesDone_{0};
   std::atomic<bool> stopping_{false};
-  // Wakes the teller when the last result is in; it looks ten times a second otherwise.
+  // Wakes the reporter when the last result is in; it looks ten times a second otherwise.
   std::mutex mutex_;
   std::condition_variable allPublished_;
 };
 
 // Runs work on workers threads (0: one per processor; never more than
-// items), tells every result as they come, and returns when all are done or
+// items), reports every result as they come, and returns when all are done or
 // the observer stopped the run.
 RunResult RunWorkers(unsigned workers, std::size_t items, const std::function<void()>& work,
                      OrderedResults& results, const ItemReport& report);

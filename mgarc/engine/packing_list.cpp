@@ -1,3 +1,4 @@
+// The rules a file's name must meet to be packed, and the order of packing.
 #include "mgarc/engine/packing_list.h"
 
 #include <algorithm>

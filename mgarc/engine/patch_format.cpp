@@ -1,3 +1,5 @@
+// The patch file's header and tables, encoded and decoded with every number
+// checked against the patch's own size.
 #include "mgarc/engine/patch_format.h"
 
 #include <cstring>

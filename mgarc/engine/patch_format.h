@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "platform/sha256.h"
 
 namespace mgarc::engine {
@@ -41,7 +42,7 @@ struct PatchHeader {
 };
 
 struct PatchEntry {
-  std::array<unsigned char, 12> nameField{};  // as OLD's directory record holds it
+  std::array<unsigned char, kNameFieldSize> nameField{};  // as OLD's directory record holds it
   std::uint32_t size = 0;
   Sha256Digest digest{};  // of the entry's bytes that OLD holds
 };

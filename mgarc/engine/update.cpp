@@ -78,7 +78,7 @@ void NoteLeftOut(PreparedUpdate& update) {
 }
 
 // The files of options.directory, named; false when any cannot be put in
-// (each told).
+// (each reported).
 bool ReadFiles(const UpdateOptions& options, PreparedUpdate& update, Observer& observer) {
   if (options.directory.empty()) return true;
   PackedTree tree = ReadPackedTree(options.directory, {update.archive.identity}, observer);

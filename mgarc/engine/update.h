@@ -22,7 +22,7 @@ struct UpdateOptions {
 };
 
 struct PreparedUpdate {
-  std::optional<Problem> refused;  // nothing can be written (the problems were told)
+  std::optional<Problem> refused;  // nothing can be written (the problems were reported)
   std::vector<Problem> leftOut;    // bytes of the archive that the new one leaves out
   ArchiveView archive;
   std::vector<PackedFile> files;
@@ -35,7 +35,7 @@ struct UpdateResult {
 };
 
 // Each file that cannot be put in and each entry that cannot be kept is a
-// problem told before the refusal "not written"; files that the walk leaves
+// problem reported before the refusal "not written"; files that the walk leaves
 // out are problems too. A file with the entry's very bytes keeps the entry.
 PreparedUpdate PrepareUpdate(const UpdateOptions& options, Observer& observer);
 

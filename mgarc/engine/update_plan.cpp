@@ -1,3 +1,4 @@
+// Which entries update keeps, replaces, adds and deletes.
 #include "mgarc/engine/update_plan.h"
 
 #include <unordered_map>
