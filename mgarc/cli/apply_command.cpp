@@ -9,10 +9,7 @@ ExitStatus RunApply(const ApplyOptions& options) {
   PrintingObserver observer(false, true);
   engine::ApplyResult result = engine::Apply(options, observer);
   observer.Finish();
-  if (result.refused) {
-    ReportProblem(result.refused->subject, result.refused->reason);
-    return ExitStatus::kStopped;
-  }
+  if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
   if (result.stopped) return ExitStatus::kStopped;
   if (result.fit == engine::PatchFit::kAlreadyApplied) {
     WriteUtf8(TextStream::kOut, options.archive + ": already up to date\n");

@@ -10,10 +10,7 @@ ExitStatus RunCat(const CatOptions& options) {
       options, engine::SilentObserver(), [](const unsigned char* bytes, std::size_t size) {
         return WriteBinaryOut(reinterpret_cast<const char*>(bytes), size);
       });
-  if (result.refused) {
-    ReportProblem(result.refused->subject, result.refused->reason);
-    return ExitStatus::kStopped;
-  }
+  if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
   if (result.stopped || !FlushText(TextStream::kOut)) return ExitStatus::kStopped;
   if (result.cutShort) {
     ReportProblem(result.cutShort->subject, result.cutShort->reason);

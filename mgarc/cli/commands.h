@@ -71,6 +71,8 @@ ExitStatus RunMount(const MountOptions& options);
 
 // "mgarc: subject: reason" on standard error.
 void ReportProblem(const std::string& subject, const std::string& reason);
+// Reports a refusal of the engine, when there is one: true then.
+bool ReportRefusal(const std::optional<engine::Problem>& refused);
 // The archive at path, opened for a command; a failure reported as "mgarc: ARCHIVE: reason".
 bool OpenArchive(const std::string& path, engine::ArchiveView& view);
 

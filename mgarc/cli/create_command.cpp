@@ -8,10 +8,7 @@ ExitStatus RunCreate(const CreateOptions& options) {
   PrintingObserver observer(options.verbose, !options.quiet);
   engine::CreateResult result = engine::Create(options, observer);
   observer.Finish();
-  if (result.refused) {
-    ReportProblem(result.refused->subject, result.refused->reason);
-    return ExitStatus::kStopped;
-  }
+  if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
   return result.stopped ? ExitStatus::kStopped : ExitStatus::kDone;
 }
 

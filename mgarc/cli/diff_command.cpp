@@ -65,10 +65,7 @@ ExitStatus RunDiff(const DiffOptions& options) {
   PrintingObserver observer(false, false);
   DiffResult result = engine::Diff(options, observer);
   observer.Finish();
-  if (result.refused) {
-    ReportProblem(result.refused->subject, result.refused->reason);
-    return ExitStatus::kStopped;
-  }
+  if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
   if (result.stopped) return ExitStatus::kStopped;
   const ArchiveView& before = result.before;
   const ArchiveView& after = result.after;

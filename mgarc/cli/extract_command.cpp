@@ -8,10 +8,7 @@ ExitStatus RunExtract(const ExtractOptions& options) {
   PrintingObserver observer(options.verbose, !options.quiet);
   engine::ExtractResult result = engine::Extract(options, observer);
   observer.Finish();
-  if (result.refused) {
-    ReportProblem(result.refused->subject, result.refused->reason);
-    return ExitStatus::kStopped;
-  }
+  if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
   if (result.stopped) return ExitStatus::kStopped;
   return result.allWritten && result.allMatched ? ExitStatus::kDone : ExitStatus::kIncomplete;
 }

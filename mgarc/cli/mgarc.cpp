@@ -22,11 +22,13 @@ void ReportProblem(const std::string& subject, const std::string& reason) {
   WriteUtf8(TextStream::kErr, "mgarc: " + subject + ": " + reason + "\n");
 }
 
+bool ReportRefusal(const std::optional<engine::Problem>& refused) {
+  if (refused) ReportProblem(refused->subject, refused->reason);
+  return refused.has_value();
+}
+
 bool OpenArchive(const std::string& path, engine::ArchiveView& view) {
-  std::optional<engine::Problem> refused = engine::LoadArchive(path, view);
-  if (!refused) return true;
-  ReportProblem(refused->subject, refused->reason);
-  return false;
+  return !ReportRefusal(engine::LoadArchive(path, view));
 }
 
 int FinishOutput(ExitStatus status) {

@@ -39,10 +39,7 @@ ExitStatus RunUpdate(const UpdateOptions& options) {
   PrintingObserver observer(false, !options.quiet);
   engine::PreparedUpdate update = engine::PrepareUpdate(options, observer);
   observer.Finish();
-  if (update.refused) {
-    ReportProblem(update.refused->subject, update.refused->reason);
-    return ExitStatus::kStopped;
-  }
+  if (ReportRefusal(update.refused)) return ExitStatus::kStopped;
   if (!options.quiet) {
     for (const engine::Problem& note : update.leftOut) ReportProblem(note.subject, note.reason);
   }
@@ -50,10 +47,7 @@ ExitStatus RunUpdate(const UpdateOptions& options) {
   if (!options.dryRun) {
     engine::UpdateResult result = engine::Update(update, options.workers, observer);
     observer.Finish();
-    if (result.refused) {
-      ReportProblem(result.refused->subject, result.refused->reason);
-      return ExitStatus::kStopped;
-    }
+    if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
     if (result.stopped) return ExitStatus::kStopped;
   }
   WriteUtf8(TextStream::kOut, out);

@@ -25,10 +25,7 @@ ExitStatus RunVerify(const VerifyOptions& options) {
   PrintingObserver observer(false, false);
   VerifyResult result = engine::Verify(options.archive, observer);
   observer.Finish();
-  if (result.refused) {
-    ReportProblem(result.refused->subject, result.refused->reason);
-    return ExitStatus::kStopped;
-  }
+  if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
   if (result.stopped) return ExitStatus::kStopped;
   const ArchiveView& archive = result.archive;
   const std::vector<Finding>& findings = result.findings;
