@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "mgarc/engine/apply.h"
 #include "mgarc/engine/cat.h"
 #include "mgarc/engine/create.h"
+#include "mgarc/engine/diff.h"
 #include "mgarc/engine/extract.h"
 #include "mgarc/engine/verify.h"
 #include "test_archive.h"
@@ -146,8 +148,8 @@ TEST(MgarcEngine, VerifyAndCatStopBetweenBlocks) {
   EXPECT_LT(given.size(), archive.entries[0].data.size());
 }
 
-// A write stopped before it is whole: the archive it would replace stays as
-// it was, and no other file is left beside it.
+// A create stopped at the first question: the archive it would replace stays
+// as it was, and no other file is left beside it.
 TEST(MgarcEngine, AStoppedCreateLeavesTheOldArchive) {
   TempDir temp;
   const TestArchive many = ManySmallEntries();
@@ -171,6 +173,47 @@ TEST(MgarcEngine, AStoppedCreateLeavesTheOldArchive) {
     if (path.rfind("tree/", 0) != 0) files.push_back(path);
   }
   EXPECT_EQ(files, std::vector<std::string>{"OLD.DAT"});
+}
+
+// A patch of thousands of pieces (every other entry of ManySmallEntries
+// changed), stopped at the first question.
+TEST(MgarcEngine, AStoppedApplyWritesNothingAndTheSamePatchAppliesAfterwards) {
+  TempDir temp;
+  const TestArchive before = ManySmallEntries();
+  TestArchive after = before;
+  for (std::size_t i = 0; i < after.entries.size(); i += 2) {
+    after.entries[i].data = PatternBytes(700, static_cast<unsigned>(i) + 9000);
+  }
+  WriteFile(temp / "OLD.DAT", before.Bytes());
+  WriteFile(temp / "NEW.DAT", after.Bytes());
+  DiffOptions diff;
+  diff.oldArchive = temp / "OLD.DAT";
+  diff.newArchive = temp / "NEW.DAT";
+  diff.patch = temp / "P.PAT";
+  ASSERT_FALSE(Diff(diff, SilentObserver()).refused);
+  ApplyOptions options;
+  options.patch = diff.patch;
+  options.archive = diff.oldArchive;
+  options.workers = 1;
+  RecordingObserver stopping(true);
+
+  ApplyResult result = Apply(options, stopping);
+
+  EXPECT_FALSE(result.refused);
+  EXPECT_TRUE(result.stopped);
+  EXPECT_TRUE(stopping.problems_.empty());
+  EXPECT_EQ(ReadFile(temp / "OLD.DAT"), before.Bytes());
+  EXPECT_EQ(ListTree(temp.path()), (std::vector<std::string>{"NEW.DAT", "OLD.DAT", "P.PAT"}));
+
+  // The archive is still OLD: the patch applies, and then finds it up to date.
+  RecordingObserver going(false);
+  result = Apply(options, going);
+  EXPECT_FALSE(result.refused);
+  EXPECT_FALSE(result.stopped);
+  EXPECT_EQ(ReadFile(temp / "OLD.DAT"), after.Bytes());
+  result = Apply(options, going);
+  EXPECT_FALSE(result.refused);
+  EXPECT_EQ(result.fit, PatchFit::kAlreadyApplied);
 }
 
 }  // namespace

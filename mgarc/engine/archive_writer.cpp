@@ -237,6 +237,11 @@ WriteResult WritePlanned(const WritePlan& plan, const std::string& target, const
   if (!replacement.Create(PathFromUtf8(target))) {
     return fail("cannot create a file beside it: " + SystemErrorUtf8(replacement.error()));
   }
+  // Asked once before any work, so that a stop asked for at once writes nothing.
+  if (report.observer->StopRequested()) {
+    result.stopped = true;
+    return result;
+  }
   std::size_t items = 0;
   std::uint64_t bytes = 0;
   for (const WritePiece& piece : plan.pieces) {
