@@ -1,3 +1,4 @@
+#include <array>
 #include <nlohmann/json.hpp>
 
 #include "mgarc/cli/commands.h"
@@ -49,14 +50,28 @@ nlohmann::ordered_json ChangeJson(const ArchiveChange& change) {
   return object;
 }
 
-std::string Summary(const ArchiveDifference& difference) {
-  if (difference.identical) return "identical";
-  int counts[4] = {};
+// Changed, added, removed and renamed entries.
+std::array<int, 4> Counts(const ArchiveDifference& difference) {
+  std::array<int, 4> counts{};
   for (const ArchiveChange& change : difference.changes) {
     if (change.kind <= ChangeKind::kRenamed) ++counts[static_cast<int>(change.kind)];
   }
+  return counts;
+}
+
+std::string Summary(const ArchiveDifference& difference) {
+  if (difference.identical) return "identical";
+  const std::array<int, 4> counts = Counts(difference);
   return std::to_string(counts[0]) + " changed, " + std::to_string(counts[1]) + " added, " +
          std::to_string(counts[2]) + " removed, " + std::to_string(counts[3]) + " renamed";
+}
+
+// What a script or a person needs to know of the patch written.
+std::string PatchLine(const DiffOptions& options, const DiffResult& result) {
+  const std::array<int, 4> counts = Counts(result.difference);
+  return "wrote " + options.patch + " (" + std::to_string(result.patchSize) +
+         " bytes): " + std::to_string(counts[0]) + " changed, " + std::to_string(counts[1]) +
+         " added, " + std::to_string(counts[2]) + " removed\n";
 }
 
 }  // namespace
@@ -77,6 +92,9 @@ ExitStatus RunDiff(const DiffOptions& options) {
                                        {"new", after.path},
                                        {"identical", difference.identical},
                                        {"changes", std::move(changes)}};
+    if (!options.patch.empty()) {
+      document["patch"] = {{"path", options.patch}, {"size", result.patchSize}};
+    }
     WriteUtf8(
         TextStream::kOut,
         document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
@@ -84,9 +102,13 @@ ExitStatus RunDiff(const DiffOptions& options) {
     std::string out;
     for (const ArchiveChange& change : difference.changes) out += ChangeLine(change) + "\n";
     out += before.path + " -> " + after.path + ": " + Summary(difference) + "\n";
+    if (!options.patch.empty()) out += PatchLine(options, result);
     WriteUtf8(TextStream::kOut, out);
   }
-  return difference.identical ? ExitStatus::kDone : ExitStatus::kIncomplete;
+  // A patch written is the work done: a script under set -e goes on. Without
+  // -o, the status says whether they differ, as cmp's does.
+  if (!options.patch.empty() || difference.identical) return ExitStatus::kDone;
+  return ExitStatus::kIncomplete;
 }
 
 }  // namespace mgarc::cli

@@ -74,6 +74,8 @@ void WritePatch(const DiffOptions& options, const ArchiveDigests& beforeDigests,
   WriteResult written = WritePlanned(plan, options.patch, report, options.workers);
   result.refused = std::move(written.problem);
   result.stopped = written.stopped;
+  const WritePiece& checksum = plan.pieces.back();
+  if (!result.refused && !result.stopped) result.patchSize = checksum.at + checksum.size;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // when asked, the patch that turns the first into the second.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,7 @@ struct DiffResult {
   ArchiveView before;
   ArchiveView after;
   ArchiveDifference difference;  // its changes point into before and after
+  std::uint64_t patchSize = 0;   // the patch's bytes, once written
 };
 
 DiffResult Diff(const DiffOptions& options, Observer& observer);

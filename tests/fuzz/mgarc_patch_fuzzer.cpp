@@ -50,12 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs::remove(space.patch);
   int status = static_cast<int>(
       RunMgarc({"mgarc", "diff", "-j", "2", "-o", space.patch, space.before, space.after}));
-  Require(status == 0 || status == 1 || status == 2);
+  // With -o the status says whether the patch was written, not whether they differ.
+  Require(status == 0 || status == 2);
   if (status == 2) {
     Require(!fs::exists(space.patch));
     return 0;
   }
-  Require((status == 0) == (before == after));
   WriteFile(space.target, before);
   Require(RunMgarc({"mgarc", "apply", space.patch, space.target}) == ExitStatus::kDone);
   Require(ReadFile(space.target) == after);
