@@ -15,7 +15,8 @@ std::string Count(std::size_t count, const char* what) {
 
 // What update says on standard output: with -v each entry changed, then,
 // unless -q, the counts.
-std::string Summary(const UpdateOptions& options, const engine::UpdatePlan& plan) {
+std::string Summary(const UpdateOptions& options, const engine::PreparedUpdate& update) {
+  const engine::UpdatePlan& plan = update.plan;
   std::string out;
   if (options.verbose) {
     for (const engine::UpdatedEntry& entry : plan.entries) {
@@ -25,7 +26,10 @@ std::string Summary(const UpdateOptions& options, const engine::UpdatePlan& plan
     for (const engine::ArchiveEntry* entry : plan.deleted)
       out += "deleted " + entry->shown() + "\n";
   }
-  if (!options.quiet) {
+  if (!options.quiet && update.upToDate()) {
+    out += options.archive + ": up to date (" + Count(plan.kept, "kept") + ")" +
+           (options.dryRun ? " (dry run)" : "") + "\n";
+  } else if (!options.quiet) {
     out += options.archive + ": " + Count(plan.replaced, "replaced") + ", " +
            Count(plan.added, "added") + ", " + Count(plan.deleted.size(), "deleted") + ", " +
            Count(plan.kept, "kept") + (options.dryRun ? " (dry run)" : "") + "\n";
@@ -43,7 +47,7 @@ ExitStatus RunUpdate(const UpdateOptions& options) {
   if (!options.quiet) {
     for (const engine::Problem& note : update.leftOut) ReportProblem(note.subject, note.reason);
   }
-  const std::string out = Summary(options, update.plan);
+  const std::string out = Summary(options, update);
   if (!options.dryRun) {
     engine::UpdateResult result = engine::Update(update, options.workers, observer);
     observer.Finish();

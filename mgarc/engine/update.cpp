@@ -124,6 +124,7 @@ PreparedUpdate PrepareUpdate(const UpdateOptions& options, Observer& observer) {
 }
 
 UpdateResult Update(PreparedUpdate& update, unsigned workers, Observer& observer) {
+  if (update.upToDate()) return {};
   ArchiveView& archive = update.archive;
   std::vector<NewEntry> entries;
   entries.reserve(update.plan.entries.size());

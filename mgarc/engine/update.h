@@ -27,6 +27,11 @@ struct PreparedUpdate {
   ArchiveView archive;
   std::vector<PackedFile> files;
   UpdatePlan plan;  // points into archive and files
+
+  // The new archive would be the old one, byte for byte: nothing to write.
+  bool upToDate() const {
+    return plan.replaced == 0 && plan.added == 0 && plan.deleted.empty() && leftOut.empty();
+  }
 };
 
 struct UpdateResult {
@@ -39,7 +44,8 @@ struct UpdateResult {
 // out are problems too. A file with the entry's very bytes keeps the entry.
 PreparedUpdate PrepareUpdate(const UpdateOptions& options, Observer& observer);
 
-// Writes what update holds (prepared, not refused) in place of its archive.
+// Writes what update holds (prepared, not refused) in place of its archive;
+// nothing when it is up to date, so that its file, times and all, stays.
 UpdateResult Update(PreparedUpdate& update, unsigned workers, Observer& observer);
 
 }  // namespace mgarc::engine
