@@ -41,8 +41,8 @@ TEST_F(MgarcCreate, RoundTripGivesTheSameBytes) {
   WriteFile(order, Run({"list", "--names", a}).out);
   ASSERT_EQ(Run({"extract", "-q", "-C", tree_, a}).exitStatus, 0);
   for (const char* jobs : {"1", "3"}) {
-    ToolRun run =
-        Run({"create", "--magic", "ZEL00", "--order", order, "-j", jobs, archive_, tree_});
+    ToolRun run = Run(
+        {"create", "--force", "--magic", "ZEL00", "--order", order, "-j", jobs, archive_, tree_});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_TRUE(ReadFile(archive_) == original.Bytes()) << "-j " << jobs;
@@ -78,7 +78,7 @@ TEST_F(MgarcCreate, EveryNameThatBreaksARuleIsReportedAndNothingIsWritten) {
   Put("Se", "a file, where Windows needs a directory for the next");
   Put("SE/A", "in a directory");
   WriteFile(archive_, "the old archive");
-  ToolRun run = Run({"create", archive_, tree_});
+  ToolRun run = Run({"create", "--force", archive_, tree_});
   EXPECT_EQ(run.exitStatus, 2);
   for (const char* name : {"TWELVE_BYTES.TXT", "〜.TXT", "😀", "NUL.TXT", "A:B", "DOT.", "a\\b",
                            "DEL\x7F", "Case", "Se"}) {
@@ -134,12 +134,34 @@ TEST_F(MgarcCreate, TheContainersLimitsAreCheckedBeforeAByteIsWritten) {
             "mgarc: " + archive_ + ": 65535 entries: marrowgilder extracts at most 5000\n");
 }
 
+TEST_F(MgarcCreate, AnExistingFileIsReplacedOnlyWithForce) {
+  Put("A", "a");
+  struct Case {
+    std::string old;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {TestArchive{"VIZ00", {{"X", "x"}, {"Y", "y"}}}.Bytes(),
+       "exists (2 entries): 'mgarc update' changes it, --force replaces it"},
+      {"notes", "exists (not an archive): --force replaces it"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(archive_, c.old);
+    ToolRun refused = Run({"create", archive_, tree_});
+    EXPECT_EQ(refused.exitStatus, 2);
+    EXPECT_EQ(refused.err, "mgarc: " + archive_ + ": " + c.reason + "\n");
+    EXPECT_TRUE(ReadFile(archive_) == c.old);
+    EXPECT_EQ(Run({"create", "--force", archive_, tree_}).exitStatus, 0);
+    EXPECT_EQ(Run({"list", "--names", archive_}).out, "A\n");
+  }
+}
+
 TEST_F(MgarcCreate, AFailedWriteLeavesTheOldArchiveAndNoTemporaryFile) {
   Put("BIG", PatternBytes(200000));
   WriteFile(archive_, "the old archive");
   RunOptions limited;
   limited.fileSizeLimit = 100000;
-  ToolRun run = Run({"create", archive_, tree_}, limited);
+  ToolRun run = Run({"create", "--force", archive_, tree_}, limited);
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_NE(run.err.find("mgarc: BIG: cannot write the archive: File too large"), std::string::npos)
       << run.err;
@@ -181,7 +203,7 @@ TEST_F(MgarcCreate, TheReplacedFileKeepsItsModeAndALinkStays) {
       chmod(real.c_str(), static_cast<mode_t>(c.oldMode));
     }
     if (c.link) std::filesystem::create_symlink("real.dat", archive);
-    ToolRun run = Run({"create", archive, tree_});
+    ToolRun run = Run({"create", "--force", archive, tree_});
     EXPECT_EQ(run.exitStatus, 0) << c.what << ": " << run.err;
     struct stat info {};
     EXPECT_EQ(stat(real.c_str(), &info), 0) << c.what;
@@ -207,7 +229,7 @@ TEST_F(MgarcCreate, WhatCannotBeStoredIsNamedAndLeftOut) {
             "mgarc: FIFO: left out: neither a file nor a directory\n"
             "mgarc: LOOP: left out: a link back to a directory above it\n");
   // Made again, the archive inside the tree is not packed into itself.
-  EXPECT_EQ(Run({"create", "-q", tree_ + "/self.dat", tree_}).exitStatus, 0);
+  EXPECT_EQ(Run({"create", "-q", "--force", tree_ + "/self.dat", tree_}).exitStatus, 0);
   EXPECT_EQ(Run({"list", "--names", tree_ + "/self.dat"}).out, "A\nD/B\nLINKED/B\n");
 }
 
@@ -217,7 +239,7 @@ TEST_F(MgarcCreate, AMissingStandardStreamTakesNoFile) {
   for (const std::vector<int>& closed : {std::vector<int>{1}, std::vector<int>{0, 1, 2}}) {
     RunOptions options;
     options.closed = closed;
-    ToolRun run = Run({"create", "-v", archive_, tree_}, options);
+    ToolRun run = Run({"create", "-v", "--force", archive_, tree_}, options);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(Run({"verify", archive_}).exitStatus, 0) << closed.size();
     EXPECT_EQ(Run({"cat", archive_, "LONGER_B.TXT"}).out, "B");
@@ -228,7 +250,8 @@ TEST_F(MgarcCreate, TheOrderIsReadAsAStreamAndDashIsStandardInput) {
   Put("A", "a");
   Put("B", "b");
   for (const char* order : {"-", "/dev/stdin"}) {
-    ToolRun run = RunTool(MGARC_BINARY, {"create", "--order", order, archive_, tree_}, "B\nA\n");
+    ToolRun run =
+        RunTool(MGARC_BINARY, {"create", "--force", "--order", order, archive_, tree_}, "B\nA\n");
     EXPECT_EQ(run.exitStatus, 0) << order << ": " << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(Run({"list", "--names", archive_}).out, "B\nA\n") << order;

@@ -160,6 +160,7 @@ TEST(MgarcEngine, AStoppedCreateLeavesTheOldArchive) {
   options.archive = temp / "OLD.DAT";
   options.directory = temp / "tree";
   options.workers = 1;
+  options.replaceExisting = true;
   RecordingObserver observer(true);
 
   CreateResult result = Create(options, observer);

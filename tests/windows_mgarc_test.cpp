@@ -161,7 +161,8 @@ TEST_F(WindowsMgarc, CreatePacksAJapaneseTreeInPlaceOfTheOldArchive) {
   WriteFile(tree + "/音声/声.TXT", "voice");
   WriteFile(tree + "/表/ソ.TXT", "so\r\n");
   WriteFile(archive_, "old");
-  ToolRun run = Run({"create", "-j", "2", WindowsArgument(archive_), WindowsArgument(tree)});
+  ToolRun run =
+      Run({"create", "--force", "-j", "2", WindowsArgument(archive_), WindowsArgument(tree)});
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitStatus, 0);
   std::string expected = TestArchive{"VIZ00", {{kVoice, "voice"}, {kSo, "so\r\n"}}}.Bytes();

@@ -120,6 +120,7 @@ void AddCreate(CLI::App& app, Command& chosen) {
                       "the entries' order: one name a line, as list --names prints them");
   AddJobs(*command, options->workers);
   AddVerbosity(*command, options->verbose, options->quiet, "print each name packed");
+  command->add_flag("--force", options->replaceExisting, "replace ARCHIVE when it exists");
   command->add_option("ARCHIVE", options->archive, "the archive to write")->required();
   command->add_option("DIR", options->directory, "the directory whose files it holds")->required();
 }

@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <vector>
 
 #include "archive/archive_format.h"
 #include "mgarc/engine/archive_layout.h"
+#include "mgarc/engine/archive_view.h"
 #include "mgarc/engine/packing_list.h"
 #include "mgarc/engine/tree_walk.h"
 #include "platform/arguments.h"
@@ -65,6 +67,22 @@ std::vector<Problem> Arrange(const CreateOptions& options, PackedTree& tree,
   return problems;
 }
 
+// An archive typed where update was meant would be lost: what is at archive
+// is replaced only when asked.
+std::optional<Problem> RefuseExisting(const std::string& archive) {
+  std::error_code failure;
+  const std::filesystem::file_status found =
+      std::filesystem::status(PathFromUtf8(archive), failure);
+  if (!std::filesystem::exists(found) || std::filesystem::is_directory(found)) return std::nullopt;
+  ArchiveView existing;
+  if (LoadArchive(archive, existing)) {
+    return Problem{archive, "exists (not an archive): --force replaces it"};
+  }
+  return Problem{archive, "exists (" + std::to_string(existing.entries.size()) +
+                              (existing.entries.size() == 1 ? " entry" : " entries") +
+                              "): 'mgarc update' changes it, --force replaces it"};
+}
+
 }  // namespace
 
 CreateResult Create(const CreateOptions& options, Observer& observer) {
@@ -72,6 +90,9 @@ CreateResult Create(const CreateOptions& options, Observer& observer) {
   if (std::find(std::begin(kArchiveMagics), std::end(kArchiveMagics), options.magic) ==
       std::end(kArchiveMagics)) {
     result.refused = Problem{options.magic, "not a magic of these archives: VIZ00 or ZEL00"};
+    return result;
+  }
+  if (!options.replaceExisting && (result.refused = RefuseExisting(options.archive))) {
     return result;
   }
   // An archive made inside the tree is not packed into itself.

@@ -13,8 +13,9 @@ struct CreateOptions {
   std::string archive;
   std::string directory;
   std::string magic = "VIZ00";
-  std::string orderFile;  // empty: sorted by stored names; "-": standard input
-  unsigned workers = 0;   // 0: one per processor
+  std::string orderFile;         // empty: sorted by stored names; "-": standard input
+  unsigned workers = 0;          // 0: one per processor
+  bool replaceExisting = false;  // false: a file at ARCHIVE is a refusal
 };
 
 struct CreateResult {

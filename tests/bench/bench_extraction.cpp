@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     // mgarc create of the tree gives back an archive of the same size (its
     // own order: sorted names).
     const std::string made = (work / "made.dat").string();
-    Time({mgarc, "create", "-q", made, tree});
+    Time({mgarc, "create", "-q", "--force", made, tree});
     if (fs::file_size(made) != fs::file_size(set.archive)) {
       std::fprintf(stderr, "mgarc create's archive differs in size on set %s\n", set.name.c_str());
       return 1;
@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
             run = Time({"cp", set.archive, copy});
             break;
           case kCreate:
-            run = Time({mgarc, "create", "-q", created, set.tree});
+            run = Time({mgarc, "create", "-q", "--force", created, set.tree});
             break;
           default:
             run = Time({"tar", "-cf", createdTar, "-C", set.tree, "."});

@@ -274,8 +274,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const std::string jobs = std::to_string(workers);
-  int status =
-      Run({"mgarc", "create", "-q", "-j", jobs, "--magic", magic, space.archive, space.tree});
+  int status = Run({"mgarc", "create", "-q", "--force", "-j", jobs, "--magic", magic, space.archive,
+                    space.tree});
   if (status != 0 && status != 2) std::abort();
   if (plainlyValid && status != 0) std::abort();
   std::vector<std::string> beside = Names(space.archives);
@@ -297,8 +297,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (Run({"mgarc", "list", "--names", space.archive}, &names) != 0) std::abort();
   WriteFile(space.order, names);
   const std::string otherJobs = std::to_string(5 - workers);
-  if (Run({"mgarc", "create", "-q", "-j", otherJobs, "--magic", magic, "--order", space.order,
-           space.again, space.tree}) != 0) {
+  if (Run({"mgarc", "create", "-q", "--force", "-j", otherJobs, "--magic", magic, "--order",
+           space.order, space.again, space.tree}) != 0) {
     std::abort();
   }
   if (ReadFile(space.again) != archive) std::abort();
