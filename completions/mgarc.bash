@@ -82,7 +82,7 @@ _mgarc()
         verify) options='--json' ;;
         cat) options='' ;;
         extract) options='-C --directory -j --jobs -k --keep-existing -v --verbose -q --quiet' ;;
-        create) options='--magic --order -j --jobs -v --verbose -q --quiet' ;;
+        create) options='--force --magic --order -j --jobs -v --verbose -q --quiet' ;;
         mount) options='-f --foreground' ;;
         update) options='-j --jobs -v --verbose -q --quiet --dry-run --delete' ;;
         diff) options='--json -o --output -j --jobs' ;;
