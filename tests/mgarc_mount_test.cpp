@@ -194,6 +194,11 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
   EXPECT_EQ(errno, EROFS);
   EXPECT_EQ(ReadFile(readme), "read me");
 
+  // A second mount there is refused: it would hide the first.
+  ToolRun again = Mgarc({"mount", archive_, mountPoint_});
+  EXPECT_EQ(again.exitStatus, 2);
+  EXPECT_EQ(again.err, "mgarc: " + mountPoint_ + ": already a mount point\n");
+
   ToolRun unmount = Fusermount(mountPoint_);
   EXPECT_EQ(unmount.exitStatus, 0) << unmount.err;
   EXPECT_FALSE(IsMounted(mountPoint_));

@@ -332,6 +332,14 @@ bool OpenAndCheck(const MountSettings& settings, Served& served, std::filesystem
     reason = SystemText(ENOTDIR);
     return false;
   }
+  // A second file system mounted there would hide the first until unmounted.
+  struct stat at {};
+  struct stat above {};
+  if (stat(mountPoint.c_str(), &at) == 0 && stat((mountPoint / "..").c_str(), &above) == 0 &&
+      (at.st_dev != above.st_dev || at.st_ino == above.st_ino)) {
+    reason = "already a mount point";
+    return false;
+  }
   served.owner = getuid();
   served.group = getgid();
   served.modified = settings.modified;
