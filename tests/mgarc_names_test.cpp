@@ -318,9 +318,7 @@ TEST(CaseBeyondAscii, OneNameOnWindowsWhereItsFileSystemIgnoresCase) {
       {"katakana", "\x83\x41.TXT", "\x83\x40.TXT", false},         // ア, ァ
   };
   NameCodec codec;
-  NameConversion conversion{
-      [&codec](const std::string& text, std::string& out) { return codec.Encode(text, out); },
-      DecodeWith(codec), kHostFold};
+  NameConversion conversion{EncodeWith(codec), DecodeWith(codec), kHostFold};
   for (const Pair& p : pairs) {
     ArchiveView view = ViewOf({{p.first, 1}, {p.second, 1}});
     EXPECT_EQ(
@@ -343,6 +341,31 @@ TEST(CaseBeyondAscii, OneNameOnWindowsWhereItsFileSystemIgnoresCase) {
     EXPECT_EQ(AssignStoredNames(files, conversion).size(), p.oneOnWindows ? 1u : 0u) << p.what;
     files[0].relative += "/X";
     EXPECT_EQ(AssignStoredNames(files, conversion).size(), p.oneOnWindows ? 1u : 0u) << p.what;
+  }
+}
+
+// A name refused for a character says which, its code point and, where code
+// page 932 has one, the character to use: the same words on both hosts,
+// though Linux's converter stores U+301C and Windows' does not.
+TEST(PackingList, ANameThatCannotBeStoredNamesTheCharacter) {
+  struct Case {
+    const char* name;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"〜.TXT", "'〜' (U+301C) cannot be stored; code page 932 has '～' (U+FF5E)"},
+      {"A−B", "'−' (U+2212) cannot be stored; code page 932 has '－' (U+FF0D)"},
+      {"OK/😀", "'😀' (U+1F600) cannot be stored in code page 932"},
+  };
+  NameCodec codec;
+  const NameConversion conversion{EncodeWith(codec), DecodeWith(codec), kHostFold};
+  for (const Case& c : cases) {
+    std::vector<PackedFile> files(1);
+    files[0].relative = c.name;
+    std::vector<Problem> problems = AssignStoredNames(files, conversion);
+    ASSERT_EQ(problems.size(), 1u) << c.name;
+    EXPECT_EQ(problems[0].subject, c.name);
+    EXPECT_EQ(problems[0].reason, c.reason);
   }
 }
 

@@ -19,30 +19,6 @@ void AppendEscaped(std::string& out, unsigned char byte) {
   out += kDigits[byte & 15];
 }
 
-// One character of UTF-8 text as a number: its code point, or a value past
-// Unicode for a byte that starts no valid sequence.
-char32_t NextCharacter(std::string_view text, std::size_t& i) {
-  auto byte = static_cast<unsigned char>(text[i]);
-  int more = byte < 0x80                   ? 0
-             : byte >= 0xC2 && byte < 0xE0 ? 1
-             : byte >= 0xE0 && byte < 0xF0 ? 2
-             : byte >= 0xF0 && byte < 0xF5 ? 3
-                                           : -1;
-  bool valid = more >= 0 && i + static_cast<std::size_t>(more) < text.size();
-  char32_t value = more <= 0 ? byte : byte & (0x3Fu >> more);
-  for (int k = 1; valid && k <= more; ++k) {
-    auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-    valid = (next & 0xC0) == 0x80;
-    value = (value << 6) | (next & 0x3Fu);
-  }
-  if (!valid) {
-    ++i;
-    return 0x110000 + byte;
-  }
-  i += static_cast<std::size_t>(more) + 1;
-  return value;
-}
-
 // Matches one "[...]" at pattern[p] (just past '['); p moves past its ']'.
 // Without a closing ']' the '[' is an ordinary character: nullopt.
 std::optional<bool> MatchSet(std::string_view pattern, std::size_t& p, char32_t c) {
@@ -87,6 +63,28 @@ void AppendStoredLevel(std::string& key, std::string_view level, bool foldCase) 
 }
 
 }  // namespace
+
+char32_t NextCharacter(std::string_view text, std::size_t& i) {
+  auto byte = static_cast<unsigned char>(text[i]);
+  int more = byte < 0x80                   ? 0
+             : byte >= 0xC2 && byte < 0xE0 ? 1
+             : byte >= 0xE0 && byte < 0xF0 ? 2
+             : byte >= 0xF0 && byte < 0xF5 ? 3
+                                           : -1;
+  bool valid = more >= 0 && i + static_cast<std::size_t>(more) < text.size();
+  char32_t value = more <= 0 ? byte : byte & (0x3Fu >> more);
+  for (int k = 1; valid && k <= more; ++k) {
+    auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+    valid = (next & 0xC0) == 0x80;
+    value = (value << 6) | (next & 0x3Fu);
+  }
+  if (!valid) {
+    ++i;
+    return 0x110000 + byte;
+  }
+  i += static_cast<std::size_t>(more) + 1;
+  return value;
+}
 
 std::string ShownName(std::string_view stored, std::optional<std::string_view> decoded) {
   std::string out;

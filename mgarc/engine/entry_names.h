@@ -17,6 +17,10 @@ namespace mgarc::engine {
 // byte outside printable ASCII (and '\' itself) as \xHH.
 std::string ShownName(std::string_view stored, std::optional<std::string_view> decoded);
 
+// The character of UTF-8 text at i, as its code point (a value past Unicode
+// for a byte that starts no valid sequence); i moves past it.
+char32_t NextCharacter(std::string_view text, std::size_t& i);
+
 // The stored name's levels, split at '\' and '/' that are not the second byte
 // of a double-byte character; empty levels (doubled separators) are dropped.
 std::vector<std::string> StoredLevels(std::string_view stored);

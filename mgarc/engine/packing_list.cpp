@@ -2,6 +2,7 @@
 #include "mgarc/engine/packing_list.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <set>
@@ -17,6 +18,61 @@ namespace {
 
 constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 32;
 
+// Characters that JIS-based converters write in the bytes that code page 932
+// gives to another character, and the one code page 932 has for it.
+struct Alternative {
+  char32_t from;
+  char32_t to;
+  const char* toText;
+};
+constexpr Alternative kCp932Alternatives[] = {
+    {0x301C, 0xFF5E, "～"},  // wave dash: fullwidth tilde
+    {0x2016, 0x2225, "∥"},   // double vertical line: parallel to
+    {0x2212, 0xFF0D, "－"},  // minus sign: fullwidth hyphen-minus
+    {0x00A2, 0xFFE0, "￠"},  // cent sign
+    {0x00A3, 0xFFE1, "￡"},  // pound sign
+    {0x00AC, 0xFFE2, "￢"},  // not sign
+    {0x2014, 0x2015, "―"},   // em dash: horizontal bar
+};
+
+// "'〜' (U+301C)": text is the character c.
+std::string Named(const std::string& text, char32_t c) {
+  char number[16];
+  std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(c));
+  return "'" + text + "' (" + number + ")";
+}
+
+// The first character of name that code page 932 cannot store as itself, in
+// words a person can act on: the character, its code point and, where there
+// is one, the character to use instead.
+std::string UnstorableCharacter(const std::string& name, const NameConversion& conversion) {
+  for (std::size_t i = 0; i < name.size();) {
+    const std::size_t start = i;
+    const char32_t c = NextCharacter(name, i);
+    const std::string one = name.substr(start, i - start);
+    std::string stored;
+    std::string back;
+    const bool encoded = conversion.encode(one, stored);
+    if (encoded && conversion.decode(stored, back) && back == one) continue;
+    std::string insteadText;
+    char32_t instead = 0;
+    if (encoded && !back.empty()) {
+      std::size_t at = 0;
+      instead = NextCharacter(back, at);
+      insteadText = back.substr(0, at);
+    }
+    for (const Alternative& alternative : kCp932Alternatives) {
+      if (alternative.from == c) {
+        instead = alternative.to;
+        insteadText = alternative.toText;
+      }
+    }
+    if (instead == 0) return Named(one, c) + " cannot be stored in code page 932";
+    return Named(one, c) + " cannot be stored; code page 932 has " + Named(insteadText, instead);
+  }
+  return "code page 932 cannot hold a character of the name";
+}
+
 // The first rule the name breaks; none when it can be packed.
 std::optional<std::string> StoredNameProblem(PackedFile& file, const NameConversion& conversion) {
   if (file.relative.find('\\') != std::string::npos) {
@@ -25,11 +81,9 @@ std::optional<std::string> StoredNameProblem(PackedFile& file, const NameConvers
   std::string wanted = file.relative;
   std::replace(wanted.begin(), wanted.end(), '/', '\\');
   std::string back;
-  if (!conversion.encode(wanted, file.stored)) {
-    return "code page 932 cannot hold a character of the name";
-  }
-  if (!conversion.decode(file.stored, back) || back != wanted) {
-    return "code page 932 holds a character of the name only as another one";
+  if (!conversion.encode(wanted, file.stored) || !conversion.decode(file.stored, back) ||
+      back != wanted) {
+    return UnstorableCharacter(wanted, conversion);
   }
   if (file.stored.size() > kNameFieldSize) {
     return "the stored name takes " + std::to_string(file.stored.size()) +
