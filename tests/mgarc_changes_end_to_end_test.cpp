@@ -180,6 +180,14 @@ TEST_F(MgarcChanges, ApplyMakesNewOrRefusesAndWritesNothing) {
   damaged[damaged.size() - 40] ^= 1;
   TestArchive wrong = kGame;
   wrong.entries[2].data[5] ^= 1;
+  // Its first entry gone and eleven added: ten named, the rest counted.
+  TestArchive other = kGame;
+  other.entries.erase(other.entries.begin());
+  std::string named = "missing T/0001.TXT";
+  for (int i = 0; i < 11; ++i) {
+    other.entries.push_back({"X" + std::to_string(i), "x"});
+    if (i < 9) named += ", extra X" + std::to_string(i);
+  }
   struct Case {
     const char* what;
     std::string patch;
@@ -195,7 +203,11 @@ TEST_F(MgarcChanges, ApplyMakesNewOrRefusesAndWritesNothing) {
        "mgarc: " + (dir_ / "q.mgp") + ": damaged: its checksum does not match its bytes\n"},
       {"the wrong archive", patch, wrong.Bytes(),
        "mgarc: " + archive_ +
-           ": not the archive this patch applies to; entries that differ: 3 (SE/DOOR.WAV)\n"},
+           ": not the archive this patch applies to; entries that differ: changed SE/DOOR.WAV\n"},
+      {"another archive", patch, other.Bytes(),
+       "mgarc: " + archive_ + ": not the archive this patch applies to: it has " +
+           std::to_string(other.Bytes().size()) + " bytes, the patch expects " +
+           std::to_string(old.size()) + "; entries that differ: " + named + ", and 2 more\n"},
   };
   for (const Case& c : cases) {
     WriteFile(dir_ / "q.mgp", c.patch);

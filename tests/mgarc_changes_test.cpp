@@ -2,6 +2,7 @@
 // encoding, the update plan. Archives are made here and read from files.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,29 @@ TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
     ASSERT_EQ(DecodePatchTables(bytes + kPatchHeaderSize, decoded), std::nullopt);
     EXPECT_EQ(EncodePatchTables(decoded), encoded) << c.what;
   }
+}
+
+// A copy with one entry gone and one added is named by what changed, not by
+// every entry after the gap, which only moved.
+TEST(ArchiveChanges, AWrongArchiveIsComparedByName) {
+  TempDir dir;
+  TestArchive old{"VIZ00", {{"A", "a"}, {"B", "b"}, {"C", "c"}, {"D", "d"}}};
+  TestArchive wrong{"VIZ00", {{"B", "b"}, {"C", "c"}, {"d", "changed"}, {"E", "e"}}};
+  Loaded before;
+  Loaded user;
+  Load(dir / "old.dat", old.Bytes(), before);
+  Load(dir / "user.dat", wrong.Bytes(), user);
+  const PatchPlan plan = PlanPatch(before.view, before.digests, before.view, before.digests);
+  auto key = [](std::string_view stored) {
+    std::string upper(stored);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+  };
+  auto shown = [](std::string_view stored) { return std::string(stored); };
+  EXPECT_EQ(EntriesUnlikePatch(user.view, user.digests, plan.tables, key, shown),
+            (std::vector<std::string>{"changed d", "missing A", "extra E"}));
+  EXPECT_EQ(EntriesUnlikePatch(before.view, before.digests, plan.tables, key, shown),
+            std::vector<std::string>{});
 }
 
 TEST(PatchFormat, TablesThatDoNotDescribeNewAreDamaged) {

@@ -200,8 +200,8 @@ TEST_F(WindowsMgarc, UpdateDiffAndApplyAJapaneseArchive) {
   ToolRun wrong = Run({"apply", patch, WindowsArgument(dir_ / "other.dat")});
   EXPECT_EQ(wrong.exitStatus, 2);
   EXPECT_EQ(wrong.err, "mgarc: " + WindowsArgument(dir_ / "other.dat") +
-                           ": not the archive this patch applies to; entries that differ: 1 "
-                           "(音声/声.TXT)\n");
+                           ": not the archive this patch applies to; entries that differ: "
+                           "changed 音声/声.TXT\n");
 }
 
 TEST_F(WindowsMgarc, SystemTextOfAJapaneseSystemIsUtf8) {

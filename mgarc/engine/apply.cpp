@@ -19,10 +19,13 @@
 #include "mgarc/engine/archive_view.h"
 #include "mgarc/engine/archive_writer.h"
 #include "mgarc/engine/block_reading.h"
+#include "mgarc/engine/entry_names.h"
 #include "mgarc/engine/patch_format.h"
 #include "platform/arguments.h"
+#include "platform/case_folding.h"
 #include "platform/file_stream.h"
 #include "platform/sha256.h"
+#include "platform/text_conversion.h"
 
 namespace mgarc::engine {
 
@@ -109,15 +112,24 @@ std::string WrongArchive(const ArchiveView& archive, const PatchTables& tables) 
     reason += ": it has " + std::to_string(archive.fileSize) + " bytes, the patch expects " +
               std::to_string(tables.header.oldSize);
   }
-  std::vector<const ArchiveEntry*> unlike = EntriesUnlikePatch(archive, digests, tables, 10);
+  NameCodec codec;
+  auto key = [decode = DecodeWith(codec)](std::string_view stored) {
+    return OutputPathKey(stored, kWindowsRules, decode, UppercaseText);
+  };
+  auto shown = [&codec](std::string_view stored) {
+    std::string text;
+    if (!codec.Decode(stored, text)) return ShownName(stored, std::nullopt);
+    return ShownName(stored, text);
+  };
+  const std::vector<std::string> unlike = EntriesUnlikePatch(archive, digests, tables, key, shown);
+  constexpr std::size_t kNamed = 10;
   if (!unlike.empty()) {
-    reason += "; entries that differ:";
-    for (const ArchiveEntry* entry : unlike) {
-      reason += " " + std::to_string(entry->index) + " (" + entry->shown() + ")";
+    reason += "; entries that differ: ";
+    for (std::size_t i = 0; i < unlike.size() && i < kNamed; ++i) {
+      reason += (i > 0 ? ", " : "") + unlike[i];
     }
-  } else if (archive.entries.size() != tables.entries.size()) {
-    reason += "; it has " + std::to_string(archive.entries.size()) +
-              " entries, the patch expects " + std::to_string(tables.entries.size());
+    if (unlike.size() > kNamed)
+      reason += ", and " + std::to_string(unlike.size() - kNamed) + " more";
   } else if (archive.fileSize == tables.header.oldSize) {
     reason += ": its header, directory or bytes outside the entries differ";
   }

@@ -10,6 +10,7 @@
 // computes anyway.
 #include "mgarc/engine/archive_changes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -37,8 +38,8 @@ std::array<unsigned char, kNameFieldSize> NameField(const ArchiveEntry& entry) {
 
 // The header's bytes that are not the count and the directory offset.
 bool HeadersAgree(const ArchiveView& a, const ArchiveView& b) {
-  return std::memcmp(a.header.data(), b.header.data(), 8) == 0 && a.header[14] == b.header[14] &&
-         a.header[15] == b.header[15];
+  return std::memcmp(a.header.data(), b.header.data(), kEntryCountAt) == 0 &&
+         std::equal(a.header.begin() + kHeaderSize, a.header.end(), b.header.begin() + kHeaderSize);
 }
 
 }  // namespace
@@ -170,18 +171,40 @@ PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDiges
   return plan;
 }
 
-std::vector<const ArchiveEntry*> EntriesUnlikePatch(const ArchiveView& archive,
-                                                    const ArchiveDigests& digests,
-                                                    const PatchTables& tables, std::size_t limit) {
-  std::vector<const ArchiveEntry*> unlike;
-  for (std::size_t i = 0; i < archive.entries.size() && unlike.size() < limit; ++i) {
-    const ArchiveEntry& entry = archive.entries[i];
-    bool same = i < tables.entries.size() && tables.entries[i].nameField == NameField(entry) &&
-                tables.entries[i].size == entry.size &&
-                tables.entries[i].digest == digests.entries[i];
-    if (!same) unlike.push_back(&entry);
+std::vector<std::string> EntriesUnlikePatch(
+    const ArchiveView& archive, const ArchiveDigests& digests, const PatchTables& tables,
+    const std::function<std::string(std::string_view stored)>& nameKey,
+    const std::function<std::string(std::string_view stored)>& shown) {
+  auto storedOf = [](const PatchEntry& entry) {
+    const auto* bytes = reinterpret_cast<const char*>(entry.nameField.data());
+    return std::string_view(bytes, strnlen(bytes, entry.nameField.size()));
+  };
+  std::unordered_map<std::string, std::deque<std::size_t>> byName;  // OLD's entries
+  for (std::size_t i = 0; i < tables.entries.size(); ++i) {
+    byName[nameKey(storedOf(tables.entries[i]))].push_back(i);
   }
-  return unlike;
+  std::vector<bool> paired(tables.entries.size(), false);
+  std::vector<std::string> changed;
+  std::vector<std::string> extra;
+  for (std::size_t j = 0; j < archive.entries.size(); ++j) {
+    const ArchiveEntry& entry = archive.entries[j];
+    auto found = byName.find(nameKey(entry.stored()));
+    if (found == byName.end() || found->second.empty()) {
+      extra.push_back("extra " + entry.shown());
+      continue;
+    }
+    const std::size_t i = found->second.front();
+    found->second.pop_front();
+    paired[i] = true;
+    if (tables.entries[i].size != entry.size || tables.entries[i].digest != digests.entries[j]) {
+      changed.push_back("changed " + entry.shown());
+    }
+  }
+  for (std::size_t i = 0; i < tables.entries.size(); ++i) {
+    if (!paired[i]) changed.push_back("missing " + shown(storedOf(tables.entries[i])));
+  }
+  changed.insert(changed.end(), extra.begin(), extra.end());
+  return changed;
 }
 
 }  // namespace mgarc::engine

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mgarc/engine/archive_digests.h"
@@ -43,10 +44,13 @@ struct PatchPlan {
 PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDigests,
                     const ArchiveView& after, const ArchiveDigests& afterDigests);
 
-// The entries of archive whose name, size or bytes differ from those the
-// patch expects of OLD, at most limit of them, in directory order.
-std::vector<const ArchiveEntry*> EntriesUnlikePatch(const ArchiveView& archive,
-                                                    const ArchiveDigests& digests,
-                                                    const PatchTables& tables, std::size_t limit);
+// How archive's entries differ from those the patch expects of OLD, paired
+// by nameKey as diff pairs them: "changed NAME" (its size or bytes), then
+// "missing NAME" (OLD's, not in archive; shown gives its name), then "extra
+// NAME", each in directory order.
+std::vector<std::string> EntriesUnlikePatch(
+    const ArchiveView& archive, const ArchiveDigests& digests, const PatchTables& tables,
+    const std::function<std::string(std::string_view stored)>& nameKey,
+    const std::function<std::string(std::string_view stored)>& shown);
 
 }  // namespace mgarc::engine
