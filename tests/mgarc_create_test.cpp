@@ -42,7 +42,7 @@ TEST_F(MgarcCreate, RoundTripGivesTheSameBytes) {
   ASSERT_EQ(Run({"extract", "-q", "-C", tree_, a}).exitStatus, 0);
   for (const char* jobs : {"1", "3"}) {
     ToolRun run = Run(
-        {"create", "--force", "--magic", "ZEL00", "--order", order, "-j", jobs, archive_, tree_});
+        {"create", "--force", "--magic", "zel00", "--order", order, "-j", jobs, archive_, tree_});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_TRUE(ReadFile(archive_) == original.Bytes()) << "-j " << jobs;

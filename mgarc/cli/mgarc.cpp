@@ -113,9 +113,11 @@ void AddCreate(CLI::App& app, Command& chosen) {
   CLI::App* command =
       app.add_subcommand("create", "make an archive of every file below a directory");
   auto options = Keep(*command, chosen, RunCreate);
+  // Any case: the magic as the archive holds it is what is written.
   command->add_option("--magic", options->magic, "VIZ00 (the default) or ZEL00")
-      ->check(CLI::IsMember(
-          std::vector<std::string>(std::begin(kArchiveMagics), std::end(kArchiveMagics))));
+      ->transform(CLI::IsMember(
+          std::vector<std::string>(std::begin(kArchiveMagics), std::end(kArchiveMagics)),
+          CLI::ignore_case));
   command->add_option("--order", options->orderFile,
                       "the entries' order: one name a line, as list --names prints them");
   AddJobs(*command, options->workers);
