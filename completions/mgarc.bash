@@ -117,7 +117,7 @@ _mgarc()
     case $command:${#arguments[@]} in
         apply:0) _filedir ;;
         apply:1 | diff:1) _mgarc_archives ;;
-        *:0) _mgarc_archives ;;
+        *:0 | verify:*) _mgarc_archives ;;
         cat:1 | extract:*) _mgarc_entries "$1" "${arguments[0]}" ;;
         create:1 | mount:1 | update:1) _filedir -d ;;
     esac

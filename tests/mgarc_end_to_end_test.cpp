@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,39 @@ TEST_F(Mgarc, VerifyReportsEveryFindingThenASummary) {
   ToolRun ok = Run({"verify", "--json", archive_});
   EXPECT_EQ(ok.exitStatus, 0);
   EXPECT_EQ(nlohmann::json::parse(ok.out)["findings"].size(), 0u);
+}
+
+TEST_F(Mgarc, VerifyTakesManyArchivesAndReportsEachInJsonLines) {
+  const std::string good = dir_ / "good.dat";
+  const std::string odd = dir_ / "odd.dat";
+  const std::string cut = dir_ / "cut.dat";
+  WriteFile(good, TestArchive{"VIZ00", {{"A.TXT", "a"}}}.Bytes());
+  WriteFile(odd, TestArchive{"VIZ00", {{"A.TXT", "a"}, {"a.txt", "b"}}}.Bytes());
+  WriteFile(cut, "VIZ00");  // a magic and no more
+
+  ToolRun json = Run({"verify", "--json", good, odd, cut});
+  EXPECT_EQ(json.exitStatus, 2);  // the worst of them
+  EXPECT_EQ(json.err, "mgarc: " + cut + ": header cut short: the file has 5 bytes, a header 16\n");
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(json.out);
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0]["ok"], true);
+  EXPECT_EQ(lines[1]["findings"][0]["kind"], "duplicate_name");
+  EXPECT_EQ(lines[1]["findings"][0]["index"], 2);
+  EXPECT_EQ(lines[1]["findings"][0]["name"], "a.txt");
+  EXPECT_EQ(lines[2]["archive"], cut);
+  EXPECT_EQ(lines[2]["ok"], false);
+  EXPECT_EQ(lines[2]["error"].get<std::string>(),
+            "header cut short: the file has 5 bytes, a header 16");
+
+  ToolRun text = Run({"verify", good, odd});
+  EXPECT_EQ(text.exitStatus, 1);
+  EXPECT_EQ(text.out, good + ": 1 entry, no findings\n" + odd +
+                          ": duplicate_name: entry 2 (a.txt): an earlier entry is extracted to "
+                          "the same file (case and \".\" levels ignored); extracted, this one "
+                          "replaces it\n" +
+                          odd + ": 2 entries, 1 finding\n");
 }
 
 TEST_F(Mgarc, CatWritesOneEntrysBytes) {

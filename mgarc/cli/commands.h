@@ -25,8 +25,8 @@ struct ListOptions {
 ExitStatus RunList(const ListOptions& options);
 
 struct VerifyOptions {
-  std::string archive;
-  bool json = false;
+  std::vector<std::string> archives;  // one or more; the status is the worst of them
+  bool json = false;                  // one JSON document a line, one line an archive
 };
 ExitStatus RunVerify(const VerifyOptions& options);
 

@@ -81,8 +81,8 @@ void AddVerify(CLI::App& app, Command& chosen) {
   CLI::App* command =
       app.add_subcommand("verify", "read everything and report every finding; writes nothing");
   auto options = Keep(*command, chosen, RunVerify);
-  command->add_flag("--json", options->json, "one JSON document");
-  AddArchive(*command, options->archive);
+  command->add_flag("--json", options->json, "one JSON document a line, one line an archive");
+  command->add_option("ARCHIVE", options->archives, "VIZ00 or ZEL00 archives")->required();
 }
 
 void AddCat(CLI::App& app, Command& chosen) {

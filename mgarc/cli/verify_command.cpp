@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "mgarc/cli/commands.h"
@@ -10,6 +11,13 @@ using namespace engine;
 
 namespace {
 
+using Json = nlohmann::ordered_json;
+
+// One line a document: a report of many archives reads as JSON Lines.
+std::string JsonLine(const Json& document) {
+  return document.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
 std::string FindingLine(const ArchiveView& archive, const Finding& finding) {
   std::string line = finding.kind + ": ";
   if (finding.index) {
@@ -19,42 +27,65 @@ std::string FindingLine(const ArchiveView& archive, const Finding& finding) {
   return line + finding.message + "\n";
 }
 
+std::string FindingsJson(const ArchiveView& archive, const std::vector<Finding>& findings) {
+  Json list = Json::array();
+  for (const Finding& finding : findings) {
+    Json index = nullptr;
+    Json name = nullptr;
+    if (finding.index) {
+      index = *finding.index;
+      name = archive.entries[static_cast<std::size_t>(*finding.index - 1)].shown();
+    }
+    list.push_back(
+        {{"kind", finding.kind}, {"index", index}, {"name", name}, {"message", finding.message}});
+  }
+  return JsonLine(
+      {{"archive", archive.path}, {"ok", findings.empty()}, {"findings", std::move(list)}});
+}
+
+std::string FindingsText(const ArchiveView& archive, const std::vector<Finding>& findings,
+                         bool several) {
+  std::string out;
+  // Among several archives, each line says which it is about.
+  for (const Finding& finding : findings) {
+    out += (several ? archive.path + ": " : "") + FindingLine(archive, finding);
+  }
+  return out + archive.path + ": " + std::to_string(archive.entries.size()) +
+         (archive.entries.size() == 1 ? " entry, " : " entries, ") +
+         (findings.empty() ? std::string("no findings")
+                           : std::to_string(findings.size()) +
+                                 (findings.size() == 1 ? " finding" : " findings")) +
+         "\n";
+}
+
+ExitStatus VerifyOne(const std::string& path, bool json, bool several) {
+  PrintingObserver observer(false, false);
+  VerifyResult result = engine::Verify(path, observer);
+  observer.Finish();
+  if (ReportRefusal(result.refused)) {
+    // A report piped to a JSON reader must not drop the damaged archives.
+    if (json) {
+      WriteUtf8(TextStream::kOut,
+                JsonLine({{"archive", path}, {"ok", false}, {"error", result.refused->reason}}));
+    }
+    return ExitStatus::kStopped;
+  }
+  if (result.stopped) return ExitStatus::kStopped;
+  WriteUtf8(TextStream::kOut, json ? FindingsJson(result.archive, result.findings)
+                                   : FindingsText(result.archive, result.findings, several));
+  return result.findings.empty() ? ExitStatus::kDone : ExitStatus::kIncomplete;
+}
+
 }  // namespace
 
 ExitStatus RunVerify(const VerifyOptions& options) {
-  PrintingObserver observer(false, false);
-  VerifyResult result = engine::Verify(options.archive, observer);
-  observer.Finish();
-  if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
-  if (result.stopped) return ExitStatus::kStopped;
-  const ArchiveView& archive = result.archive;
-  const std::vector<Finding>& findings = result.findings;
-  if (options.json) {
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const Finding& finding : findings) {
-      list.push_back({{"kind", finding.kind},
-                      {"index", finding.index ? nlohmann::ordered_json(*finding.index) : nullptr},
-                      {"message", finding.message}});
-    }
-    nlohmann::ordered_json document = {
-        {"archive", archive.path}, {"ok", findings.empty()}, {"findings", std::move(list)}};
-    WriteUtf8(
-        TextStream::kOut,
-        document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
-  } else {
-    for (const Finding& finding : findings) {
-      WriteUtf8(TextStream::kOut, FindingLine(archive, finding));
-    }
-    std::string out = archive.path + ": " + std::to_string(archive.entries.size()) +
-                      (archive.entries.size() == 1 ? " entry, " : " entries, ") +
-                      (findings.empty() ? std::string("no findings")
-                                        : std::to_string(findings.size()) +
-                                              (findings.size() == 1 ? " finding" : " findings")) +
-                      "\n";
-    WriteUtf8(TextStream::kOut, out);
+  // The worst of them: stopped, then findings, then done.
+  ExitStatus worst = ExitStatus::kDone;
+  for (const std::string& archive : options.archives) {
+    worst = std::max(worst, VerifyOne(archive, options.json, options.archives.size() > 1));
   }
   if (!FlushText(TextStream::kOut)) return ExitStatus::kStopped;
-  return findings.empty() ? ExitStatus::kDone : ExitStatus::kIncomplete;
+  return worst;
 }
 
 }  // namespace mgarc::cli

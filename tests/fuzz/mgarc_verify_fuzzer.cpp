@@ -79,7 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int verifiedText = Run({"mgarc", "verify", space.archive}, verifyText);
   int listed = Run({"mgarc", "list", "--json", space.archive}, listJson);
   if (verifiedText != verified || (listed == 2) != (verified == 2)) std::abort();
-  if (verified == 2) return 0;
+  if (verified == 2) {
+    // A damaged archive is a line of the JSON report too.
+    const nlohmann::json failed = nlohmann::json::parse(verifyJson);
+    if (failed.at("ok") != false || !failed.at("error").is_string()) std::abort();
+    return 0;
+  }
   if (listed != 0) std::abort();  // judging is verify's job
 
   const nlohmann::json report = nlohmann::json::parse(verifyJson);
