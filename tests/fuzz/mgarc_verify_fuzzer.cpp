@@ -34,14 +34,17 @@ const Workspace& Space() {
 }
 
 // Runs mgarc with standard output going to a file; returns what it printed.
-int Run(const std::vector<std::string>& arguments, std::string& printed) {
+// A stop prints nothing there, but for verify --json, whose report keeps a
+// line for an archive it cannot read.
+int Run(const std::vector<std::string>& arguments, std::string& printed,
+        bool reportsStops = false) {
   const Workspace& space = Space();
   if (std::freopen(space.output.c_str(), "w", stdout) == nullptr) std::abort();
   int status = static_cast<int>(RunMgarc(arguments));
   std::fflush(stdout);
   printed = ReadFile(space.output);
   if (status < 0 || status > 2) std::abort();
-  if (status == 2 && !printed.empty()) std::abort();  // a stop is one line on standard error
+  if (status == 2 && !reportsStops && !printed.empty()) std::abort();
   return status;
 }
 
@@ -75,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(space.archive, std::string(reinterpret_cast<const char*>(data), size));
 
   std::string verifyJson, verifyText, listJson;
-  int verified = Run({"mgarc", "verify", "--json", space.archive}, verifyJson);
+  int verified = Run({"mgarc", "verify", "--json", space.archive}, verifyJson, true);
   int verifiedText = Run({"mgarc", "verify", space.archive}, verifyText);
   int listed = Run({"mgarc", "list", "--json", space.archive}, listJson);
   if (verifiedText != verified || (listed == 2) != (verified == 2)) std::abort();
