@@ -81,7 +81,7 @@ _mgarc()
         list) options='--json --names' ;;
         verify) options='--json' ;;
         cat) options='' ;;
-        extract) options='-C --directory -j --jobs -k --keep-existing -v --verbose -q --quiet' ;;
+        extract) options='-C --directory -j --jobs -o --overwrite -k --keep-existing -v --verbose -q --quiet' ;;
         create) options='--force --magic --order -j --jobs -v --verbose -q --quiet' ;;
         mount) options='-f --foreground' ;;
         update) options='-j --jobs -v --verbose -q --quiet --dry-run --delete' ;;

@@ -30,6 +30,7 @@ enum class TextStream { kOut, kErr };
 void WriteUtf8(TextStream stream, std::string_view text);
 // Raw bytes on standard output, never translated.
 bool WriteBinaryOut(const void* data, std::size_t size);
+// False when some text written to the stream was lost.
 bool FlushText(TextStream stream);
 // Flushes and closes standard output once nothing more will be written to it.
 // False when some output was lost: *error gives the system's code, and

@@ -23,6 +23,7 @@ inline constexpr int kNotARegularFile = -1;
 class InputFile {
  public:
   friend class OutputFile;
+  friend class OutputDirectory;
   InputFile() = default;
   ~InputFile();
   InputFile(const InputFile&) = delete;

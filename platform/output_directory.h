@@ -14,7 +14,7 @@ enum class PlaceOutcome {
   kThroughLink,    // a level is a symbolic link: never followed
   kNotADirectory,  // a level is a file
   kIsDirectory,    // the file's own name is a directory
-  kKept,           // the file exists and is to be kept
+  kExists,         // a file (or link) is there, and replacing it was not asked for
   kIsArchive,      // the file is the archive being read
   kFailed,         // the system refused: error() tells why
 };
@@ -35,11 +35,14 @@ class OutputDirectory {
   // creating it when missing. A name that is not exactly one level below
   // this one is refused, here and in CreateEntryFile.
   PlaceOutcome OpenLevel(const std::string& name, OutputDirectory& level) const;
-  // Creates the file name here. An existing file or link there is removed
-  // first (a link is never written through), unless keepExisting; the archive
-  // itself is never touched.
-  PlaceOutcome CreateEntryFile(const std::string& name, bool keepExisting,
+  // Creates the file name here. A file or link there already is left as it
+  // is (kExists), or, when replaceExisting, removed first (a link is never
+  // written through); the archive itself is never touched.
+  PlaceOutcome CreateEntryFile(const std::string& name, bool replaceExisting,
                                const FileIdentity& archive, OutputFile& file) const;
+  // Opens the regular file name here for reading, never through a link: the
+  // one CreateEntryFile left, to compare. False for a link or anything else.
+  bool OpenEntryFile(const std::string& name, InputFile& file) const;
   // Removes a file this directory's CreateEntryFile made (closed first):
   // what a stopped extraction does with one it did not finish.
   bool RemoveEntryFile(const std::string& name) const;

@@ -99,6 +99,7 @@ TEST_F(MgarcCreate, OrderFileNamesMustBeFilesAndAppearOnce) {
   ToolRun run = Run({"create", "-v", "--order", order, archive_, tree_});
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.out, "SE/B\nA\nC\n");
+  EXPECT_EQ(TakeTotals(run.err), "3 files, 0.0 MiB");
   EXPECT_EQ(run.err, "mgarc: C: not in the order file: packed after the names it lists\n");
 
   WriteFile(order, "A\nMISSING\nA\n");
@@ -224,6 +225,7 @@ TEST_F(MgarcCreate, WhatCannotBeStoredIsNamedAndLeftOut) {
   ToolRun run = Run({"create", "-v", tree_ + "/self.dat", tree_});
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.out, "A\nD/B\nLINKED/B\n");  // links are followed
+  EXPECT_EQ(TakeTotals(run.err), "3 files, 0.0 MiB");
   EXPECT_EQ(run.err,
             "mgarc: EMPTY: left out: an archive cannot hold an empty directory\n"
             "mgarc: FIFO: left out: neither a file nor a directory\n"

@@ -251,6 +251,8 @@ TEST_F(Mgarc, ExtractWritesTheTreeIntoADirectoryNamedAfterTheArchive) {
   EXPECT_EQ(run.out,
             "voice/README.TXT\nvoice/音声/声.TXT\nvoice/表/ソ.TXT\nvoice/X\\x85@.BIN\n"
             "voice/SE/DOOR.WAV\n");
+  // -v ends with the totals.
+  EXPECT_EQ(TakeTotals(run.err), "5 files, 0.3 MiB");
   EXPECT_EQ(run.err, "");
 
   WriteFile(dir_ / "plain", TestArchive{"VIZ00", {{"A", "a"}}}.Bytes());
@@ -272,21 +274,35 @@ TEST_F(Mgarc, PatternsChooseEntriesAndOneThatMatchesNothingFails) {
             (std::vector<std::string>{"README.TXT", "表/", "表/ソ.TXT", "音声/", "音声/声.TXT"}));
 }
 
-TEST_F(Mgarc, ExistingFilesAreReplacedOrKeptAndLinksNeverFollowed) {
-  Write(TestArchive{"VIZ00", {{"A.TXT", "new"}, {"L.TXT", "link"}, {"D\\X", "x"}}});
+TEST_F(Mgarc, ExistingFilesAreKeptUnlessOverwriteAndLinksNeverFollowed) {
+  Write(TestArchive{"VIZ00",
+                    {{"A.TXT", "new"}, {"L.TXT", "link"}, {"S.TXT", "same"}, {"D\\X", "x"}}});
   mkdir(out_.c_str(), 0777);
   WriteFile(out_ + "/A.TXT", "old");
+  WriteFile(out_ + "/S.TXT", "same");
   std::string outside = dir_ / "outside";
   mkdir(outside.c_str(), 0777);
   WriteFile(outside + "/target", "keep");
   ASSERT_EQ(symlink((outside + "/target").c_str(), (out_ + "/L.TXT").c_str()), 0);
   ASSERT_EQ(symlink(outside.c_str(), (out_ + "/D").c_str()), 0);
 
-  ToolRun keep = Run({"extract", "-k", "-C", out_, archive_, "A.TXT"});
-  EXPECT_EQ(keep.exitStatus, 0);
+  // By default an edit is never reverted: each file that differs is named, and
+  // the status says so; one that holds the entry's bytes is as good as written.
+  ToolRun kept = Run({"extract", "-C", out_, archive_, "?.TXT"});
+  EXPECT_EQ(kept.exitStatus, 1);
+  EXPECT_EQ(kept.err, "mgarc: kept " + out_ +
+                          "/A.TXT: it differs from the archive (--overwrite replaces it)\n"
+                          "mgarc: kept " +
+                          out_ + "/L.TXT: it differs from the archive (--overwrite replaces it)\n");
   EXPECT_EQ(ReadFile(out_ + "/A.TXT"), "old");
 
-  ToolRun run = Run({"extract", "-C", out_, archive_});
+  // -k, as scripts pass it: kept without a word.
+  ToolRun quiet = Run({"extract", "-k", "-C", out_, archive_, "?.TXT"});
+  EXPECT_EQ(quiet.exitStatus, 0);
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(ReadFile(out_ + "/A.TXT"), "old");
+
+  ToolRun run = Run({"extract", "--overwrite", "-C", out_, archive_});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, "mgarc: D/X: skipped: the path goes through a symbolic link\n");
   EXPECT_EQ(ReadFile(out_ + "/A.TXT"), "new");

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 
 namespace {
 
@@ -120,4 +121,13 @@ std::string Capture(const std::string& command) {
     pclose(pipe);
   }
   return out;
+}
+
+std::string TakeTotals(std::string& err) {
+  static const std::regex totals("(\\d+ files?, \\d+\\.\\d MiB) in \\d+\\.\\d\\d s\n$");
+  std::smatch found;
+  if (!std::regex_search(err, found, totals)) return {};
+  std::string line = found[1];
+  err.erase(static_cast<std::size_t>(found.position(0)));
+  return line;
 }

@@ -38,3 +38,8 @@ unsigned UnprivilegedUser();
 
 // Standard output of a shell command, or "" when it cannot start.
 std::string Capture(const std::string& command);
+
+// Takes mgarc's closing line of totals ("5 files, 0.3 MiB in 0.01 s") off the
+// end of err and gives it without its time ("5 files, 0.3 MiB"); "" when err
+// ends with no such line.
+std::string TakeTotals(std::string& err);

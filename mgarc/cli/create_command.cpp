@@ -7,9 +7,13 @@ namespace mgarc::cli {
 ExitStatus RunCreate(const CreateOptions& options) {
   PrintingObserver observer(options.verbose, !options.quiet);
   engine::CreateResult result = engine::Create(options, observer);
-  observer.Finish();
-  if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
-  return result.stopped ? ExitStatus::kStopped : ExitStatus::kDone;
+  if (result.refused || result.stopped) {
+    observer.Finish();
+    ReportRefusal(result.refused);
+    return ExitStatus::kStopped;
+  }
+  observer.FinishWithTotals(result.files, result.bytes);
+  return ExitStatus::kDone;
 }
 
 }  // namespace mgarc::cli

@@ -7,10 +7,14 @@ namespace mgarc::cli {
 ExitStatus RunExtract(const ExtractOptions& options) {
   PrintingObserver observer(options.verbose, !options.quiet);
   engine::ExtractResult result = engine::Extract(options, observer);
-  observer.Finish();
-  if (ReportRefusal(result.refused)) return ExitStatus::kStopped;
-  if (result.stopped) return ExitStatus::kStopped;
-  return result.allWritten && result.allMatched ? ExitStatus::kDone : ExitStatus::kIncomplete;
+  if (result.refused || result.stopped) {
+    observer.Finish();
+    ReportRefusal(result.refused);
+    return ExitStatus::kStopped;
+  }
+  observer.FinishWithTotals(result.files, result.bytes);
+  return result.allWritten && result.allMatched && result.kept == 0 ? ExitStatus::kDone
+                                                                    : ExitStatus::kIncomplete;
 }
 
 }  // namespace mgarc::cli

@@ -102,7 +102,14 @@ void AddExtract(CLI::App& app, Command& chosen, const StartRequest& start) {
   command->add_option("-C,--directory", options->directory,
                       "extract into DIR (default: the archive's name without extension)");
   AddJobs(*command, options->workers);
-  command->add_flag("-k,--keep-existing", options->keepExisting, "keep files that exist already");
+  auto* overwrite = command->add_flag_callback(
+      "-o,--overwrite", [options] { options->existing = engine::ExistingFiles::kReplace; },
+      "replace files that differ from the archive (they are kept, and said so, by default)");
+  command
+      ->add_flag_callback(
+          "-k,--keep-existing", [options] { options->existing = engine::ExistingFiles::kKeep; },
+          "keep every file that exists, saying nothing")
+      ->excludes(overwrite);
   AddVerbosity(*command, options->verbose, options->quiet, "print each path written");
   AddArchive(*command, options->archive);
   command->add_option("PATTERN", options->patterns,

@@ -29,12 +29,20 @@ void PrintingObserver::Finish() {
   display_.Clear();
 }
 
+void PrintingObserver::FinishWithTotals(std::uint64_t files, std::uint64_t bytes) {
+  Finish();
+  // Not after lines that were lost: the run ends with the write error instead.
+  if ((itemLines_ || display_.shown()) && !outputLost_) {
+    WriteUtf8(TextStream::kErr, TotalsText(files, bytes, display_.Seconds()) + "\n");
+  }
+}
+
 void PrintingObserver::Flush() {
   if (out_.empty() && err_.empty()) return;
   display_.Clear();
   WriteUtf8(TextStream::kOut, out_);
   WriteUtf8(TextStream::kErr, err_);
-  FlushText(TextStream::kOut);
+  if (!FlushText(TextStream::kOut)) outputLost_ = true;
   out_.clear();
   err_.clear();
 }

@@ -26,6 +26,9 @@ class PrintingObserver : public engine::Observer {
   void ItemDone(const std::string& line) override;
   // Writes what is held back and takes the progress line away.
   void Finish();
+  // Finishes, then leaves a line of totals where the progress line was drawn
+  // or -v's lines were printed: scripts that asked for neither see nothing.
+  void FinishWithTotals(std::uint64_t files, std::uint64_t bytes);
 
  private:
   void Flush();
@@ -34,6 +37,7 @@ class PrintingObserver : public engine::Observer {
   ProgressDisplay display_;
   std::string out_;
   std::string err_;
+  bool outputLost_ = false;  // standard output failed
 };
 
 }  // namespace mgarc::cli

@@ -18,6 +18,14 @@ std::string ProgressText(std::uint64_t entriesDone, std::uint64_t entries, std::
   return text;
 }
 
+std::string TotalsText(std::uint64_t files, std::uint64_t bytes, double seconds) {
+  char text[128];
+  std::snprintf(text, sizeof text, "%llu file%s, %.1f MiB in %.2f s",
+                static_cast<unsigned long long>(files), files == 1 ? "" : "s",
+                static_cast<double>(bytes) / (1024.0 * 1024.0), seconds);
+  return text;
+}
+
 ProgressDisplay::ProgressDisplay(bool shown)
     : shown_(shown), start_(std::chrono::steady_clock::now()) {}
 
@@ -25,13 +33,17 @@ void ProgressDisplay::Draw(const engine::Progress& progress) {
   if (!shown_) return;
   auto now = std::chrono::steady_clock::now();
   if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
-  double seconds = std::chrono::duration<double>(now - start_).count();
+  double seconds = Seconds();
   WriteUtf8(TextStream::kErr, "\r" +
                                   ProgressText(progress.itemsDone, progress.items,
                                                progress.bytesDone, progress.bytes, seconds) +
                                   "\x1b[K");
   drawn_ = true;
   lastDraw_ = now;
+}
+
+double ProgressDisplay::Seconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
 void ProgressDisplay::Clear() {

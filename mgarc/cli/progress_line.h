@@ -14,6 +14,9 @@ namespace mgarc::cli {
 std::string ProgressText(std::uint64_t entriesDone, std::uint64_t entries, std::uint64_t bytesDone,
                          std::uint64_t bytes, double seconds);
 
+// "3000 files, 494.7 MiB in 0.74 s": what a run did, left when it ends.
+std::string TotalsText(std::uint64_t files, std::uint64_t bytes, double seconds);
+
 // Draws the line on standard error, at most ten times a second; shown false
 // (not a terminal, or -q) draws nothing.
 class ProgressDisplay {
@@ -22,6 +25,8 @@ class ProgressDisplay {
   void Draw(const engine::Progress& progress);
   // Takes the line away, before other output and at the end.
   void Clear();
+  bool shown() const { return shown_; }
+  double Seconds() const;
 
  private:
   const bool shown_;

@@ -31,4 +31,9 @@ std::uint64_t ReadInBlocks(InputFile& file, std::uint64_t from, std::uint64_t le
   return done;
 }
 
+// True when length bytes of a from aFrom on equal those of b from bFrom on;
+// false too when either cannot be read that far.
+bool SameBytes(InputFile& a, std::uint64_t aFrom, InputFile& b, std::uint64_t bFrom,
+               std::uint64_t length);
+
 }  // namespace mgarc::engine

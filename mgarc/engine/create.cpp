@@ -128,6 +128,10 @@ CreateResult Create(const CreateOptions& options, Observer& observer) {
       WritePlanned(LayOutArchive(header, entries, {}), options.archive, report, options.workers);
   result.refused = std::move(written.problem);
   result.stopped = written.stopped;
+  if (!result.refused && !result.stopped) {
+    result.files = entries.size();
+    for (const NewEntry& entry : entries) result.bytes += entry.size;
+  }
   return result;
 }
 

@@ -2,6 +2,7 @@
 // new archive.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,8 @@ struct CreateOptions {
 struct CreateResult {
   std::optional<Problem> refused;  // nothing was written: ARCHIVE is as it was
   bool stopped = false;            // the observer stopped it: the same
+  std::size_t files = 0;           // once written: the files packed
+  std::uint64_t bytes = 0;         // and their bytes
 };
 
 // Each file that cannot be packed is a problem reported before the refusal

@@ -12,6 +12,7 @@
 
 #include "archive/path_rules.h"
 #include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/block_reading.h"
 #include "mgarc/engine/entry_names.h"
 #include "mgarc/engine/extraction_plan.h"
 #include "mgarc/engine/ordered_results.h"
@@ -45,12 +46,8 @@ std::string NotWrittenProblem(EntryFate fate) {
 class Extraction {
  public:
   Extraction(const ArchiveView& archive, const ExtractionPlan& plan, const OutputDirectory& root,
-             bool keepExisting, OrderedResults& results)
-      : archive_(archive),
-        plan_(plan),
-        root_(root),
-        keepExisting_(keepExisting),
-        results_(results) {}
+             ExistingFiles existing, OrderedResults& results)
+      : archive_(archive), plan_(plan), root_(root), existing_(existing), results_(results) {}
 
   void Work() {
     // Left unfilled: the system moves most bytes, and untouched pages cost no memory.
@@ -124,13 +121,15 @@ class Extraction {
   ItemResult WriteEntry(const OutputDirectory& directory, std::size_t planned, InputFile& source,
                         char* buffer) {
     const ArchiveEntry& entry = *plan_.entries[planned].entry;
+    const std::string name(plan_.FileName(planned));
     OutputFile file;
-    switch (directory.CreateEntryFile(std::string(plan_.FileName(planned)), keepExisting_,
-                                      archive_.identity, file)) {
+    switch (directory.CreateEntryFile(name, existing_ == ExistingFiles::kReplace, archive_.identity,
+                                      file)) {
       case PlaceOutcome::kOk:
         break;
-      case PlaceOutcome::kKept:
-        return {Outcome::kSilent, {}};
+      case PlaceOutcome::kExists:
+        if (existing_ == ExistingFiles::kKeep) return {Outcome::kSilent, {}};
+        return CompareExisting(directory, name, entry, source);
       case PlaceOutcome::kNotOneLevel:
         return {Outcome::kFailed, NotWrittenProblem(EntryFate::kLeaves)};
       case PlaceOutcome::kIsArchive:
@@ -145,7 +144,7 @@ class Extraction {
     while (done < length) {
       if (results_.Stopping()) {
         file.Close();
-        directory.RemoveEntryFile(std::string(plan_.FileName(planned)));
+        directory.RemoveEntryFile(name);
         return {Outcome::kStopped, {}};
       }
       std::uint64_t piece = std::min(length - done, kChunk);
@@ -166,10 +165,32 @@ class Extraction {
     return {Outcome::kDone, {}};
   }
 
+  // A file already where the entry goes: as good as written when it holds the
+  // entry's bytes; kept, and said so, when it does not (someone may have edited it).
+  ItemResult CompareExisting(const OutputDirectory& directory, const std::string& name,
+                             const ArchiveEntry& entry, InputFile& source) {
+    InputFile existing;
+    std::uint64_t size = 0;
+    FileIdentity identity;
+    std::int64_t modified = 0;
+    bool same = directory.OpenEntryFile(name, existing) &&
+                existing.Describe(&size, &identity, &modified) && size == entry.present;
+    for (std::uint64_t done = 0; same && done < size;) {
+      if (results_.Stopping()) return {Outcome::kStopped, {}};
+      std::uint64_t piece = std::min(size - done, kChunk);
+      same = SameBytes(source, entry.offset + done, existing, done, piece);
+      done += piece;
+      results_.AddBytes(piece);
+    }
+    if (!same) return {Outcome::kKept, "it differs from the archive (--overwrite replaces it)"};
+    if (std::optional<Problem> cut = CutShortProblem(entry)) return {Outcome::kFailed, cut->reason};
+    return {Outcome::kDone, {}};
+  }
+
   const ArchiveView& archive_;
   const ExtractionPlan& plan_;
   const OutputDirectory& root_;
-  const bool keepExisting_;
+  const ExistingFiles existing_;
   OrderedResults& results_;
   std::atomic<std::size_t> nextItem_{0};
 };
@@ -240,7 +261,7 @@ ExtractResult Extract(const ExtractOptions& options, Observer& observer) {
   }
   OrderedResults results(plan.entries.size(), bytes);
   PresetFates(plan, results);
-  Extraction extraction(archive, plan, root, options.keepExisting, results);
+  Extraction extraction(archive, plan, root, options.existing, results);
   ItemReport report;
   report.name = [&plan](std::size_t i) { return plan.entries[i].entry->shown(); };
   report.doneLine = [&](std::size_t i) { return directory + "/" + plan.entries[i].entry->shown(); };
@@ -249,6 +270,9 @@ ExtractResult Extract(const ExtractOptions& options, Observer& observer) {
       options.workers, plan.work.size(), [&extraction] { extraction.Work(); }, results, report);
   result.allWritten = run.noneFailed;
   result.stopped = run.stopped;
+  result.kept = run.kept;
+  result.files = run.done;
+  result.bytes = run.bytes;
   return result;
 }
 

@@ -10,13 +10,20 @@
 
 namespace mgarc::engine {
 
+// What becomes of a file already where an entry goes.
+enum class ExistingFiles {
+  kKeepDiffering,  // left; one whose bytes differ from the entry's is reported as kept
+  kKeep,           // left, whatever it holds, and nothing said
+  kReplace,        // replaced by the entry
+};
+
 struct ExtractOptions {
   std::string archive;
   std::vector<std::string> patterns;
   std::string directory;       // empty: named after the archive, in the current directory
   bool besideArchive = false;  // the default directory goes beside the archive instead
   unsigned workers = 0;        // 0: one per processor
-  bool keepExisting = false;
+  ExistingFiles existing = ExistingFiles::kKeepDiffering;
 };
 
 struct ExtractResult {
@@ -24,10 +31,14 @@ struct ExtractResult {
   bool allMatched = true;          // every pattern matched an entry
   bool allWritten = true;          // every selected entry was written (or kept)
   bool stopped = false;            // the observer stopped it: no file is left half-written
+  std::size_t kept = 0;            // files left that differ from their entries
+  std::size_t files = 0;           // entries now on disk as files: written, or there already
+  std::uint64_t bytes = 0;         // the bytes of the entries looked at
 };
 
-// Each pattern that matches nothing and each entry not written is a problem
-// reported to observer; each entry written is an item done ("DIRECTORY/NAME").
+// Each pattern that matches nothing, each entry not written and each file kept
+// that differs ("kept DIRECTORY/NAME") is a problem reported to observer; each
+// entry on disk is an item done ("DIRECTORY/NAME").
 ExtractResult Extract(const ExtractOptions& options, Observer& observer);
 
 }  // namespace mgarc::engine

@@ -10,7 +10,7 @@ namespace mgarc::engine {
 
 void OrderedResults::Publish(std::size_t i, ItemResult result) {
   Outcome outcome = result.outcome;
-  if (outcome == Outcome::kFailed) {
+  if (outcome == Outcome::kFailed || outcome == Outcome::kKept) {
     reasons_[i] = std::make_unique<std::string>(std::move(result.reason));
   }
   states_[i].store(outcome, std::memory_order_release);
@@ -27,8 +27,12 @@ void OrderedResults::ReportKnown(const ItemReport& report, bool skipUnknown, Run
     if (outcome == Outcome::kFailed) {
       report.observer->ProblemFound({report.name(cursor_), *reasons_[cursor_]});
       run.noneFailed = false;
-    } else if (outcome == Outcome::kDone && report.doneLine) {
-      report.observer->ItemDone(report.doneLine(cursor_));
+    } else if (outcome == Outcome::kKept) {
+      report.observer->ProblemFound({"kept " + report.doneLine(cursor_), *reasons_[cursor_]});
+      ++run.kept;
+    } else if (outcome == Outcome::kDone) {
+      ++run.done;
+      if (report.doneLine) report.observer->ItemDone(report.doneLine(cursor_));
     }
   }
 }
@@ -72,6 +76,7 @@ RunResult RunWorkers(unsigned workers, std::size_t items, const std::function<vo
   RunResult run = results.ReportAll(report);
   for (std::thread& thread : threads) thread.join();
   if (run.stopped) results.ReportRest(report, run);
+  run.bytes = results.BytesDone();
   return run;
 }
 

@@ -21,6 +21,7 @@ enum class Outcome {
   kDone,
   kSilent,  // nothing to report: kept, or replaced by a later entry
   kFailed,
+  kKept,     // a file kept that differs from what would be written: a problem, named by doneLine
   kStopped,  // given up when the run was stopped: nothing left of it, nothing to report
 };
 
@@ -39,7 +40,10 @@ struct ItemReport {
 // How a run of workers ended.
 struct RunResult {
   bool noneFailed = true;
-  bool stopped = false;  // the observer asked to stop
+  bool stopped = false;     // the observer asked to stop
+  std::size_t done = 0;     // items done
+  std::size_t kept = 0;     // items kept
+  std::uint64_t bytes = 0;  // the bytes the workers went through
 };
 
 class OrderedResults {
@@ -54,6 +58,7 @@ class OrderedResults {
   // From any worker, once for each item.
   void Publish(std::size_t i, ItemResult result);
   void AddBytes(std::uint64_t bytes) { bytesDone_ += bytes; }
+  std::uint64_t BytesDone() const { return bytesDone_; }
   // Workers look between items (and between pieces of a large one) and stop.
   bool Stopping() const { return stopping_.load(std::memory_order_relaxed); }
 

@@ -32,30 +32,18 @@ namespace mgarc::engine {
 namespace {
 
 // True when the file holds exactly the entry's bytes.
-bool SameBytes(const PackedFile& file, const ArchiveView& archive, const ArchiveEntry& entry) {
+bool HoldsEntryBytes(const PackedFile& file, const ArchiveView& archive,
+                     const ArchiveEntry& entry) {
   if (file.size != entry.size || WhyNotKept(archive, entry)) return false;
   InputFile source;
-  if (!source.Open(file.path)) return false;
-  constexpr std::size_t kBlockSize = 256 * 1024;
-  auto mine = std::make_unique_for_overwrite<unsigned char[]>(kBlockSize);
-  std::uint64_t at = 0;
-  const std::uint64_t read = ReadInBlocks(*archive.file, entry.offset, entry.size, kBlockSize,
-                                          [&](const unsigned char* theirs, std::size_t size) {
-                                            if (source.ReadAt(at, mine.get(), size) != size ||
-                                                !std::equal(theirs, theirs + size, mine.get())) {
-                                              return false;
-                                            }
-                                            at += size;
-                                            return true;
-                                          });
-  return read == entry.size && at == entry.size;
+  return source.Open(file.path) && SameBytes(*archive.file, entry.offset, source, 0, entry.size);
 }
 
 // Entries whose file holds their very bytes are kept rather than replaced.
 void KeepUnchanged(PreparedUpdate& update) {
   for (UpdatedEntry& entry : update.plan.entries) {
     if (entry.old != nullptr && entry.file != nullptr &&
-        SameBytes(*entry.file, update.archive, *entry.old)) {
+        HoldsEntryBytes(*entry.file, update.archive, *entry.old)) {
       entry.file = nullptr;
       --update.plan.replaced;
       ++update.plan.kept;

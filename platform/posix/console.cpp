@@ -102,7 +102,7 @@ bool WriteBinaryOut(const void* data, std::size_t size) {
 }
 
 bool FlushText(TextStream stream) {
-  if (std::fflush(StreamOf(stream)) == 0) return true;
+  if (std::fflush(StreamOf(stream)) == 0 && std::ferror(StreamOf(stream)) == 0) return true;
   if (stream == TextStream::kOut) NoteOutputError();
   return false;
 }

@@ -77,7 +77,7 @@ PlaceOutcome OutputDirectory::OpenLevel(const std::string& name, OutputDirectory
   return PlaceOutcome::kOk;
 }
 
-PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool keepExisting,
+PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool replaceExisting,
                                               const FileIdentity& archive, OutputFile& file) const {
   if (!IsOneLevel(name)) return PlaceOutcome::kNotOneLevel;
   const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
@@ -94,12 +94,26 @@ PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool keep
     FileIdentity found{static_cast<std::uint64_t>(info.st_dev),
                        static_cast<std::uint64_t>(info.st_ino)};
     if (found == archive) return PlaceOutcome::kIsArchive;
-    if (keepExisting) return PlaceOutcome::kKept;
+    if (!replaceExisting) return PlaceOutcome::kExists;
     // Removed, not emptied: a link goes, not its target; a hard link's other names keep theirs.
     if (unlinkat(Fd(handle_), name.c_str(), 0) != 0 && errno != ENOENT) break;
   }
   error_ = errno;
   return PlaceOutcome::kFailed;
+}
+
+bool OutputDirectory::OpenEntryFile(const std::string& name, InputFile& file) const {
+  if (!IsOneLevel(name)) return false;
+  // O_NONBLOCK: a FIFO there is not waited for; it is no regular file anyway.
+  int fd = openat(Fd(handle_), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error_ = fd < 0 ? errno : EINVAL;
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  file.handle_ = fd;
+  return true;
 }
 
 bool OutputDirectory::RemoveEntryFile(const std::string& name) const {

@@ -151,7 +151,7 @@ bool WriteBinaryOut(const void* data, std::size_t size) {
 
 bool FlushText(TextStream stream) {
   TheStreams();
-  return std::fflush(StreamOf(stream)) == 0;
+  return std::fflush(StreamOf(stream)) == 0 && std::ferror(StreamOf(stream)) == 0;
 }
 
 bool CloseStandardOutput(int* error, bool* pipeClosed) {

@@ -164,7 +164,7 @@ PlaceOutcome OutputDirectory::OpenLevel(const std::string& name, OutputDirectory
   return PlaceOutcome::kOk;
 }
 
-PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool keepExisting,
+PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool replaceExisting,
                                               const FileIdentity& archive, OutputFile& file) const {
   const std::wstring wide = WideFromCodePage(name.c_str(), 932);
   if (!IsOneLevel(name, wide)) return PlaceOutcome::kNotOneLevel;
@@ -192,7 +192,7 @@ PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool keep
     if (!known) break;
     if (examined.directory && !examined.link) return PlaceOutcome::kIsDirectory;
     if (examined.identity == archive) return PlaceOutcome::kIsArchive;
-    if (keepExisting) return PlaceOutcome::kKept;
+    if (!replaceExisting) return PlaceOutcome::kExists;
     // Removed, not emptied: a link goes, not its target; a hard link's other
     // names keep theirs. A link to a directory is removed as a directory.
     bool removed = examined.directory ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
@@ -202,6 +202,23 @@ PlaceOutcome OutputDirectory::CreateEntryFile(const std::string& name, bool keep
     }
   }
   return PlaceOutcome::kFailed;
+}
+
+bool OutputDirectory::OpenEntryFile(const std::string& name, InputFile& file) const {
+  const std::wstring wide = WideFromCodePage(name.c_str(), 932);
+  if (!IsOneLevel(name, wide)) return false;
+  HANDLE existing = OpenItself(path_.native() + L"\\" + wide, GENERIC_READ, kShareAll);
+  if (existing == INVALID_HANDLE_VALUE) {
+    error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  Examined examined;
+  if (!Examine(existing, &examined) || examined.directory || examined.link) {
+    CloseHandle(existing);
+    error_ = ERROR_INVALID_FUNCTION;
+    return false;
+  }
+  return file.Keep(existing, true);
 }
 
 bool OutputDirectory::RemoveEntryFile(const std::string& name) const {

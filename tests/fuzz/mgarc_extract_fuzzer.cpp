@@ -1,5 +1,5 @@
 // Fuzzes `mgarc extract`. The input's first byte picks the workers (-j 1 to
-// 4, bits 0-1) and -k (bit 2); the archive follows. The output directory
+// 4, bits 0-1), -k (bit 2) or else --overwrite (bit 3); the archive follows. The output directory
 // starts with symbolic links that lead out of it: SE, "\x81" and "SE\x81"
 // (a lead byte, so that a name "\x81/X" tries to pass through it) to the
 // directory above, and SENT.TXT to the sentinel there. Whatever the archive holds and
@@ -92,10 +92,12 @@ struct Result {
   std::map<std::string, std::string> tree;
 };
 
-Result Extract(const Workspace& space, const std::string& archive, int workers, bool keep) {
+// existing: "" (files that differ are kept and named), "-k" or "--overwrite".
+Result Extract(const Workspace& space, const std::string& archive, int workers,
+               const std::string& existing) {
   FreshOutput(space);
   std::vector<std::string> arguments = {"mgarc", "extract", "-q", "-j", std::to_string(workers)};
-  if (keep) arguments.push_back("-k");
+  if (!existing.empty()) arguments.push_back(existing);
   arguments.insert(arguments.end(), {"-C", space.output, space.archive});
   int status = static_cast<int>(RunMgarc(arguments));
   if (status < 0 || status > 2) std::abort();
@@ -109,13 +111,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const Workspace& space = Space();
   const int workers = (data[0] & 3) + 1;
-  const bool keep = (data[0] & 4) != 0;
+  const std::string existing = (data[0] & 4) != 0 ? "-k" : (data[0] & 8) != 0 ? "--overwrite" : "";
   const std::string archive(reinterpret_cast<const char*>(data) + 1, size - 1);
   WriteFile(space.archive, archive);
 
-  Result result = Extract(space, archive, workers, keep);
+  Result result = Extract(space, archive, workers, existing);
   if (workers > 1) {
-    Result single = Extract(space, archive, 1, keep);
+    Result single = Extract(space, archive, 1, existing);
     if (single.status != result.status || single.tree != result.tree) std::abort();
   }
   fs::remove_all(space.root + "/out");

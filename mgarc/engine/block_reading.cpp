@@ -1,0 +1,22 @@
+#include "mgarc/engine/block_reading.h"
+
+namespace mgarc::engine {
+
+bool SameBytes(InputFile& a, std::uint64_t aFrom, InputFile& b, std::uint64_t bFrom,
+               std::uint64_t length) {
+  constexpr std::size_t kBlockSize = 128 * 1024;
+  auto mine = std::make_unique_for_overwrite<unsigned char[]>(kBlockSize);
+  std::uint64_t at = 0;
+  const std::uint64_t read = ReadInBlocks(a, aFrom, length, kBlockSize,
+                                          [&](const unsigned char* theirs, std::size_t size) {
+                                            if (b.ReadAt(bFrom + at, mine.get(), size) != size ||
+                                                !std::equal(theirs, theirs + size, mine.get())) {
+                                              return false;
+                                            }
+                                            at += size;
+                                            return true;
+                                          });
+  return read == length && at == length;
+}
+
+}  // namespace mgarc::engine
