@@ -3,7 +3,10 @@
 // little-endian.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <string_view>
 
 class InputFile;
 
@@ -15,6 +18,11 @@ inline constexpr int kEntryCountAt = 8;
 inline constexpr int kDirectoryOffsetAt = 10;
 // The two variants' magics.
 inline constexpr const char* kArchiveMagics[] = {"VIZ00", "ZEL00"};
+// True when magic is one of them, case and all.
+inline bool IsArchiveMagic(std::string_view magic) {
+  return std::find(std::begin(kArchiveMagics), std::end(kArchiveMagics), magic) !=
+         std::end(kArchiveMagics);
+}
 inline constexpr int kRecordSize = 16;
 inline constexpr int kNameFieldSize = 12;
 inline constexpr std::uint32_t kFirstEntryOffset = 16;

@@ -199,6 +199,12 @@ TEST_F(MgarcChanges, ApplyMakesNewOrRefusesAndWritesNothing) {
        "mgarc: " + (dir_ / "q.mgp") + ": not an mgarc patch\n"},
       {"cut short", patch.substr(0, patch.size() - 1), old,
        "mgarc: " + (dir_ / "q.mgp") + ": damaged: cut short, or with bytes added\n"},
+      {"an archive where the patch goes", old, old,
+       "mgarc: " + (dir_ / "q.mgp") +
+           ": an archive, not a patch: the order is 'mgarc apply PATCH ARCHIVE'\n"},
+      {"a patch where the archive goes", patch, patch,
+       "mgarc: " + archive_ +
+           ": a patch, not an archive: 'mgarc apply PATCH ARCHIVE' applies it\n"},
       {"a damaged byte", damaged, old,
        "mgarc: " + (dir_ / "q.mgp") + ": damaged: its checksum does not match its bytes\n"},
       {"the wrong archive", patch, wrong.Bytes(),
@@ -219,6 +225,11 @@ TEST_F(MgarcChanges, ApplyMakesNewOrRefusesAndWritesNothing) {
     EXPECT_TRUE(ReadFile(archive_) == c.archive) << c.what;
     EXPECT_EQ(ListTree(dir_.path()), before) << c.what;
   }
+
+  // A patch alone on the command line, as an archive is given to extract.
+  EXPECT_EQ(Run({dir_ / "p.mgp"}).err, "mgarc: " + dir_ / "p.mgp" +
+                                           ": a patch, not an archive: 'mgarc apply PATCH "
+                                           "ARCHIVE' applies it\n");
 
   // To another file: the archive stays as it was.
   WriteFile(archive_, old);

@@ -119,21 +119,47 @@ TEST_F(Mgarc, ArchivesThatCannotBeReadStopWithOneLine) {
   EXPECT_EQ(fifo.err, "mgarc: " + (dir_ / "fifo") + ": not a regular file\n");
 }
 
-TEST_F(Mgarc, UsageErrorsGiveTheUsageAndStatusTwo) {
-  for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
-                                                    {"frobnicate"},
-                                                    {"list"},
-                                                    {"list", "--json", "--names", "a"},
-                                                    {"extract", "-j", "0", "a"},
-                                                    {"cat", "a"}}) {
-    ToolRun run = Run(arguments);
-    EXPECT_EQ(run.exitStatus, 2);
-    EXPECT_NE(run.err.find("Usage: mgarc"), std::string::npos) << run.err;
+TEST_F(Mgarc, CommandLineErrorsAreOneLineThenWhereToReadMore) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{}, "mgarc: give a command, or an archive to extract\n(mgarc --help for more)\n"},
+      {{"lst", "x"},
+       "mgarc: 'lst' is not a command; did you mean 'list'?\n(mgarc --help for more)\n"},
+      {{"list"}, "mgarc: ARCHIVE is required\n(mgarc list --help for more)\n"},
+      {{"list", "a", "b"},
+       "mgarc: the following argument was not expected: b\n(mgarc list --help for more)\n"},
+      {{"list", "--json", "--names", "a"},
+       "mgarc: --json excludes --names\n(mgarc list --help for more)\n"},
+      {{"extract", "-j", "0", "a"},
+       "mgarc: --jobs: value 0 not in range 1 to 1024\n(mgarc extract --help for more)\n"},
+      {{"extract", "a", "-C"},
+       "mgarc: --directory needs a value\n(mgarc extract --help for more)\n"},
+      {{"extract", "-k", "-o", "a"},
+       "mgarc: --overwrite excludes --keep-existing\n(mgarc extract --help for more)\n"},
+      {{"create", "--magic", "VIZ01", "a", "b"},
+       "mgarc: --magic: VIZ01 not in {VIZ00,ZEL00}\n(mgarc create --help for more)\n"},
+  };
+  for (const Case& c : cases) {
+    ToolRun run = Run(c.arguments);
+    EXPECT_EQ(run.exitStatus, 2) << run.err;
+    EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.out, "");
   }
-  ToolRun help = Run({"extract", "--help"});
-  EXPECT_EQ(help.exitStatus, 0);
-  EXPECT_NE(help.out.find("--keep-existing"), std::string::npos);
+}
+
+TEST_F(Mgarc, HelpAndVersion) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"extract", "--help"}, {"help", "extract"}}) {
+    ToolRun help = Run(arguments);
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_EQ(help.out.rfind("extract entries into a directory\nUsage: mgarc extract", 0), 0u)
+        << help.out;
+    EXPECT_NE(help.out.find("--overwrite"), std::string::npos);
+  }
+  EXPECT_EQ(Run({"help"}).out, Run({"--help"}).out);
   const std::string version = Run({"--version"}).out;
   EXPECT_EQ(version.rfind("mgarc ", 0), 0u);
   EXPECT_NE(version.find("\nCopyright (c) 2026 the Marrowgilder authors. MIT License.\n"),

@@ -110,6 +110,17 @@ TEST_F(WindowsMgarc, ExtractBuildsTheTreeOnTheZDrive) {
   EXPECT_EQ(ReadFile(out + "/表/ソ.TXT"), std::string("so\r\n\x1a\0z", 7));
   EXPECT_EQ(ReadFile(out + "/音声/B.WAV"), PatternBytes(70000));
 
+  // Again after an edit: the edit is kept and named, unless --overwrite.
+  WriteFile(out + "/音声/声.TXT", "edited");
+  ToolRun again = Run({"extract", "-C", WindowsArgument(out), WindowsArgument(archive_)});
+  EXPECT_EQ(again.exitStatus, 1);
+  EXPECT_EQ(again.err, "mgarc: kept " + WindowsArgument(out) +
+                           "/音声/声.TXT: it differs from the archive (--overwrite replaces it)\n");
+  EXPECT_EQ(ReadFile(out + "/音声/声.TXT"), "edited");
+  EXPECT_EQ(
+      Run({"extract", "-o", "-C", WindowsArgument(out), WindowsArgument(archive_)}).exitStatus, 0);
+  EXPECT_EQ(ReadFile(out + "/音声/声.TXT"), "voice");
+
   // By default into a directory named after the archive, here in the current one.
   ToolRun relative = Run({"extract", "-q", "ゲーム😀.dat"}, InDirectory(dir_.path()));
   EXPECT_EQ(relative.exitStatus, 0) << relative.err;
@@ -139,6 +150,19 @@ TEST_F(WindowsMgarc, ReservedNamesAreSkippedAndCaseVariantsAreOneFile) {
   EXPECT_EQ(ListTree(out), (std::vector<std::string>{"GOOD", "SE/", "SE/A.WAV", "σ/", "σ/X"}));
   EXPECT_EQ(ReadFile(out + "/SE/A.WAV"), "last");
   EXPECT_EQ(ReadFile(out + "/σ/X"), "sigma");
+}
+
+TEST_F(WindowsMgarc, AReaderThatGoesAwayEndsItSilently) {
+  TestArchive many{"VIZ00", {}};
+  for (int i = 0; i < 3000; ++i) many.entries.push_back({"E" + std::to_string(i), ""});
+  WriteFile(archive_, many.Bytes());
+  // As `mgarc.exe list X | head -1`: the reader leaves after one line.
+  std::string statuses = Capture(
+      "bash -c '\"$0\" \"$1\" list \"$2\" 2>\"$3\" | head -c 1 >/dev/null; "
+      "echo ${PIPESTATUS[0]}' '" +
+      kWine + "' '" + exe_ + "' '" + WindowsArgument(archive_) + "' '" + dir_ / "err'");
+  EXPECT_EQ(statuses, "2\n");
+  EXPECT_EQ(ReadFile(dir_ / "err"), "");
 }
 
 TEST_F(WindowsMgarc, CatWritesTheExactBytes) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <regex>
 #include <sstream>
 
 #include "archive/archive_format.h"
@@ -197,8 +198,33 @@ StartRequest InterpretStartOf(const std::vector<std::string>& arguments, CLI::Ap
   for (const CLI::App* command : app.get_subcommands({})) commands.push_back(command->get_name());
   return InterpretStart(arguments, commands, consoleOfItsOwn, [](const std::string& argument) {
     std::error_code error;
-    return std::filesystem::is_regular_file(PathFromUtf8(argument), error);
+    std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(argument), error);
+    if (!std::filesystem::exists(status)) return PathKind::kMissing;
+    return std::filesystem::is_directory(status) ? PathKind::kDirectory : PathKind::kFile;
   });
+}
+
+// The parser's complaint as a sentence of mgarc's own: no class names, no
+// capitals in mid-line, a missing value said as such.
+std::string UsageText(const CLI::ParseError& error) {
+  std::string text = error.what();
+  static const std::regex missingValue(R"(^(\S+): \d+ required \S+ missing$)");
+  std::smatch found;
+  if (std::regex_match(text, found, missingValue)) return found[1].str() + " needs a value";
+  // "The following..." but not "ARCHIVE is required".
+  if (text.size() > 1 && text[0] >= 'A' && text[0] <= 'Z' && text[1] >= 'a' && text[1] <= 'z') {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  for (std::size_t at; (at = text.find(": Value ")) != std::string::npos;) text[at + 2] = 'v';
+  return text;
+}
+
+// A command line mgarc cannot run: one line that says why, and where to read more.
+ExitStatus ReportUsageProblem(const std::string& problem, const std::string& command) {
+  FlushText(TextStream::kOut);
+  WriteUtf8(TextStream::kErr, "mgarc: " + problem + "\n(mgarc " + command +
+                                  (command.empty() ? "" : " ") + "--help for more)\n");
+  return ExitStatus::kStopped;
 }
 
 ExitStatus RunCommandLine(const std::vector<std::string>& arguments, bool consoleOfItsOwn) {
@@ -222,12 +248,17 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, bool consol
   AddApply(app, chosen);
   AddMount(app, chosen);
   start = InterpretStartOf(arguments, app, consoleOfItsOwn);
+  if (!start.problem.empty()) return ReportUsageProblem(start.problem, "");
 
   std::vector<std::string> reversed(start.arguments.rbegin(), start.arguments.rend());
   if (!reversed.empty()) reversed.pop_back();  // the program's own name
   try {
     app.parse(reversed);
   } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() != 0) {
+      std::vector<CLI::App*> parsed = app.get_subcommands();
+      return ReportUsageProblem(UsageText(error), parsed.empty() ? "" : parsed[0]->get_name());
+    }
     std::ostringstream out;
     std::ostringstream err;
     int status = app.exit(error, out, err);

@@ -73,6 +73,10 @@ std::optional<std::string> ReadPatch(const std::string& path, Patch& patch) {
     return SystemErrorUtf8(patch.file.error());
   }
   unsigned char header[kPatchHeaderSize];
+  if (size >= kMagicSize && ReadAll(patch.file, 0, header, kMagicSize) &&
+      IsArchiveMagic({reinterpret_cast<const char*>(header), kMagicSize})) {
+    return "an archive, not a patch: the order is 'mgarc apply PATCH ARCHIVE'";
+  }
   if (size < kPatchHeaderSize + kPatchChecksumSize ||
       !ReadAll(patch.file, 0, header, sizeof header)) {
     return "not an mgarc patch";

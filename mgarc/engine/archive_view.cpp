@@ -8,6 +8,7 @@
 
 #include "archive/archive_format.h"
 #include "mgarc/engine/entry_names.h"
+#include "mgarc/engine/patch_format.h"
 #include "platform/arguments.h"
 #include "platform/file_stream.h"
 #include "platform/text_conversion.h"
@@ -32,8 +33,11 @@ std::optional<Problem> LoadArchive(const std::string& path, ArchiveView& view) {
   }
   view.magic.assign(reinterpret_cast<const char*>(view.header.data()),
                     std::min<std::size_t>(got, kMagicSize));
-  if (std::find(std::begin(kArchiveMagics), std::end(kArchiveMagics), view.magic) ==
-      std::end(kArchiveMagics)) {
+  if (!IsArchiveMagic(view.magic)) {
+    if (got >= sizeof kPatchMagic &&
+        std::memcmp(view.header.data(), kPatchMagic, sizeof kPatchMagic) == 0) {
+      return refused("a patch, not an archive: 'mgarc apply PATCH ARCHIVE' applies it");
+    }
     return refused("not a VIZ00 or ZEL00 archive");
   }
   if (got < view.header.size()) {

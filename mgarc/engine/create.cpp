@@ -87,8 +87,7 @@ std::optional<Problem> RefuseExisting(const std::string& archive) {
 
 CreateResult Create(const CreateOptions& options, Observer& observer) {
   CreateResult result;
-  if (std::find(std::begin(kArchiveMagics), std::end(kArchiveMagics), options.magic) ==
-      std::end(kArchiveMagics)) {
+  if (!IsArchiveMagic(options.magic)) {
     result.refused = Problem{options.magic, "not a magic of these archives: VIZ00 or ZEL00"};
     return result;
   }

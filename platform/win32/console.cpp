@@ -160,7 +160,8 @@ bool CloseStandardOutput(int* error, bool* pipeClosed) {
   if (std::fflush(stdout) != 0 || lost) {
     // The C runtime keeps the system's code of its last failed write.
     *error = static_cast<int>(_doserrno != 0 ? _doserrno : ERROR_WRITE_FAULT);
-    *pipeClosed = *error == ERROR_NO_DATA || *error == ERROR_BROKEN_PIPE;
+    *pipeClosed = *error == ERROR_NO_DATA || *error == ERROR_BROKEN_PIPE ||
+                  *error == ERROR_PIPE_NOT_CONNECTED;
     return false;
   }
   return true;
