@@ -212,6 +212,15 @@ TEST(MgarcEngine, AStoppedApplyWritesNothingAndTheSamePatchAppliesAfterwards) {
   EXPECT_FALSE(result.refused);
   EXPECT_FALSE(result.stopped);
   EXPECT_EQ(ReadFile(temp / "OLD.DAT"), after.Bytes());
+  // Progress is told in NEW's entries, never in the patch's pieces.
+  ASSERT_FALSE(going.progress_.empty());
+  for (std::size_t i = 0; i < going.progress_.size(); ++i) {
+    EXPECT_EQ(going.progress_[i].items, after.entries.size());
+    if (i > 0) {
+      EXPECT_GE(going.progress_[i].itemsDone, going.progress_[i - 1].itemsDone);
+    }
+  }
+  EXPECT_EQ(going.progress_.back().itemsDone, after.entries.size());
   result = Apply(options, going);
   EXPECT_FALSE(result.refused);
   EXPECT_EQ(result.fit, PatchFit::kAlreadyApplied);

@@ -185,6 +185,77 @@ WritePlan PlanNew(const ApplyOptions& options, const Patch& patch, const Archive
   return plan;
 }
 
+// Reads length bytes of NEW from position at, through the plan's ranges.
+bool ReadNew(const WritePlan& plan, std::vector<InputFile>& sources, std::uint64_t at,
+             unsigned char* out, std::uint64_t length) {
+  auto piece = std::upper_bound(plan.pieces.begin(), plan.pieces.end(), at,
+                                [](std::uint64_t a, const WritePiece& p) { return a < p.at; });
+  if (piece == plan.pieces.begin()) return false;
+  for (--piece; length > 0 && piece != plan.pieces.end(); ++piece) {
+    const std::uint64_t skip = at - piece->at;
+    const std::uint64_t take = std::min(length, piece->size - skip);
+    if (!ReadAll(sources[piece->source], piece->offset + skip, out, take)) return false;
+    at += take;
+    out += take;
+    length -= take;
+  }
+  return length == 0;
+}
+
+// Where each of NEW's entries ends, read from NEW's header and directory as
+// the plan makes them; empty when they cannot be read or make no sense.
+std::vector<std::uint64_t> NewEntryEnds(const WritePlan& plan, std::uint64_t newSize) {
+  std::vector<InputFile> sources(plan.sources.size());
+  for (std::size_t s = 0; s < sources.size(); ++s) {
+    if (!sources[s].Open(plan.sources[s].path)) return {};
+  }
+  unsigned char header[kHeaderSize];
+  if (newSize < kFirstEntryOffset || !ReadNew(plan, sources, 0, header, kHeaderSize)) return {};
+  const ArchiveHeader fields = DecodeArchiveHeader(header);
+  std::vector<unsigned char> records(std::size_t{kRecordSize} * fields.entryCount);
+  if (std::uint64_t{fields.directoryOffset} + records.size() > newSize ||
+      !ReadNew(plan, sources, fields.directoryOffset, records.data(), records.size())) {
+    return {};
+  }
+  std::vector<std::uint64_t> ends;
+  std::uint64_t end = kFirstEntryOffset;
+  for (std::size_t i = 0; i < fields.entryCount; ++i) {
+    end += DecodeDirectoryRecord(&records[kRecordSize * i], 0).entry.size;
+    ends.push_back(end);
+  }
+  return ends;
+}
+
+// Tells the progress of writing NEW in NEW's entries, not in the patch's
+// pieces: a person counts entries.
+class EntryProgress : public Observer {
+ public:
+  EntryProgress(Observer& observer, const WritePlan& plan, std::vector<std::uint64_t> entryEnds)
+      : observer_(observer), plan_(plan), entryEnds_(std::move(entryEnds)) {}
+  void Progressed(const Progress& progress) override {
+    if (entryEnds_.empty()) return observer_.Progressed(progress);
+    const std::uint64_t written =
+        progress.itemsDone == 0
+            ? 0
+            : plan_.pieces[progress.itemsDone - 1].at + plan_.pieces[progress.itemsDone - 1].size;
+    const std::uint64_t entries =
+        progress.itemsDone == progress.items
+            ? entryEnds_.size()
+            : static_cast<std::uint64_t>(
+                  std::upper_bound(entryEnds_.begin(), entryEnds_.end(), written) -
+                  entryEnds_.begin());
+    observer_.Progressed({entries, entryEnds_.size(), progress.bytesDone, progress.bytes});
+  }
+  void ProblemFound(const Problem& problem) override { observer_.ProblemFound(problem); }
+  void ItemDone(const std::string& line) override { observer_.ItemDone(line); }
+  bool StopRequested() override { return observer_.StopRequested(); }
+
+ private:
+  Observer& observer_;
+  const WritePlan& plan_;
+  const std::vector<std::uint64_t> entryEnds_;
+};
+
 // Writes NEW while the archive is hashed; its fit decides, before NEW takes
 // the target's place, whether it is put there.
 void WriteNew(const ApplyOptions& options, const Patch& patch, ArchiveView& archive,
@@ -209,7 +280,8 @@ void WriteNew(const ApplyOptions& options, const Patch& patch, ArchiveView& arch
       return "not written: the patch makes other bytes than it promises";
     return std::nullopt;
   };
-  ItemReport report{[&result](std::size_t) { return result.target; }, {}, &observer};
+  EntryProgress progress(observer, plan, NewEntryEnds(plan, header.newSize));
+  ItemReport report{[&result](std::size_t) { return result.target; }, {}, &progress};
   WriteResult written = WritePlanned(plan, result.target, report, options.workers, check);
   if (digesting.joinable()) digesting.join();
   result.stopped = written.stopped;
