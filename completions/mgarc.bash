@@ -67,7 +67,14 @@ _mgarc()
             return
             ;;
         -o | --output)
-            [[ $command == diff || $command == apply ]] && _filedir
+            # extract's -o is --overwrite, which takes nothing.
+            if [[ $command == diff || $command == apply ]]; then
+                _filedir
+                return
+            fi
+            ;;
+        --sums)
+            [[ $command == verify ]] && _filedir
             return
             ;;
         -j | --jobs | --delete)
@@ -78,8 +85,8 @@ _mgarc()
 
     local options
     case $command in
-        list) options='--json --names' ;;
-        verify) options='--json' ;;
+        list) options='--json --names --sha256 -j --jobs' ;;
+        verify) options='--json --sums -j --jobs' ;;
         cat) options='' ;;
         extract) options='-C --directory -j --jobs -o --overwrite -k --keep-existing -v --verbose -q --quiet' ;;
         create) options='--force --magic --order -j --jobs -v --verbose -q --quiet' ;;
@@ -99,8 +106,12 @@ _mgarc()
                     options_end=true
                     continue
                     ;;
-                -C | --directory | -j | --jobs | --magic | --order | --delete | -o | --output)
+                -C | --directory | -j | --jobs | --magic | --order | --delete | --output | --sums)
                     ((i++))
+                    continue
+                    ;;
+                -o)
+                    [[ $command == extract ]] || ((i++))
                     continue
                     ;;
                 -*) continue ;;

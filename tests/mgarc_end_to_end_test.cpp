@@ -119,6 +119,29 @@ TEST_F(Mgarc, ArchivesThatCannotBeReadStopWithOneLine) {
   EXPECT_EQ(fifo.err, "mgarc: " + (dir_ / "fifo") + ": not a regular file\n");
 }
 
+TEST_F(Mgarc, SumsOfTheEntriesAreThoseOfSha256sumAndVerifyChecksThem) {
+  TestArchive archive = japanese_;
+  archive.entries.erase(archive.entries.begin() + 3);  // a name extract cannot give back as shown
+  Write(archive);
+  ToolRun listed = Run({"list", "--sha256", "-j", "2", archive_});
+  ASSERT_EQ(listed.exitStatus, 0) << listed.err;
+  ASSERT_EQ(Run({"extract", "-q", "-C", out_, archive_}).exitStatus, 0);
+  const std::string sums = dir_ / "SUMS";
+  WriteFile(sums, listed.out);
+  EXPECT_EQ(Capture("cd '" + out_ + "' && sha256sum -c --quiet '" + sums + "' 2>&1; echo $?"),
+            "0\n");
+
+  archive.entries[1].data = "KOE";
+  archive.entries.push_back({"NEW.TXT", "new"});
+  Write(archive);
+  ToolRun checked = Run({"verify", "--sums", sums, archive_});
+  EXPECT_EQ(checked.exitStatus, 1);
+  EXPECT_EQ(checked.out,
+            "changed: entry 2 (音声/声.TXT): its bytes differ from the sums\n"
+            "extra: entry 5 (NEW.TXT): the sums do not list it\n" +
+                archive_ + ": 5 entries, 2 findings\n");
+}
+
 TEST_F(Mgarc, CommandLineErrorsAreOneLineThenWhereToReadMore) {
   struct Case {
     std::vector<std::string> arguments;

@@ -21,12 +21,16 @@ struct ListOptions {
   std::string archive;
   bool json = false;
   bool names = false;
+  bool sha256 = false;   // "HASH  NAME" lines, as sha256sum writes them
+  unsigned workers = 0;  // for sha256
 };
 ExitStatus RunList(const ListOptions& options);
 
 struct VerifyOptions {
   std::vector<std::string> archives;  // one or more; the status is the worst of them
   bool json = false;                  // one JSON document a line, one line an archive
+  std::string sums;                   // a file of sums (list --sha256) to check the entries against
+  unsigned workers = 0;               // for sums
 };
 ExitStatus RunVerify(const VerifyOptions& options);
 

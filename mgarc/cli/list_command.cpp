@@ -6,23 +6,15 @@
 #include <utility>
 
 #include "mgarc/cli/commands.h"
+#include "mgarc/cli/printing_observer.h"
 #include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/entry_sums.h"
 #include "platform/console.h"
 
 namespace mgarc::cli {
 using namespace engine;
 
 namespace {
-
-std::string LowerHex(std::string_view bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : bytes) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 15];
-  }
-  return hex;
-}
 
 using Json = nlohmann::ordered_json;
 
@@ -91,11 +83,25 @@ void WriteListTable(const ArchiveView& archive) {
                                   std::to_string(total) + " bytes\n");
 }
 
+// Each entry's sum, in order as they come from every core.
+ExitStatus ListSums(const ListOptions& options, const ArchiveView& archive) {
+  PrintingObserver observer(true, true);
+  EntrySums sums = HashEntries(archive, options.workers, true, observer);
+  observer.Finish();
+  if (ReportRefusal(sums.refused) || sums.stopped) return ExitStatus::kStopped;
+  if (!FlushText(TextStream::kOut)) return ExitStatus::kStopped;
+  for (const ArchiveEntry& entry : archive.entries) {
+    if (entry.present < entry.size) return ExitStatus::kIncomplete;
+  }
+  return ExitStatus::kDone;
+}
+
 }  // namespace
 
 ExitStatus RunList(const ListOptions& options) {
   ArchiveView archive;
   if (!OpenArchive(options.archive, archive)) return ExitStatus::kStopped;
+  if (options.sha256) return ListSums(options, archive);
   if (options.json) {
     WriteListJson(archive);
   } else if (options.names) {

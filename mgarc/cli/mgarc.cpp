@@ -73,8 +73,15 @@ void AddList(CLI::App& app, Command& chosen) {
   CLI::App* command = app.add_subcommand("list", "list the entries: index, size, offset, name");
   auto options = Keep(*command, chosen, RunList);
   auto* json = command->add_flag("--json", options->json, "one JSON document");
-  command->add_flag("--names", options->names, "each name alone on a line, in directory order")
-      ->excludes(json);
+  auto* names =
+      command->add_flag("--names", options->names, "each name alone on a line, in directory order")
+          ->excludes(json);
+  command
+      ->add_flag("--sha256", options->sha256,
+                 "each entry's SHA-256 and name, as sha256sum writes them (verify --sums checks)")
+      ->excludes(json)
+      ->excludes(names);
+  AddJobs(*command, options->workers);
   AddArchive(*command, options->archive);
 }
 
@@ -83,6 +90,10 @@ void AddVerify(CLI::App& app, Command& chosen) {
       app.add_subcommand("verify", "read everything and report every finding; writes nothing");
   auto options = Keep(*command, chosen, RunVerify);
   command->add_flag("--json", options->json, "one JSON document a line, one line an archive");
+  command->add_option("--sums", options->sums,
+                      "also check each entry against the sums of list --sha256 (- reads them from "
+                      "standard input)");
+  AddJobs(*command, options->workers);
   command->add_option("ARCHIVE", options->archives, "VIZ00 or ZEL00 archives")->required();
 }
 

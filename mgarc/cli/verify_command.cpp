@@ -23,6 +23,8 @@ std::string FindingLine(const ArchiveView& archive, const Finding& finding) {
   if (finding.index) {
     line += "entry " + std::to_string(*finding.index) + " (" +
             archive.entries[static_cast<std::size_t>(*finding.index - 1)].shown() + "): ";
+  } else if (!finding.name.empty()) {
+    line += finding.name + ": ";
   }
   return line + finding.message + "\n";
 }
@@ -31,7 +33,7 @@ std::string FindingsJson(const ArchiveView& archive, const std::vector<Finding>&
   Json list = Json::array();
   for (const Finding& finding : findings) {
     Json index = nullptr;
-    Json name = nullptr;
+    Json name = finding.name.empty() ? Json(nullptr) : Json(finding.name);
     if (finding.index) {
       index = *finding.index;
       name = archive.entries[static_cast<std::size_t>(*finding.index - 1)].shown();
@@ -58,9 +60,11 @@ std::string FindingsText(const ArchiveView& archive, const std::vector<Finding>&
          "\n";
 }
 
-ExitStatus VerifyOne(const std::string& path, bool json, bool several) {
+ExitStatus VerifyOne(const std::string& path, const VerifyOptions& options, const SumsList* sums) {
+  const bool json = options.json;
+  const bool several = options.archives.size() > 1;
   PrintingObserver observer(false, false);
-  VerifyResult result = engine::Verify(path, observer);
+  VerifyResult result = engine::Verify(path, observer, sums, options.workers);
   observer.Finish();
   if (ReportRefusal(result.refused)) {
     // A report piped to a JSON reader must not drop the damaged archives.
@@ -80,9 +84,13 @@ ExitStatus VerifyOne(const std::string& path, bool json, bool several) {
 
 ExitStatus RunVerify(const VerifyOptions& options) {
   // The worst of them: stopped, then findings, then done.
+  SumsList sums;
+  if (!options.sums.empty() && ReportRefusal(ReadSums(options.sums, sums))) {
+    return ExitStatus::kStopped;
+  }
   ExitStatus worst = ExitStatus::kDone;
   for (const std::string& archive : options.archives) {
-    worst = std::max(worst, VerifyOne(archive, options.json, options.archives.size() > 1));
+    worst = std::max(worst, VerifyOne(archive, options, options.sums.empty() ? nullptr : &sums));
   }
   if (!FlushText(TextStream::kOut)) return ExitStatus::kStopped;
   return worst;

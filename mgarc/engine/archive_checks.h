@@ -13,6 +13,7 @@ struct Finding {
   std::string kind;          // data_past_end, name_not_decodable, ...
   std::optional<int> index;  // the entry, counting from 1; none for the archive as a whole
   std::string message;
+  std::string name = {};  // without an index: the name of an entry the archive lacks, if any
 };
 
 // Every finding, the archive's own first, then the entries' in directory order.

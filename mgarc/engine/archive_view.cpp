@@ -140,6 +140,19 @@ std::string ShortReadReason(const InputFile& file, const std::string& prefix,
   return "cut short: the archive ended at byte " + std::to_string(reached);
 }
 
+std::optional<std::string> ReopenArchive(const ArchiveView& archive, InputFile& file) {
+  if (!file.Open(PathFromUtf8(archive.path))) {
+    return "cannot open the archive: " + SystemErrorUtf8(file.error());
+  }
+  std::uint64_t size = 0;
+  FileIdentity identity;
+  std::int64_t modified = 0;
+  if (!file.Describe(&size, &identity, &modified) || !(identity == archive.identity)) {
+    return "the archive was replaced while it was read";
+  }
+  return std::nullopt;
+}
+
 std::optional<Problem> CutShortProblem(const ArchiveEntry& entry) {
   if (entry.present == entry.size) return std::nullopt;
   return Problem{entry.shown(), "cut short: the archive holds " + std::to_string(entry.present) +

@@ -95,6 +95,10 @@ struct ArchiveView {
 // archive when it cannot be used.
 std::optional<Problem> LoadArchive(const std::string& path, ArchiveView& view);
 
+// Opens the loaded archive again, for a worker that reads through a handle
+// of its own: the very file whose directory was read, or the reason not.
+std::optional<std::string> ReopenArchive(const ArchiveView& archive, InputFile& file);
+
 // Why an entry whose data runs past the end of the archive is short; none
 // when the archive holds all of it.
 std::optional<Problem> CutShortProblem(const ArchiveEntry& entry);

@@ -1,5 +1,7 @@
 #include "mgarc/engine/block_reading.h"
 
+#include "platform/arguments.h"
+
 namespace mgarc::engine {
 
 bool SameBytes(InputFile& a, std::uint64_t aFrom, InputFile& b, std::uint64_t bFrom,
@@ -17,6 +19,23 @@ bool SameBytes(InputFile& a, std::uint64_t aFrom, InputFile& b, std::uint64_t bF
                                             return true;
                                           });
   return read == length && at == length;
+}
+
+std::optional<std::string> ReadWholeStream(const std::string& path, std::string& text) {
+  InputFile file;
+  bool opened = true;
+  if (path == "-") {
+    file.UseStandardInput();
+  } else {
+    opened = file.OpenStream(PathFromUtf8(path));
+  }
+  constexpr std::size_t kBlockSize = 64 * 1024;
+  auto block = std::make_unique<char[]>(kBlockSize);
+  for (std::size_t got; opened && (got = file.Read(block.get(), kBlockSize)) > 0;) {
+    text.append(block.get(), got);
+  }
+  if (!opened || file.error() != 0) return SystemErrorUtf8(file.error());
+  return std::nullopt;
 }
 
 }  // namespace mgarc::engine

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/file_stream.h"
 
@@ -35,5 +37,9 @@ std::uint64_t ReadInBlocks(InputFile& file, std::uint64_t from, std::uint64_t le
 // false too when either cannot be read that far.
 bool SameBytes(InputFile& a, std::uint64_t aFrom, InputFile& b, std::uint64_t bFrom,
                std::uint64_t length);
+
+// Reads the whole of a file, or of standard input for "-", as a stream: a
+// pipe has no size to go by. The system's reason when it cannot.
+std::optional<std::string> ReadWholeStream(const std::string& path, std::string& text);
 
 }  // namespace mgarc::engine

@@ -16,6 +16,7 @@
 #include "archive/archive_format.h"
 #include "mgarc/engine/archive_layout.h"
 #include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/block_reading.h"
 #include "mgarc/engine/packing_list.h"
 #include "mgarc/engine/tree_walk.h"
 #include "platform/arguments.h"
@@ -25,23 +26,12 @@ namespace mgarc::engine {
 
 namespace {
 
-// The names of the order file, read as a stream: a pipe or standard input
-// ("-") has no size to go by.
+// The names of the order file (a pipe and "-" too).
 std::optional<Problem> ReadOrder(const std::string& orderFile, std::vector<std::string>& order) {
-  InputFile file;
-  bool opened = true;
-  if (orderFile == "-") {
-    file.UseStandardInput();
-  } else {
-    opened = file.OpenStream(PathFromUtf8(orderFile));
-  }
   std::string text;
-  constexpr std::size_t kBlockSize = 64 * 1024;
-  auto block = std::make_unique<char[]>(kBlockSize);
-  for (std::size_t got; opened && (got = file.Read(block.get(), kBlockSize)) > 0;) {
-    text.append(block.get(), got);
+  if (std::optional<std::string> reason = ReadWholeStream(orderFile, text)) {
+    return Problem{orderFile, std::move(*reason)};
   }
-  if (!opened || file.error() != 0) return Problem{orderFile, SystemErrorUtf8(file.error())};
   order = ParseOrder(text);
   return std::nullopt;
 }

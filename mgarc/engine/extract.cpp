@@ -68,16 +68,9 @@ class Extraction {
   // Each worker reads through a handle of its own, on the very file whose
   // directory was read: one put in its place since then is refused.
   std::string OpenSource(InputFile& source) {
-    if (!source.Open(PathFromUtf8(archive_.path))) {
-      return "cannot open the archive: " + SystemErrorUtf8(source.error());
-    }
-    std::uint64_t size = 0;
-    FileIdentity identity;
-    std::int64_t modified = 0;
-    if (!source.Describe(&size, &identity, &modified) || !(identity == archive_.identity)) {
-      return "not written: the archive was replaced while it was read";
-    }
-    return {};
+    std::optional<std::string> problem = ReopenArchive(archive_, source);
+    if (!problem) return {};
+    return problem->rfind("cannot", 0) == 0 ? *problem : "not written: " + *problem;
   }
 
   void WriteItem(const WorkItem& item, InputFile& source, char* buffer) {

@@ -8,6 +8,7 @@
 
 #include "mgarc/engine/archive_checks.h"
 #include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/entry_sums.h"
 #include "mgarc/engine/observer.h"
 
 namespace mgarc::engine {
@@ -20,6 +21,9 @@ struct VerifyResult {
 };
 
 // Progress is reported in bytes read; the findings come only with the result.
-VerifyResult Verify(const std::string& archive, Observer& observer);
+// With sums, each entry is hashed on workers (0: one per processor) and
+// checked against them as well.
+VerifyResult Verify(const std::string& archive, Observer& observer, const SumsList* sums = nullptr,
+                    unsigned workers = 0);
 
 }  // namespace mgarc::engine
