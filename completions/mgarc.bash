@@ -77,7 +77,7 @@ _mgarc()
             [[ $command == verify ]] && _filedir
             return
             ;;
-        -j | --jobs | --delete)
+        -j | --jobs | --delete | --exclude)
             return
             ;;
     esac
@@ -89,9 +89,9 @@ _mgarc()
         verify) options='--json --sums -j --jobs' ;;
         cat) options='' ;;
         extract) options='-C --directory -j --jobs -o --overwrite -k --keep-existing -v --verbose -q --quiet' ;;
-        create) options='--force --magic --order -j --jobs -v --verbose -q --quiet' ;;
+        create) options='--force --magic --order --exclude -j --jobs -v --verbose -q --quiet' ;;
         mount) options='-f --foreground' ;;
-        update) options='-j --jobs -v --verbose -q --quiet --dry-run --delete' ;;
+        update) options='-j --jobs -v --verbose -q --quiet --dry-run --delete --exclude' ;;
         diff) options='--json -o --output -j --jobs' ;;
         apply) options='-o --output -j --jobs' ;;
         *) return ;;
@@ -106,7 +106,7 @@ _mgarc()
                     options_end=true
                     continue
                     ;;
-                -C | --directory | -j | --jobs | --magic | --order | --delete | --output | --sums)
+                -C | --directory | -j | --jobs | --magic | --order | --delete | --exclude | --output | --sums)
                     ((i++))
                     continue
                     ;;

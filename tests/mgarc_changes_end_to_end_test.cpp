@@ -32,12 +32,14 @@ TEST_F(MgarcChanges, UpdateReplacesAddsAndDeletesKeepingEverythingElse) {
   Put("SE/STEP.WAV", "step");         // unchanged: kept, not replaced
   Put("NEW/B.TXT", "b");
   Put("NEW/A.TXT", "a");
-  ToolRun dry = Run({"update", "--dry-run", "--delete", "se/door.*", archive_, tree_});
+  Put("NEW/A.TXT~", "an editor's backup");  // excluded
+  ToolRun dry =
+      Run({"update", "--dry-run", "--exclude", "*~", "--delete", "se/door.*", archive_, tree_});
   EXPECT_EQ(dry.exitStatus, 0) << dry.err;
   EXPECT_EQ(dry.out, archive_ + ": 1 replaced, 2 added, 1 deleted, 2 kept (dry run)\n");
   EXPECT_TRUE(ReadFile(archive_) == kGame.Bytes());
 
-  ToolRun run = Run({"update", "-v", "--delete", "se/door.*", archive_, tree_});
+  ToolRun run = Run({"update", "-v", "--exclude", "*~", "--delete", "se/door.*", archive_, tree_});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,

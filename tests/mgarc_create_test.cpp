@@ -235,6 +235,15 @@ TEST_F(MgarcCreate, WhatCannotBeStoredIsNamedAndLeftOut) {
   EXPECT_EQ(Run({"list", "--names", tree_ + "/self.dat"}).out, "A\nD/B\nLINKED/B\n");
 }
 
+TEST_F(MgarcCreate, ExcludedFilesAreNeitherPackedNorRefused) {
+  Put("A.TXT", "a");
+  Put("A.TXT~", "backup");
+  Put("〜.TXT~", "a name create refuses");
+  ToolRun run = Run({"create", "--exclude", "*~", archive_, tree_});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(Run({"list", "--names", archive_}).out, "A.TXT\n");
+}
+
 TEST_F(MgarcCreate, AMissingStandardStreamTakesNoFile) {
   // Enough names that the lines of -v would reach past the header.
   for (char c = 'A'; c <= 'H'; ++c) Put(std::string("LONGER_") + c + ".TXT", std::string(1, c));

@@ -9,6 +9,7 @@
 #include "mgarc/engine/entry_names.h"
 #include "mgarc/engine/extraction_plan.h"
 #include "mgarc/engine/packing_list.h"
+#include "mgarc/engine/tree_walk.h"
 #include "platform/case_folding.h"
 #include "platform/text_conversion.h"
 #include "test_archive.h"
@@ -93,6 +94,17 @@ TEST(GlobMatches, ShellPatternsOverWholeNames) {
   for (const Case& c : cases) {
     EXPECT_EQ(GlobMatches(c.pattern, c.name, kHostFold), c.matches) << c.pattern << " ~ " << c.name;
   }
+}
+
+TEST(Excluded, APatternLeavesOutAPathOrADirectoryItLiesIn) {
+  const std::vector<std::string> patterns = {"*~", "bak", "*.tmp"};
+  const std::pair<const char*, bool> cases[] = {
+      {"A.TXT~", true},    {"SE/DOOR.WAV~", true}, {"BAK/X.TXT", true},  // case ignored
+      {"SE/bak/X", false}, {"A.TXT", false},       {"T/A.TMP/X", true},
+      {"BAKED/X", false},  {"音声/声.TXT", false},
+  };
+  for (const auto& [path, excluded] : cases) EXPECT_EQ(Excluded(patterns, path), excluded) << path;
+  EXPECT_FALSE(Excluded({}, "A"));
 }
 
 TEST(DefaultDirectoryName, NeverTheWorkingDirectoryOrItsParent) {

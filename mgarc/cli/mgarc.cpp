@@ -64,6 +64,14 @@ void AddJobs(CLI::App& command, unsigned& workers) {
       ->check(CLI::Range(1u, 1024u));
 }
 
+void AddExclude(CLI::App& command, std::vector<std::string>& exclude) {
+  command
+      .add_option("--exclude", exclude,
+                  "leave out the files (or directories) that match a pattern, as extract matches "
+                  "names, on the path below DIR")
+      ->allow_extra_args(false);
+}
+
 void AddVerbosity(CLI::App& command, bool& verbose, bool& quiet, const char* eachLine) {
   auto* verboseFlag = command.add_flag("-v,--verbose", verbose, eachLine);
   command.add_flag("-q,--quiet", quiet, "print errors only")->excludes(verboseFlag);
@@ -139,6 +147,7 @@ void AddCreate(CLI::App& app, Command& chosen) {
           CLI::ignore_case));
   command->add_option("--order", options->orderFile,
                       "the entries' order: one name a line, as list --names prints them");
+  AddExclude(*command, options->exclude);
   AddJobs(*command, options->workers);
   AddVerbosity(*command, options->verbose, options->quiet, "print each name packed");
   command->add_flag("--force", options->replaceExisting, "replace ARCHIVE when it exists");
@@ -161,6 +170,7 @@ void AddUpdate(CLI::App& app, Command& chosen) {
   AddJobs(*command, options->workers);
   AddVerbosity(*command, options->verbose, options->quiet, "print each entry changed");
   command->add_flag("--dry-run", options->dryRun, "tell what would change; write nothing");
+  AddExclude(*command, options->exclude);
   command
       ->add_option("--delete", options->deletions,
                    "delete the entries that match a pattern, as extract matches them")

@@ -88,7 +88,7 @@ CreateResult Create(const CreateOptions& options, Observer& observer) {
   std::vector<FileIdentity> leaveOut;
   FileIdentity existing;
   if (IdentifyPath(PathFromUtf8(options.archive), &existing)) leaveOut.push_back(existing);
-  PackedTree tree = ReadPackedTree(options.directory, leaveOut, observer);
+  PackedTree tree = ReadPackedTree(options.directory, leaveOut, options.exclude, observer);
   if ((result.refused = tree.refused)) return result;
   std::vector<std::string> order;
   if (!options.orderFile.empty() && (result.refused = ReadOrder(options.orderFile, order))) {

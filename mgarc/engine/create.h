@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "mgarc/engine/observer.h"
 
@@ -14,9 +15,10 @@ struct CreateOptions {
   std::string archive;
   std::string directory;
   std::string magic = "VIZ00";
-  std::string orderFile;         // empty: sorted by stored names; "-": standard input
-  unsigned workers = 0;          // 0: one per processor
-  bool replaceExisting = false;  // false: a file at ARCHIVE is a refusal
+  std::string orderFile;             // empty: sorted by stored names; "-": standard input
+  std::vector<std::string> exclude;  // files of directory left out (ReadPackedTree)
+  unsigned workers = 0;              // 0: one per processor
+  bool replaceExisting = false;      // false: a file at ARCHIVE is a refusal
 };
 
 struct CreateResult {

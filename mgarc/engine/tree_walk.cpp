@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/entry_names.h"
 #include "platform/arguments.h"
 #include "platform/case_folding.h"
 #include "platform/text_conversion.h"
@@ -29,8 +30,21 @@ const char* LeftOutReason(LeftOut why) {
 
 }  // namespace
 
+bool Excluded(const std::vector<std::string>& patterns, const std::string& relative) {
+  for (const std::string& pattern : patterns) {
+    for (std::size_t end = relative.find('/'); end != std::string::npos;
+         end = relative.find('/', end + 1)) {
+      if (GlobMatches(pattern, std::string_view(relative).substr(0, end), UppercaseText)) {
+        return true;
+      }
+    }
+    if (GlobMatches(pattern, relative, UppercaseText)) return true;
+  }
+  return false;
+}
+
 PackedTree ReadPackedTree(const std::string& directory, const std::vector<FileIdentity>& leaveOut,
-                          Observer& observer) {
+                          const std::vector<std::string>& exclude, Observer& observer) {
   PackedTree tree;
   const std::filesystem::path root = PathFromUtf8(directory);
   std::error_code failure;
@@ -44,10 +58,13 @@ PackedTree ReadPackedTree(const std::string& directory, const std::vector<FileId
     return tree;
   }
   for (ListedFile& file : listing.files) {
+    if (Excluded(exclude, file.relative)) continue;
     tree.files.push_back({std::move(file.path), std::move(file.relative), {}, file.size});
   }
   std::vector<Problem> notes;
-  for (auto& [relative, why] : listing.leftOut) notes.push_back({relative, LeftOutReason(why)});
+  for (auto& [relative, why] : listing.leftOut) {
+    if (!Excluded(exclude, relative)) notes.push_back({relative, LeftOutReason(why)});
+  }
   // Reported in one order on every machine, whatever order the system lists.
   std::sort(tree.files.begin(), tree.files.end(),
             [](const PackedFile& a, const PackedFile& b) { return a.relative < b.relative; });

@@ -20,8 +20,13 @@ struct PackedTree {
 // Every regular file below directory (UTF-8, as given), links followed, named
 // as create names them. What cannot be packed (a loop, an empty directory,
 // neither file nor directory) is reported to observer and left out, as are
-// the files of leaveOut (the archive itself, when it lies inside).
+// the files of leaveOut (the archive itself, when it lies inside). Paths that
+// an exclude pattern matches (extract's patterns over the path below
+// directory, or over one of its directories) are left out without a word.
 PackedTree ReadPackedTree(const std::string& directory, const std::vector<FileIdentity>& leaveOut,
-                          Observer& observer);
+                          const std::vector<std::string>& exclude, Observer& observer);
+
+// True when a pattern matches relative ("a/b/c") or a directory it lies in ("a", "a/b").
+bool Excluded(const std::vector<std::string>& patterns, const std::string& relative);
 
 }  // namespace mgarc::engine

@@ -69,7 +69,8 @@ void NoteLeftOut(PreparedUpdate& update) {
 // (each reported).
 bool ReadFiles(const UpdateOptions& options, PreparedUpdate& update, Observer& observer) {
   if (options.directory.empty()) return true;
-  PackedTree tree = ReadPackedTree(options.directory, {update.archive.identity}, observer);
+  PackedTree tree =
+      ReadPackedTree(options.directory, {update.archive.identity}, options.exclude, observer);
   if (tree.refused) tree.problems.push_back(std::move(*tree.refused));
   for (const Problem& problem : tree.problems) observer.ProblemFound(problem);
   if (!tree.problems.empty()) return false;

@@ -18,6 +18,7 @@ struct UpdateOptions {
   std::string archive;
   std::string directory;               // empty: only deletions
   std::vector<std::string> deletions;  // extract's patterns
+  std::vector<std::string> exclude;    // files of directory left out (ReadPackedTree)
   unsigned workers = 0;                // 0: one per processor
 };
 
