@@ -85,13 +85,13 @@ _mgarc()
 
     local options
     case $command in
-        list) options='--json --names --sha256 -j --jobs' ;;
+        list) options='--json --names -0 --null --sha256 -j --jobs' ;;
         verify) options='--json --sums -j --jobs' ;;
         cat) options='' ;;
         extract) options='-C --directory -j --jobs -o --overwrite -k --keep-existing -v --verbose -q --quiet' ;;
-        create) options='--force --magic --order --exclude -j --jobs -v --verbose -q --quiet' ;;
+        create) options='--force --magic --order -0 --null --exclude -j --jobs -v --verbose -q --quiet' ;;
         mount) options='-f --foreground' ;;
-        update) options='-j --jobs -v --verbose -q --quiet --dry-run --delete --exclude' ;;
+        update) options='-j --jobs -v --verbose -q --quiet --dry-run --delete --delete-from -0 --null --exclude' ;;
         diff) options='--json -o --output -j --jobs' ;;
         apply) options='-o --output -j --jobs' ;;
         *) return ;;

@@ -69,6 +69,24 @@ TEST_F(MgarcChanges, UpdateReplacesAddsAndDeletesKeepingEverythingElse) {
   EXPECT_EQ(after.st_ino, status.st_ino);
 }
 
+TEST_F(MgarcChanges, NamesEndingInAZeroByteGoFromListToUpdateAndCreate) {
+  WriteFile(archive_,
+            TestArchive{"VIZ00", {{"X1.TXT", "1"}, {"X[1].TXT", "["}, {"B", "b"}}}.Bytes());
+  // A name is a name, not a pattern: X[1].TXT deletes itself alone.
+  ToolRun run = RunTool(MGARC_BINARY, {"update", "--delete-from", "-", "-0", archive_},
+                        std::string("X[1].TXT\0", 9));
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  ToolRun names = Run({"list", "--names", "-0", archive_});
+  EXPECT_EQ(names.out, std::string("X1.TXT\0B\0", 9));
+
+  Put("X1.TXT", "1");
+  Put("B", "b");
+  ToolRun created =
+      RunTool(MGARC_BINARY, {"create", "-0", "--order", "-", dir_ / "again.dat", tree_}, names.out);
+  EXPECT_EQ(created.exitStatus, 0) << created.err;
+  EXPECT_EQ(Run({"list", "--names", dir_ / "again.dat"}).out, "X1.TXT\nB\n");
+}
+
 TEST_F(MgarcChanges, UpdateRefusalsWriteNothing) {
   std::string cut = kGame.Bytes();
   cut[16 + 5 + 4 + 70000 + 4 + 3 * 16 + 12] = 14;  // STEP.WAV's data now overlaps the directory

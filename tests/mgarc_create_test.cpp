@@ -323,6 +323,8 @@ TEST(FileReplacement, NothingIsLeftOfAnUnfinishedFileNamedOrNot) {
 
 TEST(PackingList, OrderLinesAndContainerLimits) {
   EXPECT_EQ(ParseOrder("A\r\n\nSE\\B\nC/D"), (std::vector<std::string>{"A", "SE/B", "C/D"}));
+  EXPECT_EQ(ParseOrder(std::string("A\r\0\0SE\\B\nC\0", 11), '\0'),
+            (std::vector<std::string>{"A\r", "SE/B\nC"}));
   // The last byte just below 2^32, then on it.
   EXPECT_FALSE(CheckContainerLimits("a.dat", 2, 0xFFFFFFFFull - 16 - 32));
   EXPECT_TRUE(CheckContainerLimits("a.dat", 2, 0xFFFFFFFFull - 16 - 32 + 1));

@@ -94,6 +94,9 @@ TEST(GlobMatches, ShellPatternsOverWholeNames) {
   for (const Case& c : cases) {
     EXPECT_EQ(GlobMatches(c.pattern, c.name, kHostFold), c.matches) << c.pattern << " ~ " << c.name;
   }
+  // A name made a pattern matches itself alone.
+  EXPECT_TRUE(GlobMatches(LiteralPattern("X[1]*?.TXT"), "x[1]*?.txt", kHostFold));
+  EXPECT_FALSE(GlobMatches(LiteralPattern("X[1]*?.TXT"), "X1AB.TXT", kHostFold));
 }
 
 TEST(Excluded, APatternLeavesOutAPathOrADirectoryItLiesIn) {

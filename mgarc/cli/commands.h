@@ -21,6 +21,7 @@ struct ListOptions {
   std::string archive;
   bool json = false;
   bool names = false;
+  bool nul = false;      // with names: each ends with a zero byte, not a line break
   bool sha256 = false;   // "HASH  NAME" lines, as sha256sum writes them
   unsigned workers = 0;  // for sha256
 };

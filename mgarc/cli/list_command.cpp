@@ -105,8 +105,9 @@ ExitStatus RunList(const ListOptions& options) {
   if (options.json) {
     WriteListJson(archive);
   } else if (options.names) {
+    const char end = options.nul ? '\0' : '\n';
     for (const ArchiveEntry& entry : archive.entries) {
-      WriteUtf8(TextStream::kOut, entry.shown() + "\n");
+      WriteUtf8(TextStream::kOut, entry.shown() + end);
     }
   } else {
     WriteListTable(archive);

@@ -89,6 +89,8 @@ void AddList(CLI::App& app, Command& chosen) {
                  "each entry's SHA-256 and name, as sha256sum writes them (verify --sums checks)")
       ->excludes(json)
       ->excludes(names);
+  command->add_flag("-0,--null", options->nul, "with --names: end each name with a zero byte")
+      ->needs(names);
   AddJobs(*command, options->workers);
   AddArchive(*command, options->archive);
 }
@@ -147,6 +149,8 @@ void AddCreate(CLI::App& app, Command& chosen) {
           CLI::ignore_case));
   command->add_option("--order", options->orderFile,
                       "the entries' order: one name a line, as list --names prints them");
+  command->add_flag("-0,--null", options->nulSeparated,
+                    "the order file's names end with a zero byte (list --names -0)");
   AddExclude(*command, options->exclude);
   AddJobs(*command, options->workers);
   AddVerbosity(*command, options->verbose, options->quiet, "print each name packed");
@@ -156,7 +160,7 @@ void AddCreate(CLI::App& app, Command& chosen) {
 }
 
 ExitStatus RunUpdateOrSayWhat(const UpdateOptions& options) {
-  if (options.directory.empty() && options.deletions.empty()) {
+  if (options.directory.empty() && options.deletions.empty() && options.deleteFrom.empty()) {
     ReportProblem("update", "give a directory of files to put in, or --delete PATTERN");
     return ExitStatus::kStopped;
   }
@@ -175,6 +179,11 @@ void AddUpdate(CLI::App& app, Command& chosen) {
       ->add_option("--delete", options->deletions,
                    "delete the entries that match a pattern, as extract matches them")
       ->allow_extra_args(false);
+  command->add_option("--delete-from", options->deleteFrom,
+                      "delete the entries named in a file, one a line as list --names prints "
+                      "them (- reads standard input)");
+  command->add_flag("-0,--null", options->nulSeparated,
+                    "the --delete-from file's names end with a zero byte (list --names -0)");
   command->add_option("ARCHIVE", options->archive, "the archive to update")->required();
   command->add_option("DIR", options->directory, "the files to put in, named as create names them");
 }

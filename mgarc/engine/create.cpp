@@ -27,12 +27,12 @@ namespace mgarc::engine {
 namespace {
 
 // The names of the order file (a pipe and "-" too).
-std::optional<Problem> ReadOrder(const std::string& orderFile, std::vector<std::string>& order) {
+std::optional<Problem> ReadOrder(const CreateOptions& options, std::vector<std::string>& order) {
   std::string text;
-  if (std::optional<std::string> reason = ReadWholeStream(orderFile, text)) {
-    return Problem{orderFile, std::move(*reason)};
+  if (std::optional<std::string> reason = ReadWholeStream(options.orderFile, text)) {
+    return Problem{options.orderFile, std::move(*reason)};
   }
-  order = ParseOrder(text);
+  order = ParseOrder(text, options.nulSeparated ? '\0' : '\n');
   return std::nullopt;
 }
 
@@ -91,7 +91,7 @@ CreateResult Create(const CreateOptions& options, Observer& observer) {
   PackedTree tree = ReadPackedTree(options.directory, leaveOut, options.exclude, observer);
   if ((result.refused = tree.refused)) return result;
   std::vector<std::string> order;
-  if (!options.orderFile.empty() && (result.refused = ReadOrder(options.orderFile, order))) {
+  if (!options.orderFile.empty() && (result.refused = ReadOrder(options, order))) {
     return result;
   }
   if (std::vector<Problem> problems = Arrange(options, tree, order, observer); !problems.empty()) {

@@ -16,6 +16,7 @@ struct CreateOptions {
   std::string directory;
   std::string magic = "VIZ00";
   std::string orderFile;             // empty: sorted by stored names; "-": standard input
+  bool nulSeparated = false;         // the order file's names end with a zero byte
   std::vector<std::string> exclude;  // files of directory left out (ReadPackedTree)
   unsigned workers = 0;              // 0: one per processor
   bool replaceExisting = false;      // false: a file at ARCHIVE is a refusal

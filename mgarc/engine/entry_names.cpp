@@ -201,6 +201,20 @@ std::vector<std::string> DirectoryKeys(const std::string& key) {
   return directories;
 }
 
+std::string LiteralPattern(std::string_view name) {
+  std::string pattern;
+  for (char c : name) {
+    if (c == '*' || c == '?' || c == '[') {
+      pattern += '[';
+      pattern += c;
+      pattern += ']';
+    } else {
+      pattern += c;
+    }
+  }
+  return pattern;
+}
+
 bool GlobMatches(std::string_view patternText, std::string_view nameText, const FoldCase& fold) {
   // Both in one case: the sets and ranges of the pattern too.
   const std::string foldedPattern = fold(patternText);

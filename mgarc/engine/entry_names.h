@@ -79,6 +79,8 @@ class PathKeys {
 // "[^...]" none of it, ranges "a-z"), both folded first: every letter that has
 // case matches either case.
 bool GlobMatches(std::string_view pattern, std::string_view name, const FoldCase& fold);
+// The pattern that matches name alone: its '*', '?' and '[' made literal.
+std::string LiteralPattern(std::string_view name);
 
 // The directory that extract makes for an archive file of this name: the name
 // without its last extension ("voice.dat" gives "voice"); the name with ".d"

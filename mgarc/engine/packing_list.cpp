@@ -141,15 +141,15 @@ std::vector<Problem> AssignStoredNames(std::vector<PackedFile>& files,
   return problems;
 }
 
-std::vector<std::string> ParseOrder(const std::string& text) {
+std::vector<std::string> ParseOrder(const std::string& text, char separator) {
   std::vector<std::string> names;
   // A byte order mark, as some Windows editors write one.
   std::size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
+    std::size_t end = text.find(separator, start);
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (separator == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
     std::replace(line.begin(), line.end(), '\\', '/');
     if (!line.empty()) names.push_back(line);
     start = end + 1;

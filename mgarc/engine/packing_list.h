@@ -35,8 +35,9 @@ std::vector<Problem> AssignStoredNames(std::vector<PackedFile>& files,
                                        const NameConversion& conversion);
 
 // The names of an order file: UTF-8 lines as `list --names` prints them, '/'
-// or '\' between directories, CR LF or LF, blank lines ignored.
-std::vector<std::string> ParseOrder(const std::string& text);
+// or '\' between directories, CR LF or LF, blank lines ignored. With
+// separator '\0', names each end with a zero byte (`list --names -0`).
+std::vector<std::string> ParseOrder(const std::string& text, char separator = '\n');
 
 // Puts files in archive order: sorted by stored bytes, or the order's names
 // first and the rest sorted after them (each of those named in unlisted).

@@ -80,6 +80,20 @@ bool ReadFiles(const UpdateOptions& options, PreparedUpdate& update, Observer& o
   return true;
 }
 
+// The names of the delete list, each as a pattern that matches it alone.
+std::optional<Problem> ReadDeleteList(const UpdateOptions& options,
+                                      std::vector<std::string>& deletions) {
+  if (options.deleteFrom.empty()) return std::nullopt;
+  std::string text;
+  if (std::optional<std::string> reason = ReadWholeStream(options.deleteFrom, text)) {
+    return Problem{options.deleteFrom, std::move(*reason)};
+  }
+  for (const std::string& name : ParseOrder(text, options.nulSeparated ? '\0' : '\n')) {
+    deletions.push_back(LiteralPattern(name));
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 PreparedUpdate PrepareUpdate(const UpdateOptions& options, Observer& observer) {
@@ -94,7 +108,9 @@ PreparedUpdate PrepareUpdate(const UpdateOptions& options, Observer& observer) {
   auto key = [decode = DecodeWith(codec)](std::string_view stored) {
     return OutputPathKey(stored, kWindowsRules, decode, UppercaseText);
   };
-  update.plan = PlanUpdate(update.archive, update.files, options.deletions, key, UppercaseText);
+  std::vector<std::string> deletions = options.deletions;
+  if ((update.refused = ReadDeleteList(options, deletions))) return update;
+  update.plan = PlanUpdate(update.archive, update.files, deletions, key, UppercaseText);
   KeepUnchanged(update);
   std::uint64_t bytes = 0;
   for (const UpdatedEntry& entry : update.plan.entries) {

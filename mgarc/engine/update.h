@@ -18,6 +18,8 @@ struct UpdateOptions {
   std::string archive;
   std::string directory;               // empty: only deletions
   std::vector<std::string> deletions;  // extract's patterns
+  std::string deleteFrom;              // a file of names to delete, as list --names gives them
+  bool nulSeparated = false;           // deleteFrom's names end with a zero byte
   std::vector<std::string> exclude;    // files of directory left out (ReadPackedTree)
   unsigned workers = 0;                // 0: one per processor
 };
