@@ -13,21 +13,33 @@ _mgarc_archives()
     _filedir
 }
 
-# The names an archive holds, as `mgarc list --names` shows them, ASCII case
-# ignored. $1: the mgarc being completed; $2: the archive as typed.
+# The names an archive holds, as `mgarc list --names` shows them, completed
+# one directory level at a time as bash completes paths, ASCII case ignored.
+# $1: the mgarc being completed; $2: the archive as typed.
 _mgarc_entries()
 {
-    local archive word name reset
+    local archive word name rest reset
+    local -A seen=()
     archive=$(dequote "$2")
     word=$(dequote "$cur")
     [[ -f $archive ]] || return 0
     reset=$(shopt -p nocasematch)
     shopt -s nocasematch
-    while IFS= read -r name; do
+    while IFS= read -r -d '' name; do
         # The names come from the archive: matched and quoted, never expanded.
-        [[ $name == "$word"* ]] && COMPREPLY+=("$(printf '%q' "$name")")
-    done < <("$1" list --names -- "$archive" 2>/dev/null)
+        [[ $name == "$word"* ]] || continue
+        rest=${name:${#word}}
+        # A level with more below it is offered as the level, with its '/'.
+        [[ $rest == */* ]] && name=${name:0:${#word}}${rest%%/*}/
+        [[ -n ${seen[$name]-} ]] && continue
+        seen[$name]=1
+        COMPREPLY+=("$(printf '%q' "$name")")
+    done < <("$1" list --names -0 -- "$archive" 2>/dev/null)
     $reset
+    # A level alone is completed further, as a directory is.
+    if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == */ ]]; then
+        compopt -o nospace
+    fi
 }
 
 _mgarc()
@@ -35,6 +47,7 @@ _mgarc()
     local cur prev words cword split
     _init_completion -s || return
 
+    local commands='help list verify cat extract create mount update diff apply'
     local i command="" command_at=0
     for ((i = 1; i < cword; i++)); do
         if [[ ${words[i]} != -* ]]; then
@@ -48,18 +61,46 @@ _mgarc()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W '--help --version' -- "$cur"))
         else
-            COMPREPLY=($(compgen -W 'list verify cat extract create mount update diff apply' -- "$cur"))
+            # `mgarc ARCHIVE` extracts: archives are offered beside the commands.
+            local offered=($(compgen -W "$commands" -- "$cur"))
+            COMPREPLY=()
+            _mgarc_archives
+            COMPREPLY=("${offered[@]}" "${COMPREPLY[@]}")
         fi
         return
     fi
+
+    # The arguments before the one being completed, options and their values left out.
+    local arguments=() options_end=false
+    for ((i = command_at + 1; i < cword; i++)); do
+        if ! $options_end; then
+            case ${words[i]} in
+                --)
+                    options_end=true
+                    continue
+                    ;;
+                -C | --directory | -j | --jobs | --magic | --order | --delete | --delete-from | \
+                    --exclude | --output | --sums)
+                    ((i++))
+                    continue
+                    ;;
+                -o)
+                    [[ $command == extract ]] || ((i++))
+                    continue
+                    ;;
+                -*) continue ;;
+            esac
+        fi
+        arguments+=("${words[i]}")
+    done
 
     case $prev in
         -C | --directory)
             [[ $command == extract ]] && _filedir -d
             return
             ;;
-        --order)
-            [[ $command == create ]] && _filedir
+        --order | --delete-from | --sums)
+            _filedir
             return
             ;;
         --magic)
@@ -73,11 +114,12 @@ _mgarc()
                 return
             fi
             ;;
-        --sums)
-            [[ $command == verify ]] && _filedir
+        --delete)
+            [[ $command == update && ${#arguments[@]} -gt 0 ]] &&
+                _mgarc_entries "$1" "${arguments[0]}"
             return
             ;;
-        -j | --jobs | --delete | --exclude)
+        -j | --jobs | --exclude)
             return
             ;;
     esac
@@ -85,6 +127,10 @@ _mgarc()
 
     local options
     case $command in
+        help)
+            [[ ${#arguments[@]} -eq 0 ]] && COMPREPLY=($(compgen -W "${commands#help }" -- "$cur"))
+            return
+            ;;
         list) options='--json --names -0 --null --sha256 -j --jobs' ;;
         verify) options='--json --sums -j --jobs' ;;
         cat) options='' ;;
@@ -96,29 +142,6 @@ _mgarc()
         apply) options='-o --output -j --jobs' ;;
         *) return ;;
     esac
-
-    # The arguments before the one being completed, options and their values left out.
-    local arguments=() options_end=false
-    for ((i = command_at + 1; i < cword; i++)); do
-        if ! $options_end; then
-            case ${words[i]} in
-                --)
-                    options_end=true
-                    continue
-                    ;;
-                -C | --directory | -j | --jobs | --magic | --order | --delete | --exclude | --output | --sums)
-                    ((i++))
-                    continue
-                    ;;
-                -o)
-                    [[ $command == extract ]] || ((i++))
-                    continue
-                    ;;
-                -*) continue ;;
-            esac
-        fi
-        arguments+=("${words[i]}")
-    done
 
     if [[ $cur == -* ]] && ! $options_end; then
         COMPREPLY=($(compgen -W "$options -h --help" -- "$cur"))
