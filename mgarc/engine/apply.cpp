@@ -187,13 +187,13 @@ WritePlan PlanNew(const ApplyOptions& options, const Patch& patch, const Archive
 
 // Reads length bytes of NEW from position at, through the plan's ranges.
 bool ReadNew(const WritePlan& plan, std::vector<InputFile>& sources, std::uint64_t at,
-             unsigned char* out, std::uint64_t length) {
+             unsigned char* out, std::size_t length) {
   auto piece = std::upper_bound(plan.pieces.begin(), plan.pieces.end(), at,
                                 [](std::uint64_t a, const WritePiece& p) { return a < p.at; });
   if (piece == plan.pieces.begin()) return false;
   for (--piece; length > 0 && piece != plan.pieces.end(); ++piece) {
     const std::uint64_t skip = at - piece->at;
-    const std::uint64_t take = std::min(length, piece->size - skip);
+    const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(length, piece->size - skip));
     if (!ReadAll(sources[piece->source], piece->offset + skip, out, take)) return false;
     at += take;
     out += take;
@@ -234,10 +234,9 @@ class EntryProgress : public Observer {
       : observer_(observer), plan_(plan), entryEnds_(std::move(entryEnds)) {}
   void Progressed(const Progress& progress) override {
     if (entryEnds_.empty()) return observer_.Progressed(progress);
+    const auto done = static_cast<std::size_t>(progress.itemsDone);
     const std::uint64_t written =
-        progress.itemsDone == 0
-            ? 0
-            : plan_.pieces[progress.itemsDone - 1].at + plan_.pieces[progress.itemsDone - 1].size;
+        done == 0 ? 0 : plan_.pieces[done - 1].at + plan_.pieces[done - 1].size;
     const std::uint64_t entries =
         progress.itemsDone == progress.items
             ? entryEnds_.size()
