@@ -80,11 +80,25 @@ TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
   TestArchive base{"VIZ00", {{"A.TXT", "alpha"}, {"SE\\B.WAV", big}, {"C", ""}}};
   TestArchive gap = base;
   gap.directoryOffsetOverride = 16 + 5 + 5000 + 9;
+  // Edits inside SE/B.WAV: six bytes overwritten; ten inserted and seven
+  // removed, so that the entry, the data after it and the directory shift.
+  std::string overwritten = big;
+  overwritten.replace(2500, 6, "EDITED");
+  std::string shifted = big;
+  shifted.insert(1000, "0123456789");
+  shifted.erase(4000, 7);
   const PairCase cases[] = {
       {"identical", base.Bytes(), base.Bytes(), "", 16 + 48},
       {"changed", base.Bytes(),
        TestArchive{"VIZ00", {{"A.TXT", "alpha"}, {"SE\\B.WAV", other}, {"C", ""}}}.Bytes(),
        "changed SE/B.WAV SE/B.WAV;", 16 + 5000 + 48},
+      {"six bytes overwritten", base.Bytes(),
+       TestArchive{"VIZ00", {{"A.TXT", "alpha"}, {"SE\\B.WAV", overwritten}, {"C", ""}}}.Bytes(),
+       "changed SE/B.WAV SE/B.WAV;", 6},
+      // The new bytes, the size field of the record and the directory offset.
+      {"bytes inserted and removed", base.Bytes(),
+       TestArchive{"VIZ00", {{"A.TXT", "alpha"}, {"SE\\B.WAV", shifted}, {"C", ""}}}.Bytes(),
+       "changed SE/B.WAV SE/B.WAV;", 10 + 2 + 2},
       {"added and removed", base.Bytes(),
        TestArchive{"VIZ00", {{"A.TXT", "alpha"}, {"SE\\B.WAV", big}, {"D", "new"}}}.Bytes(),
        "added D;removed C;", 16 + 3 + 48},
@@ -122,7 +136,7 @@ TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
     EXPECT_EQ(difference.identical, c.before == c.after) << c.what;
     EXPECT_EQ(Lines(difference), c.changes) << c.what;
 
-    PatchPlan plan = PlanPatch(before.view, before.digests, after.view, after.digests);
+    PatchPlan plan = PlanPatch(before.view, before.digests, after.view, after.digests, difference);
     EXPECT_TRUE(Rebuild(plan, c.before, c.after) == c.after) << c.what;
     EXPECT_LE(plan.tables.header.storedSize, c.maxStored) << c.what;
     EXPECT_EQ(plan.tables.header.newDigest, Sha256Of(c.after.data(), c.after.size())) << c.what;
@@ -148,7 +162,8 @@ TEST(ArchiveChanges, AWrongArchiveIsComparedByName) {
   Loaded user;
   Load(dir / "old.dat", old.Bytes(), before);
   Load(dir / "user.dat", wrong.Bytes(), user);
-  const PatchPlan plan = PlanPatch(before.view, before.digests, before.view, before.digests);
+  const PatchPlan plan =
+      PlanPatch(before.view, before.digests, before.view, before.digests, ArchiveDifference{});
   auto key = [](std::string_view stored) {
     std::string upper(stored);
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

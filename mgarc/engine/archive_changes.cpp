@@ -4,10 +4,11 @@
 // user would see change on disk; an unpaired removed and added entry with
 // the same size and digest are a rename. The patch takes NEW in file order:
 // every entry whose bytes an entry of OLD holds whole (same size, same
-// SHA-256) becomes a range of OLD, neighbouring ranges joined; everything
-// else (header, changed data, directory) is stored. Matching whole entries
-// by digest finds moved and renamed data at no cost beyond the digests diff
-// computes anyway.
+// SHA-256) becomes a range of OLD, neighbouring ranges joined; a changed
+// entry is matched against the entry it was (range_matching), and so are
+// the header and the directory against OLD's, so that only the bytes an
+// edit changed are stored. Matching whole entries by digest finds moved and
+// renamed data at no cost beyond the digests diff computes anyway.
 #include "mgarc/engine/archive_changes.h"
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <utility>
 
 #include "archive/archive_format.h"
+#include "mgarc/engine/range_matching.h"
 
 namespace mgarc::engine {
 
@@ -116,7 +118,8 @@ ArchiveDifference CompareArchives(const ArchiveView& before, const ArchiveDigest
 }
 
 PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDigests,
-                    const ArchiveView& after, const ArchiveDigests& afterDigests) {
+                    const ArchiveView& after, const ArchiveDigests& afterDigests,
+                    const ArchiveDifference& difference) {
   PatchPlan plan;
   PatchTables& tables = plan.tables;
   tables.header.oldSize = before.fileSize;
@@ -131,10 +134,16 @@ PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDiges
       wholeInOld.emplace(Content{entry.size, beforeDigests.entries[i]}, entry.offset);
     }
   }
+  // A changed entry is matched against the entry of OLD it was.
+  std::unordered_map<const ArchiveEntry*, const ArchiveEntry*> was;
+  for (const ArchiveChange& change : difference.changes) {
+    if (change.kind == ChangeKind::kChanged) was.emplace(change.after, change.before);
+  }
 
   std::vector<PatchPiece>& pieces = tables.pieces;
   std::uint64_t& stored = tables.header.storedSize;
   auto fromOld = [&](std::uint64_t offset, std::uint64_t length) {
+    if (length == 0) return;
     if (!pieces.empty() && pieces.back().kind == PieceKind::kOld &&
         pieces.back().source + pieces.back().length == offset) {
       pieces.back().length += length;
@@ -153,21 +162,37 @@ PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDiges
     }
     stored += length;
   };
+  // NEW's [from, to) as ranges of OLD's [oldFrom, oldTo) where the bytes agree.
+  auto match = [&](std::uint64_t oldFrom, std::uint64_t oldTo, std::uint64_t from,
+                   std::uint64_t to) {
+    for (const RangeMatch& found :
+         MatchRange(*before.file, oldFrom, oldTo, *after.file, from, to)) {
+      store(from, found.newOffset - from);
+      fromOld(found.oldOffset, found.length);
+      from = found.newOffset + found.length;
+    }
+    store(from, to - from);
+  };
+  match(0, std::min<std::uint64_t>(kFirstEntryOffset, before.fileSize), 0,
+        std::min<std::uint64_t>(kFirstEntryOffset, after.fileSize));
   std::uint64_t covered = kFirstEntryOffset;
-  store(0, std::min<std::uint64_t>(kFirstEntryOffset, after.fileSize));
   for (std::size_t j = 0; j < after.entries.size(); ++j) {
     const ArchiveEntry& entry = after.entries[j];
     std::uint64_t end = std::min(entry.end(), after.fileSize);
     if (entry.offset >= end) continue;
     auto found = wholeInOld.find({entry.size, afterDigests.entries[j]});
+    auto old = was.find(&entry);
     if (WholeInFile(after, entry) && found != wholeInOld.end()) {
       fromOld(found->second, entry.size);
+    } else if (old != was.end()) {
+      match(old->second->offset, old->second->offset + old->second->present, entry.offset, end);
     } else {
       store(entry.offset, end - entry.offset);
     }
     covered = end;
   }
-  store(covered, after.fileSize - covered);
+  // The directory and whatever lies outside the entries: against OLD's.
+  match(std::min(before.entryDataEnd(), before.fileSize), before.fileSize, covered, after.fileSize);
   return plan;
 }
 

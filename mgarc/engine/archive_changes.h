@@ -35,14 +35,17 @@ ArchiveDifference CompareArchives(const ArchiveView& before, const ArchiveDigest
                                   const std::function<std::string(const ArchiveEntry&)>& nameKey);
 
 // A patch from before to after: data that an entry of before holds whole is
-// referenced, everything else of after is stored.
+// referenced; a changed entry (of difference), the header and what follows
+// the entries are referenced where their bytes agree with before's, and
+// stored where not.
 struct PatchPlan {
   PatchTables tables;
   // For each stored piece in order: where its bytes are in after.
   std::vector<std::uint64_t> storedFrom;
 };
 PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDigests,
-                    const ArchiveView& after, const ArchiveDigests& afterDigests);
+                    const ArchiveView& after, const ArchiveDigests& afterDigests,
+                    const ArchiveDifference& difference);
 
 // How archive's entries differ from those the patch expects of OLD, paired
 // by nameKey as diff pairs them: "changed NAME" (its size or bytes), then

@@ -68,7 +68,8 @@ void WritePatch(const DiffOptions& options, const ArchiveDigests& beforeDigests,
     return;
   }
   WritePlan plan;
-  const PatchPlan patch = PlanPatch(result.before, beforeDigests, result.after, afterDigests);
+  const PatchPlan patch =
+      PlanPatch(result.before, beforeDigests, result.after, afterDigests, result.difference);
   if ((result.refused = PlanPatchFile(patch, result.after, plan))) return;
   ItemReport report{[&result](std::size_t) { return result.after.path; }, {}, &observer};
   WriteResult written = WritePlanned(plan, options.patch, report, options.workers);

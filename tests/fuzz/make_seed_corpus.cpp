@@ -122,7 +122,7 @@ std::vector<std::string> CreationInputs() {
 }
 
 // The patch fuzzer's inputs: OLD's length in two bytes, OLD, then NEW; pairs
-// of archives, each also paired with itself.
+// of archives, each also paired with itself; and each archive to be edited.
 std::vector<std::string> PatchInputs(const std::vector<std::string>& plain,
                                      const std::vector<std::string>& mgarc) {
   std::vector<std::string> archives = plain;
@@ -138,6 +138,8 @@ std::vector<std::string> PatchInputs(const std::vector<std::string>& plain,
       input += static_cast<char>(before.size() >> 8);
       out.push_back(input + before + archives[j]);
     }
+    // The same archive, edited as the seed says.
+    out.push_back(std::string{static_cast<char>(i & 0xFF), '\x80'} + archives[i]);
   }
   return out;
 }
