@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mgarc_fixture.h"
+#include "platform/sha256.h"
 #include "run_tool.h"
 #include "test_archive.h"
 
@@ -181,8 +182,10 @@ TEST_F(MgarcChanges, ApplyMakesNewOrRefusesAndWritesNothing) {
   EXPECT_EQ(diff.out.substr(diff.out.rfind('\n', diff.out.size() - 2) + 1),
             "wrote " + dir_ / "p.mgp" + " (" + std::to_string(patch.size()) +
                 " bytes): 1 changed, 1 added, 0 removed\n");
-  // Only what no entry of OLD holds is stored.
-  EXPECT_LT(patch.size(), 112 + 4 * 48 + 6 * 24 + 200 + 32u);
+  // The header, a table of 16 cells for OLD's 4 entries, at most 10 pieces,
+  // the bytes no entry of OLD holds (the new ones, a record, the trailing
+  // bytes, the header's changed fields) and the checksum.
+  EXPECT_LT(patch.size(), 112 + 16 * 32 + 10 * 24 + 60 + 32u);
 
   WriteFile(archive_, old);
   chmod(archive_.c_str(), 0604);
@@ -200,14 +203,10 @@ TEST_F(MgarcChanges, ApplyMakesNewOrRefusesAndWritesNothing) {
   damaged[damaged.size() - 40] ^= 1;
   TestArchive wrong = kGame;
   wrong.entries[2].data[5] ^= 1;
-  // Its first entry gone and eleven added: ten named, the rest counted.
+  // Its first entry gone and eleven added: more than a table of 16 cells tells.
   TestArchive other = kGame;
   other.entries.erase(other.entries.begin());
-  std::string named = "missing T/0001.TXT";
-  for (int i = 0; i < 11; ++i) {
-    other.entries.push_back({"X" + std::to_string(i), "x"});
-    if (i < 9) named += ", extra X" + std::to_string(i);
-  }
+  for (int i = 0; i < 11; ++i) other.entries.push_back({"X" + std::to_string(i), "x"});
   struct Case {
     const char* what;
     std::string patch;
@@ -233,7 +232,7 @@ TEST_F(MgarcChanges, ApplyMakesNewOrRefusesAndWritesNothing) {
       {"another archive", patch, other.Bytes(),
        "mgarc: " + archive_ + ": not the archive this patch applies to: it has " +
            std::to_string(other.Bytes().size()) + " bytes, the patch expects " +
-           std::to_string(old.size()) + "; entries that differ: " + named + ", and 2 more\n"},
+           std::to_string(old.size()) + "; many entries differ\n"},
   };
   for (const Case& c : cases) {
     WriteFile(dir_ / "q.mgp", c.patch);
@@ -256,6 +255,85 @@ TEST_F(MgarcChanges, ApplyMakesNewOrRefusesAndWritesNothing) {
   EXPECT_EQ(Run({"apply", "-o", dir_ / "out.dat", dir_ / "p.mgp", archive_}).exitStatus, 0);
   EXPECT_TRUE(ReadFile(dir_ / "out.dat") == now);
   EXPECT_TRUE(ReadFile(archive_) == old);
+}
+
+// The patch's table of OLD's entries names the entries of a wrong archive
+// when few differ, and says so when many do.
+TEST_F(MgarcChanges, AWrongArchiveIsNamedByTheEntriesThatDiffer) {
+  TestArchive old{"VIZ00", {}};
+  for (int i = 0; i < 60; ++i) {
+    old.entries.push_back({"E" + std::to_string(10 + i), "entry " + std::to_string(i)});
+  }
+  TestArchive now = old;
+  now.entries[0].data = "edited";
+  WriteFile(dir_ / "old.dat", old.Bytes());
+  WriteFile(dir_ / "new.dat", now.Bytes());
+  ASSERT_EQ(Run({"diff", "-o", dir_ / "p.mgp", dir_ / "old.dat", dir_ / "new.dat"}).exitStatus, 0);
+
+  auto changed = [&old](int count) {
+    TestArchive copy = old;
+    for (int i = 0; i < count; ++i) copy.entries[static_cast<std::size_t>(i)].data[0] ^= 1;
+    return copy;
+  };
+  TestArchive mixed = changed(4);  // and E20-E22 missing, X1-X3 extra
+  mixed.entries.erase(mixed.entries.begin() + 10, mixed.entries.begin() + 13);
+  for (const char* name : {"X1", "X2", "X3"}) mixed.entries.push_back({name, "x"});
+  struct Case {
+    const char* what;
+    TestArchive archive;
+    std::string differ;
+  };
+  const Case cases[] = {
+      {"one changed", changed(1), "entries that differ: changed E10"},
+      {"ten differ", mixed,
+       "entries that differ: changed E10, changed E11, changed E12, changed E13, missing E20, "
+       "missing E21, missing E22, extra X1, extra X2, extra X3"},
+      {"fifty changed", changed(50), "many entries differ"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(archive_, c.archive.Bytes());
+    ToolRun run = Run({"apply", dir_ / "p.mgp", archive_});
+    EXPECT_EQ(run.exitStatus, 2) << c.what;
+    EXPECT_EQ(run.err.substr(run.err.rfind("; ") + 2), c.differ + "\n") << c.what;
+  }
+}
+
+// A patch of version 1, laid out as the manual documents it, still applies.
+TEST_F(MgarcChanges, AVersionOnePatchStillApplies) {
+  const std::string old = TestArchive{"VIZ00", {{"A.TXT", "alpha"}, {"B.TXT", "beta"}}}.Bytes();
+  const std::string now = TestArchive{"VIZ00", {{"A.TXT", "ALPHA"}, {"B.TXT", "beta"}}}.Bytes();
+  auto number = [](std::uint64_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+  };
+  auto digest = [](const std::string& bytes) {
+    Sha256Digest sum = Sha256Of(bytes.data(), bytes.size());
+    return std::string(sum.begin(), sum.end());
+  };
+  std::string patch = "MGARCPAT" + number(1, 4) + number(2, 4) + number(3, 4) + number(0, 4) +
+                      number(old.size(), 8) + digest(old) + number(now.size(), 8) + digest(now) +
+                      number(5, 8);
+  // OLD's entries: name field, size, SHA-256.
+  patch += std::string("A.TXT\0\0\0\0\0\0\0", 12) + number(5, 4) + digest("alpha");
+  patch += std::string("B.TXT\0\0\0\0\0\0\0", 12) + number(4, 4) + digest("beta");
+  // NEW: its header from OLD, ALPHA stored, the rest from OLD.
+  patch += number(1, 4) + number(0, 4) + number(0, 8) + number(16, 8);
+  patch += number(2, 4) + number(0, 4) + number(0, 8) + number(5, 8);
+  patch += number(1, 4) + number(0, 4) + number(21, 8) + number(now.size() - 21, 8);
+  patch += "ALPHA";
+  patch += digest(patch);
+  WriteFile(dir_ / "v1.mgp", patch);
+
+  WriteFile(archive_, old);
+  ToolRun run = Run({"apply", dir_ / "v1.mgp", archive_});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_TRUE(ReadFile(archive_) == now);
+  // Its table of every entry names a wrong archive's.
+  WriteFile(archive_, TestArchive{"VIZ00", {{"A.TXT", "alpha"}, {"B.TXT", "BETA"}}}.Bytes());
+  EXPECT_EQ(Run({"apply", dir_ / "v1.mgp", archive_}).err,
+            "mgarc: " + archive_ +
+                ": not the archive this patch applies to; entries that differ: changed B.TXT\n");
 }
 
 TEST_F(MgarcChanges, AFileSizeLimitLeavesTheOldArchiveAndNoFile) {

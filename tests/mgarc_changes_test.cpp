@@ -8,6 +8,7 @@
 
 #include "mgarc/engine/archive_changes.h"
 #include "mgarc/engine/archive_digests.h"
+#include "mgarc/engine/entry_iblt.h"
 #include "mgarc/engine/entry_names.h"
 #include "mgarc/engine/patch_format.h"
 #include "mgarc/engine/update_plan.h"
@@ -207,9 +208,44 @@ TEST(PatchFormat, TablesThatDoNotDescribeNewAreDamaged) {
     EXPECT_NE(DecodePatchTables(bytes + kPatchHeaderSize, decoded), std::nullopt) << c.what;
   }
   std::string other = good;
-  other[8] = 2;
+  other[8] = 3;
   EXPECT_EQ(DecodePatchHeader(reinterpret_cast<const unsigned char*>(other.data()), decoded.header),
-            "a patch of version 2, this mgarc reads version 1");
+            "a patch of version 3, this mgarc reads versions 1 and 2");
+  other = good;
+  other[12] = 6;  // a table of cells not in four parts
+  EXPECT_EQ(DecodePatchHeader(reinterpret_cast<const unsigned char*>(other.data()), decoded.header),
+            "damaged: a table of 6 cells");
+}
+
+TEST(EntryIblt, TheEntriesNotSharedAreReadBackWhenFew) {
+  auto key = [](int i, std::uint32_t size) {
+    std::array<unsigned char, kNameFieldSize> field{};
+    const std::string name = "E" + std::to_string(i);
+    std::copy(name.begin(), name.end(), field.begin());
+    return EntryKey(field, size, Sha256Of(name.data(), name.size()));
+  };
+  for (int differing : {0, 1, 5, 10, 12}) {
+    EntryIblt old(EntryIblt::CellsFor(3000));
+    EntryIblt mine(old.cells());
+    for (int i = 0; i < 3000; ++i) {
+      old.Add(key(i, 10));
+      // The first ones differ in size; the same key once more cancels nothing.
+      mine.Add(key(i, i < differing ? 11 : 10));
+    }
+    const std::optional<EntryIblt::Difference> difference =
+        EntryIblt::Decode(reinterpret_cast<const unsigned char*>(old.Encode().data()), old.cells())
+            .Minus(mine);
+    ASSERT_TRUE(difference) << differing;
+    ASSERT_EQ(difference->onlyHere.size(), static_cast<std::size_t>(differing));
+    ASSERT_EQ(difference->onlyThere.size(), static_cast<std::size_t>(differing));
+    for (const IbltKey& k : difference->onlyThere) EXPECT_EQ(KeySize(k), 11u);
+  }
+  // More than the table can tell: said so, never a wrong answer.
+  EntryIblt old(EntryIblt::CellsFor(3000));
+  EntryIblt mine(old.cells());
+  for (int i = 0; i < 100; ++i) mine.Add(key(i, 1));
+  EXPECT_FALSE(old.Minus(mine));
+  EXPECT_EQ(old.Encode().size(), 1408u);  // the largest table, for any number of entries
 }
 
 TEST(UpdatePlan, ReplacesTheLastOfANameKeepsTheRestAndRefusesWhatItCannotDo) {

@@ -83,8 +83,10 @@ std::optional<std::string> ReadPatch(const std::string& path, Patch& patch) {
   }
   if (auto reason = DecodePatchHeader(header, patch.tables.header)) return reason;
   const PatchHeader& fields = patch.tables.header;
-  const std::uint64_t tablesSize = std::uint64_t{kPatchEntrySize} * fields.oldEntryCount +
-                                   std::uint64_t{kPatchPieceSize} * fields.pieceCount;
+  const std::uint64_t entriesSize = fields.version == 1
+                                        ? std::uint64_t{kPatchEntrySize} * fields.oldEntryCount
+                                        : std::uint64_t{kIbltCellSize} * fields.oldEntryCount;
+  const std::uint64_t tablesSize = entriesSize + std::uint64_t{kPatchPieceSize} * fields.pieceCount;
   if (tablesSize > size || fields.storedSize > size ||
       kPatchHeaderSize + tablesSize + fields.storedSize + kPatchChecksumSize != size) {
     return "damaged: cut short, or with bytes added";
@@ -125,7 +127,10 @@ std::string WrongArchive(const ArchiveView& archive, const PatchTables& tables) 
     if (!codec.Decode(stored, text)) return ShownName(stored, std::nullopt);
     return ShownName(stored, text);
   };
-  const std::vector<std::string> unlike = EntriesUnlikePatch(archive, digests, tables, key, shown);
+  const std::optional<std::vector<std::string>> differing =
+      EntriesUnlikePatch(archive, digests, tables, key, shown);
+  if (!differing) return reason + "; many entries differ";
+  const std::vector<std::string>& unlike = *differing;
   constexpr std::size_t kNamed = 10;
   if (!unlike.empty()) {
     reason += "; entries that differ: ";

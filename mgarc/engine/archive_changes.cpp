@@ -15,6 +15,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <set>
 #include <unordered_map>
 #include <utility>
 
@@ -26,6 +27,12 @@ namespace mgarc::engine {
 namespace {
 
 using Content = std::pair<std::uint32_t, Sha256Digest>;
+
+// A name field's stored name: up to its first zero byte.
+std::string_view StoredOf(const std::array<unsigned char, kNameFieldSize>& field) {
+  const auto* bytes = reinterpret_cast<const char*>(field.data());
+  return std::string_view(bytes, strnlen(bytes, field.size()));
+}
 
 bool WholeInFile(const ArchiveView& archive, const ArchiveEntry& entry) {
   return entry.end() <= archive.fileSize;
@@ -127,9 +134,10 @@ PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDiges
   tables.header.newSize = after.fileSize;
   tables.header.newDigest = afterDigests.whole;
   std::map<Content, std::uint64_t> wholeInOld;  // where before has such data whole
+  tables.oldEntries = EntryIblt(EntryIblt::CellsFor(before.entries.size()));
   for (std::size_t i = 0; i < before.entries.size(); ++i) {
     const ArchiveEntry& entry = before.entries[i];
-    tables.entries.push_back({NameField(entry), entry.size, beforeDigests.entries[i]});
+    tables.oldEntries.Add(EntryKey(NameField(entry), entry.size, beforeDigests.entries[i]));
     if (entry.size > 0 && WholeInFile(before, entry)) {
       wholeInOld.emplace(Content{entry.size, beforeDigests.entries[i]}, entry.offset);
     }
@@ -196,17 +204,16 @@ PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDiges
   return plan;
 }
 
-std::vector<std::string> EntriesUnlikePatch(
+namespace {
+
+// Version 1: OLD's every entry is in the patch, paired with the archive's by name.
+std::vector<std::string> EntriesUnlikeTable(
     const ArchiveView& archive, const ArchiveDigests& digests, const PatchTables& tables,
     const std::function<std::string(std::string_view stored)>& nameKey,
     const std::function<std::string(std::string_view stored)>& shown) {
-  auto storedOf = [](const PatchEntry& entry) {
-    const auto* bytes = reinterpret_cast<const char*>(entry.nameField.data());
-    return std::string_view(bytes, strnlen(bytes, entry.nameField.size()));
-  };
   std::unordered_map<std::string, std::deque<std::size_t>> byName;  // OLD's entries
   for (std::size_t i = 0; i < tables.entries.size(); ++i) {
-    byName[nameKey(storedOf(tables.entries[i]))].push_back(i);
+    byName[nameKey(StoredOf(tables.entries[i].nameField))].push_back(i);
   }
   std::vector<bool> paired(tables.entries.size(), false);
   std::vector<std::string> changed;
@@ -226,10 +233,63 @@ std::vector<std::string> EntriesUnlikePatch(
     }
   }
   for (std::size_t i = 0; i < tables.entries.size(); ++i) {
-    if (!paired[i]) changed.push_back("missing " + shown(storedOf(tables.entries[i])));
+    if (!paired[i]) changed.push_back("missing " + shown(StoredOf(tables.entries[i].nameField)));
   }
   changed.insert(changed.end(), extra.begin(), extra.end());
   return changed;
+}
+
+// Version 2: the entries not shared, read from the difference of the two tables.
+std::optional<std::vector<std::string>> EntriesUnlikeIblt(
+    const ArchiveView& archive, const ArchiveDigests& digests, const PatchTables& tables,
+    const std::function<std::string(std::string_view stored)>& nameKey,
+    const std::function<std::string(std::string_view stored)>& shown) {
+  EntryIblt mine(tables.oldEntries.cells());
+  std::vector<IbltKey> keys;
+  for (std::size_t j = 0; j < archive.entries.size(); ++j) {
+    keys.push_back(
+        EntryKey(NameField(archive.entries[j]), archive.entries[j].size, digests.entries[j]));
+    mine.Add(keys.back());
+  }
+  std::optional<EntryIblt::Difference> difference = tables.oldEntries.Minus(mine, keys);
+  if (!difference) return std::nullopt;
+  std::map<std::string, std::deque<std::string>> missing;  // OLD's alone, by name key
+  for (const IbltKey& key : difference->onlyHere) {
+    const std::array<unsigned char, kNameFieldSize> field = KeyNameField(key);
+    missing[nameKey(StoredOf(field))].push_back(shown(StoredOf(field)));
+  }
+  std::multiset<IbltKey> theirs(difference->onlyThere.begin(), difference->onlyThere.end());
+  std::vector<std::string> changed;
+  std::vector<std::string> extra;
+  for (std::size_t j = 0; j < archive.entries.size(); ++j) {
+    auto found = theirs.find(keys[j]);
+    if (found == theirs.end()) continue;
+    theirs.erase(found);
+    auto old = missing.find(nameKey(archive.entries[j].stored()));
+    if (old != missing.end() && !old->second.empty()) {
+      old->second.pop_front();
+      changed.push_back("changed " + archive.entries[j].shown());
+    } else {
+      extra.push_back("extra " + archive.entries[j].shown());
+    }
+  }
+  for (auto& [key, names] : missing) {
+    for (const std::string& name : names) changed.push_back("missing " + name);
+  }
+  changed.insert(changed.end(), extra.begin(), extra.end());
+  return changed;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> EntriesUnlikePatch(
+    const ArchiveView& archive, const ArchiveDigests& digests, const PatchTables& tables,
+    const std::function<std::string(std::string_view stored)>& nameKey,
+    const std::function<std::string(std::string_view stored)>& shown) {
+  if (tables.header.version == 1) {
+    return EntriesUnlikeTable(archive, digests, tables, nameKey, shown);
+  }
+  return EntriesUnlikeIblt(archive, digests, tables, nameKey, shown);
 }
 
 }  // namespace mgarc::engine

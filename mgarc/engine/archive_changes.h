@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,8 +51,9 @@ PatchPlan PlanPatch(const ArchiveView& before, const ArchiveDigests& beforeDiges
 // How archive's entries differ from those the patch expects of OLD, paired
 // by nameKey as diff pairs them: "changed NAME" (its size or bytes), then
 // "missing NAME" (OLD's, not in archive; shown gives its name), then "extra
-// NAME", each in directory order.
-std::vector<std::string> EntriesUnlikePatch(
+// NAME", in directory order (the missing of a version 2 patch by name
+// key). None when more differ than a version 2 patch's table can tell.
+std::optional<std::vector<std::string>> EntriesUnlikePatch(
     const ArchiveView& archive, const ArchiveDigests& digests, const PatchTables& tables,
     const std::function<std::string(std::string_view stored)>& nameKey,
     const std::function<std::string(std::string_view stored)>& shown);

@@ -28,7 +28,7 @@ std::string EncodePatchTables(const PatchTables& tables) {
   const PatchHeader& header = tables.header;
   std::string out(kPatchMagic, sizeof kPatchMagic);
   Put(out, kPatchVersion, 4);
-  Put(out, tables.entries.size(), 4);
+  Put(out, tables.oldEntries.cells(), 4);
   Put(out, tables.pieces.size(), 4);
   Put(out, 0, 4);
   Put(out, header.oldSize, 8);
@@ -36,11 +36,7 @@ std::string EncodePatchTables(const PatchTables& tables) {
   Put(out, header.newSize, 8);
   PutBytes(out, header.newDigest.data(), header.newDigest.size());
   Put(out, header.storedSize, 8);
-  for (const PatchEntry& entry : tables.entries) {
-    PutBytes(out, entry.nameField.data(), entry.nameField.size());
-    Put(out, entry.size, 4);
-    PutBytes(out, entry.digest.data(), entry.digest.size());
-  }
+  out += tables.oldEntries.Encode();
   for (const PatchPiece& piece : tables.pieces) {
     Put(out, static_cast<std::uint32_t>(piece.kind), 4);
     Put(out, 0, 4);
@@ -54,10 +50,10 @@ std::optional<std::string> DecodePatchHeader(const unsigned char* bytes, PatchHe
   if (std::memcmp(bytes, kPatchMagic, sizeof kPatchMagic) != 0) {
     return "not an mgarc patch";
   }
-  auto version = static_cast<std::uint32_t>(Get(bytes + 8, 4));
-  if (version != kPatchVersion) {
-    return "a patch of version " + std::to_string(version) + ", this mgarc reads version " +
-           std::to_string(kPatchVersion);
+  header.version = static_cast<std::uint32_t>(Get(bytes + 8, 4));
+  if (header.version != 1 && header.version != kPatchVersion) {
+    return "a patch of version " + std::to_string(header.version) +
+           ", this mgarc reads versions 1 and " + std::to_string(kPatchVersion);
   }
   header.oldEntryCount = static_cast<std::uint32_t>(Get(bytes + 12, 4));
   header.pieceCount = static_cast<std::uint32_t>(Get(bytes + 16, 4));
@@ -66,20 +62,29 @@ std::optional<std::string> DecodePatchHeader(const unsigned char* bytes, PatchHe
   header.newSize = Get(bytes + 64, 8);
   std::memcpy(header.newDigest.data(), bytes + 72, 32);
   header.storedSize = Get(bytes + 104, 8);
-  if (header.oldEntryCount > 65535) {
+  if (header.version == 1 && header.oldEntryCount > 65535) {
     return "damaged: " + std::to_string(header.oldEntryCount) + " entries";
+  }
+  if (header.version != 1 && (header.oldEntryCount == 0 || header.oldEntryCount % 4 != 0 ||
+                              header.oldEntryCount > kIbltMaxCells)) {
+    return "damaged: a table of " + std::to_string(header.oldEntryCount) + " cells";
   }
   return std::nullopt;
 }
 
 std::optional<std::string> DecodePatchTables(const unsigned char* bytes, PatchTables& tables) {
   const PatchHeader& header = tables.header;
-  tables.entries.resize(header.oldEntryCount);
-  for (PatchEntry& entry : tables.entries) {
-    std::memcpy(entry.nameField.data(), bytes, entry.nameField.size());
-    entry.size = static_cast<std::uint32_t>(Get(bytes + 12, 4));
-    std::memcpy(entry.digest.data(), bytes + 16, 32);
-    bytes += kPatchEntrySize;
+  if (header.version == 1) {
+    tables.entries.resize(header.oldEntryCount);
+    for (PatchEntry& entry : tables.entries) {
+      std::memcpy(entry.nameField.data(), bytes, entry.nameField.size());
+      entry.size = static_cast<std::uint32_t>(Get(bytes + 12, 4));
+      std::memcpy(entry.digest.data(), bytes + 16, 32);
+      bytes += kPatchEntrySize;
+    }
+  } else {
+    tables.oldEntries = EntryIblt::Decode(bytes, header.oldEntryCount);
+    bytes += kIbltCellSize * header.oldEntryCount;
   }
   tables.pieces.resize(header.pieceCount);
   std::uint64_t total = 0;

@@ -3,7 +3,9 @@
 // throughout; the manual page documents it for other tools.
 //
 //   header      112 bytes (PatchHeader)
-//   old entries 48 bytes each: the 12-byte name field, size (u32), SHA-256
+//   old entries version 2: a table of OLD's entries, 32 bytes a cell
+//               (entry_iblt.h); version 1: 48 bytes an entry, the 12-byte
+//               name field, size (u32), SHA-256
 //   pieces      24 bytes each: kind (u32), 0 (u32), source (u64), length (u64)
 //   stored data the bytes of NEW that no entry of OLD holds
 //   checksum    SHA-256 of every byte before it
@@ -20,19 +22,22 @@
 #include <vector>
 
 #include "archive/archive_format.h"
+#include "mgarc/engine/entry_iblt.h"
 #include "platform/sha256.h"
 
 namespace mgarc::engine {
 
 inline constexpr char kPatchMagic[8] = {'M', 'G', 'A', 'R', 'C', 'P', 'A', 'T'};
-inline constexpr std::uint32_t kPatchVersion = 1;
+// What diff writes; apply reads version 1 too.
+inline constexpr std::uint32_t kPatchVersion = 2;
 inline constexpr std::size_t kPatchHeaderSize = 112;
 inline constexpr std::size_t kPatchEntrySize = 48;
 inline constexpr std::size_t kPatchPieceSize = 24;
 inline constexpr std::size_t kPatchChecksumSize = 32;
 
 struct PatchHeader {
-  std::uint32_t oldEntryCount = 0;
+  std::uint32_t version = kPatchVersion;
+  std::uint32_t oldEntryCount = 0;  // version 1; version 2 holds the table's cells there
   std::uint32_t pieceCount = 0;
   std::uint64_t oldSize = 0;
   Sha256Digest oldDigest{};
@@ -58,19 +63,22 @@ struct PatchPiece {
 // Everything of a patch but its stored data and checksum.
 struct PatchTables {
   PatchHeader header;
-  std::vector<PatchEntry> entries;
+  std::vector<PatchEntry> entries;  // version 1
+  EntryIblt oldEntries;             // version 2
   std::vector<PatchPiece> pieces;
 
   // Where the stored data begins in the patch file.
   std::uint64_t storedOffset() const {
-    return kPatchHeaderSize + kPatchEntrySize * entries.size() + kPatchPieceSize * pieces.size();
+    const std::uint64_t table =
+        header.version == 1 ? kPatchEntrySize * entries.size() : kIbltCellSize * oldEntries.cells();
+    return kPatchHeaderSize + table + kPatchPieceSize * pieces.size();
   }
   std::uint64_t patchSize() const {
     return storedOffset() + header.storedSize + kPatchChecksumSize;
   }
 };
 
-// The header and the tables as the patch file holds them.
+// The header and the tables as the patch file holds them (version 2).
 std::string EncodePatchTables(const PatchTables& tables);
 
 // Reads the header from the first kPatchHeaderSize bytes; the reason when

@@ -8,9 +8,10 @@
 // other fifteen bits seed edits a translator would make: OLD is that
 // archive's entries laid out afresh, NEW the same with a few bytes inserted,
 // removed or overwritten, one edit in each of several entries. Such a patch
-// must cost no more than its tables (112 bytes, 48 an entry of OLD, 32), the
-// bytes the edits put in, the header and every directory record (16 bytes
-// each), and 24 bytes a piece: 3 an edit, 2 a record, and 4.
+// must cost no more than its header and checksum (144 bytes), its table of
+// OLD's entries (32 bytes a cell), the bytes the edits put in, the header and
+// every directory record (16 bytes each), and 24 bytes a piece: 3 an edit, 2
+// a record, and 4.
 #include <unistd.h>
 
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include "fuzz_workspace.h"
 #include "mgarc/cli/mgarc.h"
 #include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/entry_iblt.h"
 #include "test_archive.h"
 
 using namespace mgarc::cli;
@@ -107,8 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     before = old.Bytes();
     after = edited.Bytes();
     const std::size_t records = old.entries.size();
-    bound =
-        112 + 48 * records + 32 + added + 16 + 16 * records + 24 * (3 * edits + 2 * records + 4);
+    bound = 144 + 32 * mgarc::engine::EntryIblt::CellsFor(records) + added + 16 + 16 * records +
+            24 * (3 * edits + 2 * records + 4);
   } else {
     const std::size_t split = std::min<std::size_t>(data[0] | data[1] << 8, size - 2);
     before.assign(reinterpret_cast<const char*>(data + 2), split);
