@@ -10,7 +10,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 
 namespace {
 
@@ -124,10 +123,15 @@ std::string Capture(const std::string& command) {
 }
 
 std::string TakeTotals(std::string& err) {
-  static const std::regex totals("(\\d+ files?, \\d+\\.\\d MiB) in \\d+\\.\\d\\d s\n$");
-  std::smatch found;
-  if (!std::regex_search(err, found, totals)) return {};
-  std::string line = found[1];
-  err.erase(static_cast<std::size_t>(found.position(0)));
-  return line;
+  if (err.size() < 2 || err.back() != '\n') return {};
+  const std::size_t newline = err.rfind('\n', err.size() - 2);
+  const std::size_t start = newline == std::string::npos ? 0 : newline + 1;
+  const std::string line = err.substr(start, err.size() - 1 - start);
+  const std::size_t in = line.rfind(" in ");
+  if (in == std::string::npos || in < 4 || line.compare(in - 4, 4, " MiB") != 0 ||
+      line.find(" file") == std::string::npos || line.compare(line.size() - 2, 2, " s") != 0) {
+    return {};
+  }
+  err.erase(start);
+  return line.substr(0, in);
 }

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <regex>
 #include <sstream>
 
 #include "archive/archive_format.h"
@@ -238,9 +237,12 @@ StartRequest InterpretStartOf(const std::vector<std::string>& arguments, CLI::Ap
 // capitals in mid-line, a missing value said as such.
 std::string UsageText(const CLI::ParseError& error) {
   std::string text = error.what();
-  static const std::regex missingValue(R"(^(\S+): \d+ required \S+ missing$)");
-  std::smatch found;
-  if (std::regex_match(text, found, missingValue)) return found[1].str() + " needs a value";
+  // "--directory: 1 required TEXT missing"
+  const std::size_t colon = text.find(": ");
+  if (colon != std::string::npos && text.find(" required ", colon) != std::string::npos &&
+      text.size() > 8 && text.compare(text.size() - 8, 8, " missing") == 0) {
+    return text.substr(0, colon) + " needs a value";
+  }
   // "The following..." but not "ARCHIVE is required".
   if (text.size() > 1 && text[0] >= 'A' && text[0] <= 'Z' && text[1] >= 'a' && text[1] <= 'z') {
     text[0] = static_cast<char>(text[0] - 'A' + 'a');
