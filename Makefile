@@ -66,17 +66,18 @@ fuzz:
 
 # marrowgilder and mgarc against GNU tar, bsdtar and cp on a tmpfs, mgarc mount
 # against cp and archivemount, and mgarc diff, apply and update against
-# xdelta3 and cp: benchmarks, not tests.
+# xdelta3, zstd and cp: benchmarks, not tests.
 BENCH_ROUNDS ?= 5
 # The medians also go to $(BUILD)/bench.csv, for make bench-chart.
 bench: export BENCH_CSV = $(abspath $(BUILD))/bench.csv
 bench: all
 	@$(PACKAGES) bench
-	echo task,program,seconds,relative > $(BUILD)/bench.csv
+	echo task,program,seconds,relative,bytes > $(BUILD)/bench.csv
 	$(BUILD)/tests/bench/bench_extraction $(BUILD)/marrowgilder $(BUILD)/mgarc \
 	  $(BENCH_ROUNDS)
 	$(BUILD)/tests/bench/bench_mount $(BUILD)/mgarc $(BENCH_ROUNDS)
 	$(BUILD)/tests/bench/bench_changes $(BUILD)/mgarc $(BENCH_ROUNDS)
+	$(BUILD)/tests/bench/bench_patches $(BUILD)/mgarc $(BENCH_ROUNDS)
 
 # docs/benchmarks.svg from the medians of the last make bench (build/bench.csv).
 bench-chart:

@@ -63,6 +63,57 @@ std::optional<std::string> CheckChecksum(Patch& patch, std::uint64_t size, Sha25
   return std::nullopt;
 }
 
+// Reads the tables of a patch of size bytes (after its header), as they are
+// before deflating, and its chunks' packed sizes, checking that they make
+// the whole file; the bytes read are added to checksum.
+std::optional<std::string> ReadTables(Patch& patch, std::uint64_t size, Sha256& checksum) {
+  PatchTables& tables = patch.tables;
+  const std::string cut = "damaged: cut short, or with bytes added";
+  std::vector<unsigned char> bytes;
+  if (tables.deflated()) {
+    unsigned char packedSize[8];
+    if (size < kPatchHeaderSize + sizeof packedSize + kPatchChecksumSize ||
+        !ReadAll(patch.file, kPatchHeaderSize, packedSize, sizeof packedSize)) {
+      return cut;
+    }
+    tables.packedSize = DecodePackedSize(packedSize);
+    if (tables.packedSize > size - kPatchHeaderSize - sizeof packedSize - kPatchChecksumSize) {
+      return cut;
+    }
+    std::vector<unsigned char> packed(static_cast<std::size_t>(tables.packedSize));
+    if (!ReadAll(patch.file, kPatchHeaderSize + sizeof packedSize, packed.data(), packed.size())) {
+      return "cannot be read: " + SystemErrorUtf8(patch.file.error());
+    }
+    checksum.Update(packedSize, sizeof packedSize);
+    checksum.Update(packed.data(), packed.size());
+    if (auto reason = InflatePatchTables(packed.data(), tables, bytes)) return reason;
+  } else {
+    const std::uint64_t tablesSize = TablesSize(tables.header);
+    const PatchHeader& fields = tables.header;
+    if (tablesSize > size || fields.storedSize > size ||
+        kPatchHeaderSize + tablesSize + fields.storedSize + kPatchChecksumSize != size) {
+      return cut;
+    }
+    bytes.resize(static_cast<std::size_t>(tablesSize));
+    if (!ReadAll(patch.file, kPatchHeaderSize, bytes.data(), bytes.size())) {
+      return "cannot be read: " + SystemErrorUtf8(patch.file.error());
+    }
+    checksum.Update(bytes.data(), bytes.size());
+  }
+  if (auto reason = DecodePatchTables(bytes.data(), tables)) return reason;
+  if (!tables.deflated()) return std::nullopt;
+  // The chunks' sizes end the file, before the checksum: sizes that do not
+  // add up to the file's are read from the wrong place.
+  const std::uint64_t chunks = ChunkCount(tables.header.storedSize);
+  if (chunks > (size - tables.storedOffset() - kPatchChecksumSize) / 4) return cut;
+  std::vector<unsigned char> sizes(static_cast<std::size_t>(4 * chunks));
+  if (!ReadAll(patch.file, size - kPatchChecksumSize - sizes.size(), sizes.data(), sizes.size())) {
+    return "cannot be read: " + SystemErrorUtf8(patch.file.error());
+  }
+  if (!DecodeChunkSizes(sizes.data(), tables) || tables.patchSize() != size) return cut;
+  return std::nullopt;
+}
+
 // Checks everything about the patch that it can tell of itself: its layout,
 // and its checksum over every byte.
 std::optional<std::string> ReadPatch(const std::string& path, Patch& patch) {
@@ -82,23 +133,9 @@ std::optional<std::string> ReadPatch(const std::string& path, Patch& patch) {
     return "not an mgarc patch";
   }
   if (auto reason = DecodePatchHeader(header, patch.tables.header)) return reason;
-  const PatchHeader& fields = patch.tables.header;
-  const std::uint64_t entriesSize = fields.version == 1
-                                        ? std::uint64_t{kPatchEntrySize} * fields.oldEntryCount
-                                        : std::uint64_t{kIbltCellSize} * fields.oldEntryCount;
-  const std::uint64_t tablesSize = entriesSize + std::uint64_t{kPatchPieceSize} * fields.pieceCount;
-  if (tablesSize > size || fields.storedSize > size ||
-      kPatchHeaderSize + tablesSize + fields.storedSize + kPatchChecksumSize != size) {
-    return "damaged: cut short, or with bytes added";
-  }
-  std::vector<unsigned char> tables(static_cast<std::size_t>(tablesSize));
-  if (!ReadAll(patch.file, kPatchHeaderSize, tables.data(), tables.size())) {
-    return "cannot be read: " + SystemErrorUtf8(patch.file.error());
-  }
-  if (auto reason = DecodePatchTables(tables.data(), patch.tables)) return reason;
   Sha256 checksum;
   checksum.Update(header, sizeof header);
-  checksum.Update(tables.data(), tables.size());
+  if (auto reason = ReadTables(patch, size, checksum)) return reason;
   return CheckChecksum(patch, size, checksum);
 }
 
@@ -159,10 +196,13 @@ std::optional<std::string> DigestOfPieces(const WritePlan& plan, Sha256Digest& d
     hash.Update(bytes, size);
     return true;
   };
+  DecodedSpans decoded;
   for (const WritePiece& piece : plan.pieces) {
-    if (ReadInBlocks(sources[piece.source], piece.offset, piece.size, kBlockSize, feed) <
-        piece.size) {
-      return "changed while the patch was applied";
+    if (std::optional<std::string> reason =
+            ReadRangePiece(piece, sources[piece.source], 0, piece.size, feed, decoded)) {
+      // The patch was checked whole: what reads otherwise now has changed.
+      return piece.coding == WritePiece::Coding::kNone ? "changed while the patch was applied"
+                                                       : *reason;
     }
   }
   digest = hash.Finish();
@@ -176,8 +216,28 @@ WritePlan PlanNew(const ApplyOptions& options, const Patch& patch, const Archive
   plan.sources.push_back({PathFromUtf8(archive.path), archive.identity});
   plan.sources.push_back({PathFromUtf8(options.patch), patch.identity});
   std::uint64_t at = 0;
+  const std::vector<StoredChunk> chunks = patch.tables.Chunks();
+  auto chunk = chunks.begin();
   for (const PatchPiece& piece : patch.tables.pieces) {
     const bool old = piece.kind == PieceKind::kOld;
+    if (!old && patch.tables.deflated()) {
+      // The parts of the chunks that hold the piece, which takes the stored
+      // data in order.
+      fromPatch += piece.length;
+      for (std::uint64_t done = 0; done < piece.length;) {
+        while (chunk->from + chunk->size <= piece.source + done) ++chunk;
+        const std::uint64_t skip = piece.source + done - chunk->from;
+        const std::uint64_t take = std::min(piece.length - done, chunk->size - skip);
+        plan.pieces.push_back(
+            chunk->deflated()
+                ? WritePiece::OfCoded(at + done, take, 1, {{chunk->at, chunk->packed}},
+                                      WritePiece::Coding::kInflate, chunk->size, skip)
+                : WritePiece::OfRange(at + done, take, 1, chunk->at + skip));
+        done += take;
+      }
+      at += piece.length;
+      continue;
+    }
     const std::uint64_t offset = old ? piece.source : patch.tables.storedOffset() + piece.source;
     if (!old) fromPatch += piece.length;
     for (std::uint64_t done = 0; done < piece.length;) {
@@ -193,15 +253,19 @@ WritePlan PlanNew(const ApplyOptions& options, const Patch& patch, const Archive
 // Reads length bytes of NEW from position at, through the plan's ranges.
 bool ReadNew(const WritePlan& plan, std::vector<InputFile>& sources, std::uint64_t at,
              unsigned char* out, std::size_t length) {
+  DecodedSpans decoded;
   auto piece = std::upper_bound(plan.pieces.begin(), plan.pieces.end(), at,
                                 [](std::uint64_t a, const WritePiece& p) { return a < p.at; });
   if (piece == plan.pieces.begin()) return false;
   for (--piece; length > 0 && piece != plan.pieces.end(); ++piece) {
     const std::uint64_t skip = at - piece->at;
     const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(length, piece->size - skip));
-    if (!ReadAll(sources[piece->source], piece->offset + skip, out, take)) return false;
+    auto copy = [&out](const unsigned char* bytes, std::size_t size) {
+      out = std::copy(bytes, bytes + size, out);
+      return true;
+    };
+    if (ReadRangePiece(*piece, sources[piece->source], skip, take, copy, decoded)) return false;
     at += take;
-    out += take;
     length -= take;
   }
   return length == 0;

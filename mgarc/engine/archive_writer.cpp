@@ -22,6 +22,8 @@
 #include <memory>
 
 #include "mgarc/engine/archive_view.h"
+#include "mgarc/engine/block_reading.h"
+#include "mgarc/engine/deflate.h"
 #include "platform/arguments.h"
 #include "platform/file_replacement.h"
 #include "platform/file_transfer.h"
@@ -45,6 +47,46 @@ std::size_t ReadSmallFile(InputFile& source, char* buffer, std::size_t size) {
   return got + source.ReadAt(got, buffer + got, size + 1 - got);
 }
 
+// Decodes a coded piece's spans into decoded.bytes, unless they are there
+// already; the reason when they cannot be read or do not decode.
+std::optional<std::string> Decode(const WritePiece& piece, InputFile& source,
+                                  DecodedSpans& decoded) {
+  if (decoded.source == piece.source && decoded.offset == piece.offset &&
+      piece.coding == WritePiece::Coding::kInflate) {
+    return std::nullopt;
+  }
+  decoded.source = static_cast<std::size_t>(-1);
+  std::uint64_t total = 0;
+  for (const WritePiece::Span& span : piece.spans) total += span.size;
+  if (total > kMaxCodedSize || piece.decodedSize > kMaxCodedSize) {
+    return "damaged: a coded piece larger than " + std::to_string(kMaxCodedSize) + " bytes";
+  }
+  decoded.read.resize(static_cast<std::size_t>(total));
+  std::size_t at = 0;
+  for (const WritePiece::Span& span : piece.spans) {
+    const auto size = static_cast<std::size_t>(span.size);
+    if (source.ReadAt(span.offset, decoded.read.data() + at, size) != size) {
+      return ShortReadReason(source, "cannot read: ", span.offset);
+    }
+    at += size;
+  }
+  decoded.bytes.resize(static_cast<std::size_t>(piece.decodedSize));
+  if (piece.coding == WritePiece::Coding::kInflate) {
+    if (!Inflate(decoded.read.data(), decoded.read.size(), decoded.bytes.data(),
+                 decoded.bytes.size())) {
+      return "damaged: stored data that does not inflate to its size";
+    }
+  } else {
+    // Deflating is repeatable: other bytes mean that the source changed.
+    const std::string packed = Deflate(decoded.read.data(), decoded.read.size());
+    if (packed.size() != decoded.bytes.size()) return "changed while it was read";
+    std::copy(packed.begin(), packed.end(), decoded.bytes.begin());
+  }
+  decoded.source = piece.source;
+  decoded.offset = piece.offset;
+  return std::nullopt;
+}
+
 ItemResult CannotWrite(int error) {
   return {Outcome::kFailed, "cannot write the archive: " + SystemErrorUtf8(error)};
 }
@@ -66,8 +108,9 @@ class PlanWriter {
  private:
   struct Source;
   ItemResult WriteFile(const WritePiece& piece, OutputFile& out, char* buffer);
+  // decoded: a worker's last coded spans.
   ItemResult WriteRange(const WritePiece& piece, std::vector<Source>& sources, OutputFile& out,
-                        char* buffer);
+                        char* buffer, DecodedSpans& decoded);
   void WriteSmallFiles(std::size_t first, std::size_t end, OutputFile& out, char* buffer);
 
   const WritePlan& plan_;
@@ -127,6 +170,7 @@ void PlanWriter::Work() {
   // pages cost no memory.
   auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
   std::vector<Source> sources(plan_.sources.size());
+  DecodedSpans decoded;
   for (std::size_t w; !results_.Stopping() && (w = next_++) + 1 < work_.size();) {
     const std::size_t first = work_[w];
     const std::size_t end = work_[w + 1];
@@ -134,7 +178,7 @@ void PlanWriter::Work() {
     if (!opened) {
       for (std::size_t i = first; i < end; ++i) results_.Publish(i, CannotWrite(out.error()));
     } else if (piece.from == WritePiece::From::kRange) {
-      results_.Publish(first, WriteRange(piece, sources, out, buffer.get()));
+      results_.Publish(first, WriteRange(piece, sources, out, buffer.get(), decoded));
     } else if (piece.size >= kSmallFile) {
       results_.Publish(first, WriteFile(piece, out, buffer.get()));
     } else {
@@ -167,7 +211,7 @@ ItemResult PlanWriter::WriteFile(const WritePiece& piece, OutputFile& out, char*
 }
 
 ItemResult PlanWriter::WriteRange(const WritePiece& piece, std::vector<Source>& sources,
-                                  OutputFile& out, char* buffer) {
+                                  OutputFile& out, char* buffer, DecodedSpans& decoded) {
   Source& source = sources[piece.source];
   const WriteSource& wanted = plan_.sources[piece.source];
   if (!source.opened) {
@@ -183,6 +227,16 @@ ItemResult PlanWriter::WriteRange(const WritePiece& piece, std::vector<Source>& 
     }
   }
   if (source.problem) return {Outcome::kFailed, *source.problem};
+  if (piece.coding != WritePiece::Coding::kNone) {
+    auto write = [&](const unsigned char* bytes, std::size_t size) {
+      return out.WriteAt(piece.at, bytes, size);
+    };
+    if (auto reason = ReadRangePiece(piece, source.file, 0, piece.size, write, decoded)) {
+      return out.error() != 0 ? CannotWrite(out.error()) : ItemResult{Outcome::kFailed, *reason};
+    }
+    results_.AddBytes(piece.size);
+    return {Outcome::kDone, {}};
+  }
   std::uint64_t done =
       TransferRange(source.file, piece.offset, piece.size, out, piece.at, buffer, kBufferSize);
   results_.AddBytes(done);
@@ -224,6 +278,26 @@ void PlanWriter::WriteSmallFiles(std::size_t first, std::size_t end, OutputFile&
 }
 
 }  // namespace
+
+std::optional<std::string> ReadRangePiece(
+    const WritePiece& piece, InputFile& source, std::uint64_t skip, std::uint64_t length,
+    const std::function<bool(const unsigned char*, std::size_t)>& feed, DecodedSpans& decoded) {
+  if (piece.coding == WritePiece::Coding::kNone) {
+    const std::uint64_t from = piece.offset + skip;
+    if (ReadInBlocks(source, from, length, kBufferSize, feed) < length) {
+      return ShortReadReason(source, "cannot read: ", from);
+    }
+    return std::nullopt;
+  }
+  if (auto reason = Decode(piece, source, decoded)) return reason;
+  const std::vector<unsigned char>& bytes = decoded.bytes;
+  skip += piece.skip;
+  if (skip > bytes.size() || length > bytes.size() - skip) {
+    return "damaged: a piece past the end of its stored data";
+  }
+  if (!feed(bytes.data() + skip, static_cast<std::size_t>(length))) return "not written";
+  return std::nullopt;
+}
 
 WriteResult WritePlanned(const WritePlan& plan, const std::string& target, const ItemReport& report,
                          unsigned workers,

@@ -20,6 +20,9 @@ namespace mgarc::engine {
 // One piece of a new file, made by one of its three kinds.
 struct WritePiece {
   enum class From { kFile, kRange, kLiteral };
+  // How a range's bytes become the piece's: as they are, or deflated (a
+  // patch's stored chunk made) or inflated (one applied).
+  enum class Coding { kNone, kDeflate, kInflate };
 
   // size bytes of a file on disk, read whole: it must still hold size bytes.
   static WritePiece OfFile(std::uint64_t at, std::uint64_t size, std::filesystem::path file) {
@@ -29,6 +32,21 @@ struct WritePiece {
   static WritePiece OfRange(std::uint64_t at, std::uint64_t size, std::size_t source,
                             std::uint64_t offset) {
     return {From::kRange, at, size, {}, source, offset, {}};
+  }
+  // A run of a source's bytes.
+  struct Span {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+  };
+  // size bytes, from skip on, of the decodedSize bytes that the spans of
+  // WritePlan::sources[source], one after another, deflate or inflate to.
+  // Spans and decodedSize are at most kMaxCodedSize bytes.
+  static WritePiece OfCoded(std::uint64_t at, std::uint64_t size, std::size_t source,
+                            std::vector<Span> spans, Coding coding, std::uint64_t decodedSize,
+                            std::uint64_t skip = 0) {
+    const std::uint64_t offset = spans.empty() ? 0 : spans.front().offset;
+    return {From::kRange,      at,     size, {}, source, offset, {}, coding, std::move(spans),
+            decodedSize, skip};
   }
   // The bytes themselves.
   static WritePiece OfLiteral(std::uint64_t at, std::string bytes) {
@@ -43,7 +61,31 @@ struct WritePiece {
   std::size_t source = 0;      // kRange
   std::uint64_t offset = 0;    // kRange: where in the source
   std::string literal;         // kLiteral
+  Coding coding = Coding::kNone;  // kRange; when coded:
+  std::vector<Span> spans{};
+  std::uint64_t decodedSize = 0;
+  std::uint64_t skip = 0;
 };
+
+// The most bytes a coded piece reads or decodes to.
+inline constexpr std::uint64_t kMaxCodedSize = 1 << 20;
+
+// The last coded spans decoded, kept: the pieces that take their parts one
+// after another decode them once.
+struct DecodedSpans {
+  std::vector<unsigned char> read;
+  std::vector<unsigned char> bytes;  // decoded
+  std::size_t source = static_cast<std::size_t>(-1);
+  std::uint64_t offset = 0;
+};
+
+// Reads length bytes, from skip on, of a range piece as the writer writes it
+// (decoded when coded) from source, its source's file, giving them to
+// feed(const unsigned char*, size_t) in blocks; the reason when they cannot
+// be read or decoded.
+std::optional<std::string> ReadRangePiece(
+    const WritePiece& piece, InputFile& source, std::uint64_t skip, std::uint64_t length,
+    const std::function<bool(const unsigned char*, std::size_t)>& feed, DecodedSpans& decoded);
 
 // A file that ranges come from: one put in its place since the plan was made
 // is refused.

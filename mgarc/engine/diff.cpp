@@ -14,7 +14,7 @@
 
 #include "mgarc/engine/archive_digests.h"
 #include "mgarc/engine/archive_writer.h"
-#include "mgarc/engine/block_reading.h"
+#include "mgarc/engine/deflate.h"
 #include "mgarc/engine/entry_names.h"
 #include "platform/arguments.h"
 #include "platform/case_folding.h"
@@ -26,34 +26,81 @@ namespace mgarc::engine {
 
 namespace {
 
-// The plan of the patch, with its checksum over the stored bytes as NEW
-// holds them now; a problem about NEW when they cannot be read.
-std::optional<Problem> PlanPatchFile(const PatchPlan& patch, const ArchiveView& after,
-                                     WritePlan& plan) {
-  const std::string tables = EncodePatchTables(patch.tables);
-  const std::uint64_t storedOffset = patch.tables.storedOffset();
+// The spans of NEW that make the stored data's bytes [from, from + size),
+// given the stored data as runs of NEW in order; run and used (bytes of
+// runs[run] taken) move on.
+std::vector<WritePiece::Span> SpansOf(const std::vector<WritePiece::Span>& runs, std::size_t& run,
+                                      std::uint64_t& used, std::uint64_t size) {
+  std::vector<WritePiece::Span> spans;
+  while (size > 0) {
+    const std::uint64_t take = std::min(size, runs[run].size - used);
+    spans.push_back({runs[run].offset + used, take});
+    size -= take;
+    used += take;
+    if (used == runs[run].size) ++run, used = 0;
+  }
+  return spans;
+}
+
+// The plan of the patch: its tables deflated, and NEW's bytes that it
+// stores, in chunks, each deflated where that saves anything; with its
+// checksum over the bytes as NEW holds them now. A problem about NEW when
+// they cannot be read.
+std::optional<Problem> PlanPatchFile(PatchPlan& patch, const ArchiveView& after, WritePlan& plan) {
+  PatchTables& tables = patch.tables;
+  tables.header.flags = kPatchDeflated;
+  const std::string head = EncodePatchTables(tables);
   plan.sources.push_back({PathFromUtf8(after.path), after.identity});
-  plan.pieces.push_back(WritePiece::OfLiteral(0, tables));
+  plan.pieces.push_back(WritePiece::OfLiteral(0, head));
   Sha256 checksum;
-  checksum.Update(tables.data(), tables.size());
-  std::size_t stored = 0;
-  for (const PatchPiece& piece : patch.tables.pieces) {
-    if (piece.kind != PieceKind::kStored) continue;
-    const std::uint64_t from = patch.storedFrom[stored++];
-    plan.pieces.push_back(WritePiece::OfRange(storedOffset + piece.source, piece.length, 0, from));
-    const std::uint64_t read =
-        ReadInBlocks(*after.file, from, piece.length, 1 << 20,
-                     [&checksum](const unsigned char* bytes, std::size_t size) {
-                       checksum.Update(bytes, size);
-                       return true;
-                     });
-    if (read < piece.length) {
-      return Problem{after.path, ShortReadReason(*after.file, "cannot be read: ", from + read)};
+  checksum.Update(head.data(), head.size());
+  std::vector<WritePiece::Span> runs;
+  for (std::size_t p = 0, stored = 0; p < tables.pieces.size(); ++p) {
+    if (tables.pieces[p].kind == PieceKind::kStored) {
+      runs.push_back({patch.storedFrom[stored++], tables.pieces[p].length});
     }
   }
+  std::vector<unsigned char> raw;
+  std::uint64_t at = tables.storedOffset();
+  std::size_t run = 0;
+  std::uint64_t used = 0;
+  for (std::uint64_t from = 0; from < tables.header.storedSize; from += kMaxCodedSize) {
+    const std::uint64_t size = std::min(kMaxCodedSize, tables.header.storedSize - from);
+    const std::vector<WritePiece::Span> spans = SpansOf(runs, run, used, size);
+    raw.clear();
+    for (const WritePiece::Span& span : spans) {
+      raw.resize(raw.size() + span.size);
+      if (after.file->ReadAt(span.offset, raw.data() + raw.size() - span.size, span.size) !=
+          span.size) {
+        return Problem{after.path, ShortReadReason(*after.file, "cannot be read: ", span.offset)};
+      }
+    }
+    // The writer deflates the chunk again: the same bytes, not held meanwhile.
+    const std::string packed =
+        WorthDeflating(raw.data(), raw.size()) ? Deflate(raw.data(), raw.size()) : "";
+    std::uint64_t chunk = size;
+    if (!packed.empty() && packed.size() < size) {
+      chunk = packed.size();
+      checksum.Update(packed.data(), packed.size());
+      plan.pieces.push_back(
+          WritePiece::OfCoded(at, chunk, 0, spans, WritePiece::Coding::kDeflate, chunk));
+    } else {
+      checksum.Update(raw.data(), raw.size());
+      std::uint64_t within = 0;
+      for (const WritePiece::Span& span : spans) {
+        plan.pieces.push_back(WritePiece::OfRange(at + within, span.size, 0, span.offset));
+        within += span.size;
+      }
+    }
+    tables.chunkPackedSizes.push_back(static_cast<std::uint32_t>(chunk));
+    at += chunk;
+  }
+  const std::string sizes = EncodeChunkSizes(tables.chunkPackedSizes);
+  checksum.Update(sizes.data(), sizes.size());
+  plan.pieces.push_back(WritePiece::OfLiteral(at, sizes));
   Sha256Digest sum = checksum.Finish();
-  plan.pieces.push_back(WritePiece::OfLiteral(storedOffset + patch.tables.header.storedSize,
-                                              std::string(sum.begin(), sum.end())));
+  plan.pieces.push_back(
+      WritePiece::OfLiteral(at + sizes.size(), std::string(sum.begin(), sum.end())));
   return std::nullopt;
 }
 
@@ -68,7 +115,7 @@ void WritePatch(const DiffOptions& options, const ArchiveDigests& beforeDigests,
     return;
   }
   WritePlan plan;
-  const PatchPlan patch =
+  PatchPlan patch =
       PlanPatch(result.before, beforeDigests, result.after, afterDigests, result.difference);
   if ((result.refused = PlanPatchFile(patch, result.after, plan))) return;
   ItemReport report{[&result](std::size_t) { return result.after.path; }, {}, &observer};

@@ -19,19 +19,6 @@ namespace {
 
 constexpr std::size_t kEntrySize = 16 << 20;
 
-// Bytes that no compressor or delta finds a pattern in.
-std::string RandomBytes(std::size_t size, std::uint64_t seed) {
-  std::string bytes(size, '\0');
-  std::uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
-  for (std::size_t i = 0; i + 8 <= size; i += 8) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    for (int k = 0; k < 8; ++k) bytes[i + k] = static_cast<char>(state >> (8 * k));
-  }
-  return bytes;
-}
-
 // An archive of 16 MiB entries, each named and seeded as given.
 void WriteSet(const std::string& path, const std::vector<std::pair<std::string, int>>& entries) {
   TestArchive archive;
@@ -40,15 +27,6 @@ void WriteSet(const std::string& path, const std::vector<std::pair<std::string, 
   }
   WriteFile(path, archive.Bytes());
 }
-
-struct Measured {
-  std::vector<double> times;
-  long peakKilobytes = 0;
-  void Add(const Timing& timing) {
-    times.push_back(timing.seconds);
-    if (timing.peakKilobytes > peakKilobytes) peakKilobytes = timing.peakKilobytes;
-  }
-};
 
 }  // namespace
 
@@ -79,6 +57,7 @@ int main(int argc, char** argv) {
       rounds);
   Measured xdeltaEncode, xdeltaDecode, cp, diff, apply, update;
   xdeltaEncode.Add(Time({"xdelta3", "-e", "-f", "-s", before, after, root + "/x.vcdiff"}));
+  Time({"zstd", "-q", "-f", "--long=31", "--patch-from=" + before, after, "-o", root + "/z.zst"});
   for (int round = 0; round < rounds; ++round) {
     xdeltaDecode.Add(
         Time({"xdelta3", "-d", "-f", "-s", before, root + "/x.vcdiff", root + "/x-out.dat"}));
@@ -107,14 +86,16 @@ int main(int argc, char** argv) {
   row("mgarc diff -o", diff);
   row("mgarc apply", apply);
   row("mgarc update (one 16 MiB)", update);
-  std::printf("  patch: mgarc %.1f MB, xdelta3 %.1f MB\n", patchSize / 1e6, xdeltaSize / 1e6);
+  std::printf("  patch: mgarc %.1f MB, xdelta3 %.1f MB, zstd --patch-from %.1f MB\n",
+              patchSize / 1e6, xdeltaSize / 1e6,
+              static_cast<double>(fs::file_size(root + "/z.zst")) / 1e6);
   auto record = [](const char* task, const char* program, const Measured& measured,
-                   const Measured& peer) {
+                   const Measured& peer, double bytes = -1) {
     RecordMedian(task, program, Median(measured.times),
-                 Median(measured.times) / Median(peer.times));
+                 Median(measured.times) / Median(peer.times), bytes);
   };
-  record("diff set c", "mgarc diff -o", diff, xdeltaEncode);
-  record("diff set c", "xdelta3 -e", xdeltaEncode, xdeltaEncode);
+  record("diff set c", "mgarc diff -o", diff, xdeltaEncode, patchSize);
+  record("diff set c", "xdelta3 -e", xdeltaEncode, xdeltaEncode, xdeltaSize);
   record("apply set c", "mgarc apply", apply, xdeltaDecode);
   record("apply set c", "xdelta3 -d", xdeltaDecode, xdeltaDecode);
   record("update set c", "mgarc update", update, cp);

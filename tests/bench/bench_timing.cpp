@@ -80,11 +80,25 @@ const char* Verdict(bool met) {
 }
 
 void RecordMedian(const std::string& task, const std::string& program, double seconds,
-                  double relative) {
+                  double relative, double bytes) {
   const char* csv = std::getenv("BENCH_CSV");
   if (csv == nullptr || *csv == '\0') return;
   if (FILE* out = std::fopen(csv, "a")) {
-    std::fprintf(out, "%s,%s,%.6f,%.4f\n", task.c_str(), program.c_str(), seconds, relative);
+    std::fprintf(out, "%s,%s,%.6f,%.4f,", task.c_str(), program.c_str(), seconds, relative);
+    if (bytes >= 0) std::fprintf(out, "%.0f", bytes);
+    std::fputc('\n', out);
     std::fclose(out);
   }
+}
+
+std::string RandomBytes(std::size_t size, std::uint64_t seed) {
+  std::string bytes(size, '\0');
+  std::uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
+  for (std::size_t i = 0; i + 8 <= size; i += 8) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    for (int k = 0; k < 8; ++k) bytes[i + k] = static_cast<char>(state >> (8 * k));
+  }
+  return bytes;
 }

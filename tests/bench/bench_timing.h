@@ -1,7 +1,9 @@
 // Timing a command for the benchmarks: wall time and peak resident memory,
-// measured in a small process of its own, and medians of rounds.
+// measured in a small process of its own, and medians of rounds; and the
+// random bytes the sets are made of.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,11 +27,25 @@ Timing Time(const std::vector<std::string>& command, const std::string& stdinPat
 
 double Median(std::vector<double> values);
 
+// The rounds of one command: their times, and the largest peak memory.
+struct Measured {
+  std::vector<double> times;
+  long peakKilobytes = 0;
+  void Add(const Timing& timing) {
+    times.push_back(timing.seconds);
+    if (timing.peakKilobytes > peakKilobytes) peakKilobytes = timing.peakKilobytes;
+  }
+};
+
+// Bytes that no compressor or delta finds a pattern in.
+std::string RandomBytes(std::size_t size, std::uint64_t seed);
+
 // "met" or "MISSED".
 const char* Verdict(bool met);
 
-// Appends "task,program,seconds,relative" to the CSV file that BENCH_CSV
-// names (make bench sets it; nothing without it), for make bench-chart.
-// relative: the time over that of the peer users would otherwise pick.
+// Appends "task,program,seconds,relative,bytes" to the CSV file that
+// BENCH_CSV names (make bench sets it; nothing without it), for make
+// bench-chart. relative: the time over that of the peer users would
+// otherwise pick; bytes: what the command made (a patch), where it counts.
 void RecordMedian(const std::string& task, const std::string& program, double seconds,
-                  double relative);
+                  double relative, double bytes = -1);

@@ -8,10 +8,12 @@
 // other fifteen bits seed edits a translator would make: OLD is that
 // archive's entries laid out afresh, NEW the same with a few bytes inserted,
 // removed or overwritten, one edit in each of several entries. Such a patch
-// must cost no more than its header and checksum (144 bytes), its table of
-// OLD's entries (32 bytes a cell), the bytes the edits put in, the header and
-// every directory record (16 bytes each), and 24 bytes a piece: 3 an edit, 2
-// a record, and 4.
+// must cost no more than its header, packed size and checksum (152 bytes),
+// its tables (OLD's entries, 32 bytes a cell, and 24 bytes a piece: 3 an
+// edit, 2 a record, and 4) with what deflate adds to data it cannot shrink
+// (13 bytes and a thousandth), the bytes the edits put in, the header and
+// every directory record (16 bytes each), and 4 bytes a piece for the sizes
+// of the stored chunks.
 #include <unistd.h>
 
 #include <cstdint>
@@ -109,8 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     before = old.Bytes();
     after = edited.Bytes();
     const std::size_t records = old.entries.size();
-    bound = 144 + 32 * mgarc::engine::EntryIblt::CellsFor(records) + added + 16 + 16 * records +
-            24 * (3 * edits + 2 * records + 4);
+    const std::size_t pieces = 3 * edits + 2 * records + 4;
+    const std::size_t tables = 32 * mgarc::engine::EntryIblt::CellsFor(records) + 24 * pieces;
+    bound = 152 + tables + 13 + tables / 1000 + added + 16 + 16 * records + 4 * pieces;
   } else {
     const std::size_t split = std::min<std::size_t>(data[0] | data[1] << 8, size - 2);
     before.assign(reinterpret_cast<const char*>(data + 2), split);
