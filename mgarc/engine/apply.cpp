@@ -5,9 +5,9 @@
 // and of the patch, copied by the system, large ones shared among workers.
 // Meanwhile a thread of its own hashes the archive: whether it is the
 // patch's OLD (or already its NEW, or neither) is decided from that digest as
-// a PatchFit, before the new file takes anyone's place; NEW's own digest is
-// computed from the pieces as written and must be the one the patch
-// promises. A wrong archive names up to ten of its entries that differ.
+// a PatchFit, before the new file takes anyone's place; another computes
+// NEW's own digest from the pieces as the writer reads them, which must be
+// the one the patch promises. A wrong archive names up to ten of its entries that differ.
 #include "mgarc/engine/apply.h"
 
 #include <algorithm>
@@ -330,12 +330,16 @@ void WriteNew(const ApplyOptions& options, const Patch& patch, ArchiveView& arch
               Observer& observer, ApplyResult& result) {
   const PatchHeader& header = patch.tables.header;
   const WritePlan plan = PlanNew(options, patch, archive, result.fromPatch);
+  // The archive and what the pieces make are hashed on two cores while the
+  // system copies the pieces.
   ArchiveDigests digests;
   std::optional<Problem> unread;
   std::thread digesting([&] { unread = DigestArchive(archive, digests, true); });
+  Sha256Digest made{};
+  std::optional<std::string> notMade;
+  std::thread making([&] { notMade = DigestOfPieces(plan, made); });
   auto check = [&]() -> std::optional<std::string> {
-    Sha256Digest made{};
-    std::optional<std::string> notMade = DigestOfPieces(plan, made);
+    making.join();
     digesting.join();
     if (unread) return unread->reason;
     result.fit = FitOf(archive.fileSize, digests.whole, header);
@@ -351,6 +355,7 @@ void WriteNew(const ApplyOptions& options, const Patch& patch, ArchiveView& arch
   EntryProgress progress(observer, plan, NewEntryEnds(plan, header.newSize));
   ItemReport report{[&result](std::size_t) { return result.target; }, {}, &progress};
   WriteResult written = WritePlanned(plan, result.target, report, options.workers, check);
+  if (making.joinable()) making.join();
   if (digesting.joinable()) digesting.join();
   result.stopped = written.stopped;
   if (result.fit == PatchFit::kAlreadyApplied || !written.problem) return;

@@ -92,9 +92,13 @@ class Window {
 struct Signatures {
   std::uint32_t blockSize = 0;
   std::vector<std::pair<std::uint32_t, std::uint64_t>> blocks;  // checksum, offset; sorted
-  std::vector<std::uint64_t> present;  // a bit for each checksum's low 20 bits
+  std::vector<std::uint64_t> present;  // a bit for each of 2^20 checksums' buckets
+  // The checksum's bucket: its bits mixed, for the sum of a window's bytes
+  // (the low half) keeps close to its mean.
+  static std::uint32_t Bucket(std::uint32_t sum) { return (sum * 0x9E3779B1u) >> 12; }
   bool MayHold(std::uint32_t sum) const {
-    return (present[(sum & 0xFFFFF) >> 6] >> (sum & 63)) & 1;
+    const std::uint32_t bucket = Bucket(sum);
+    return (present[bucket >> 6] >> (bucket & 63)) & 1;
   }
 };
 
@@ -110,7 +114,8 @@ bool Sign(InputFile& file, std::uint64_t from, std::uint64_t to, Signatures& sig
     if (block == nullptr) return false;
     sum.Start(block);
     signatures.blocks.emplace_back(sum.value(), at);
-    signatures.present[(sum.value() & 0xFFFFF) >> 6] |= std::uint64_t{1} << (sum.value() & 63);
+    const std::uint32_t bucket = Signatures::Bucket(sum.value());
+    signatures.present[bucket >> 6] |= std::uint64_t{1} << (bucket & 63);
   }
   std::sort(signatures.blocks.begin(), signatures.blocks.end());
   return true;
@@ -128,14 +133,25 @@ void MatchBlocks(InputFile& oldFile, std::uint64_t oldFrom, std::uint64_t oldTo,
   std::uint64_t unmatched = newFrom;  // where the bytes no match covers begin
   bool started = false;
   for (std::uint64_t at = newFrom; at + size <= newTo;) {
-    // The window, and the byte after it that the next step rolls in.
-    const bool more = at + size < newTo;
-    const unsigned char* bytes = window.At(at, size + (more ? 1 : 0));
+    // The window, and the bytes after it that the next steps roll in.
+    const std::size_t ahead = static_cast<std::size_t>(
+        std::min<std::uint64_t>(newTo - at - size, 8 * kChunk));
+    const unsigned char* bytes = window.At(at, size + ahead);
     if (bytes == nullptr) return;
     if (!started) {
       sum.Start(bytes);
       started = true;
     }
+    // Rolled in a tight loop over the bytes held, to the first position
+    // whose checksum may be one of OLD's.
+    std::size_t step = 0;
+    while (!signatures.MayHold(sum.value()) && step < ahead) {
+      sum.Roll(bytes[step], bytes[step + size]);
+      ++step;
+    }
+    at += step;
+    bytes += step;
+    const bool more = at + size < newTo;
     std::uint64_t found = 0;
     bool matched = false;
     if (signatures.MayHold(sum.value())) {
@@ -149,8 +165,11 @@ void MatchBlocks(InputFile& oldFile, std::uint64_t oldFrom, std::uint64_t oldTo,
       }
     }
     if (!matched) {
-      if (more) sum.Roll(bytes[0], bytes[size]);
-      ++at;
+      if (!more) break;
+      if (step < ahead) {
+        sum.Roll(bytes[0], bytes[size]);
+        ++at;
+      }
       continue;
     }
     // Grown backward into the bytes not matched yet, and forward to where they differ.
