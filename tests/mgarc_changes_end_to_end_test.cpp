@@ -340,6 +340,40 @@ TEST_F(MgarcChanges, AVersionOnePatchStillApplies) {
                 ": not the archive this patch applies to; entries that differ: changed B.TXT\n");
 }
 
+// Stored data of several chunks, some deflated and some not, with pieces
+// that cross from one chunk into the next, makes NEW exactly.
+TEST_F(MgarcChanges, StoredDataIsDeflatedWhereThatPays) {
+  std::string noise(1200000, '\0');
+  std::uint64_t state = 88172645463325252ull;
+  for (char& byte : noise) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    byte = static_cast<char>(state);
+  }
+  std::string text;
+  for (int line = 0; text.size() < 1500000; ++line) {
+    text += "line " + std::to_string(line) + ": the quick brown fox\r\n";
+  }
+  std::string edited = PatternBytes(300000);
+  for (std::size_t at : {1000u, 150000u, 299000u}) edited.replace(at, 4, "EDIT");
+  const TestArchive old{"VIZ00", {{"A.BIN", PatternBytes(300000)}, {"B.TXT", "b"}}};
+  const TestArchive now{
+      "VIZ00", {{"A.BIN", edited}, {"SCRIPT.TXT", text}, {"NOISE.BIN", noise}, {"B.TXT", "b"}}};
+  WriteFile(dir_ / "old.dat", old.Bytes());
+  WriteFile(dir_ / "new.dat", now.Bytes());
+  ToolRun diff = Run({"diff", "-o", dir_ / "p.mgp", dir_ / "old.dat", dir_ / "new.dat"});
+  ASSERT_EQ(diff.exitStatus, 0) << diff.err;
+  // The noise as it is, the text in far fewer bytes than its own.
+  const auto size = std::filesystem::file_size(dir_ / "p.mgp");
+  EXPECT_GT(size, noise.size());
+  EXPECT_LT(size, noise.size() + text.size() / 10);
+  WriteFile(archive_, old.Bytes());
+  ToolRun apply = Run({"apply", dir_ / "p.mgp", archive_});
+  EXPECT_EQ(apply.exitStatus, 0) << apply.err;
+  EXPECT_TRUE(ReadFile(archive_) == now.Bytes());
+}
+
 TEST_F(MgarcChanges, AFileSizeLimitLeavesTheOldArchiveAndNoFile) {
   WriteFile(archive_, kGame.Bytes());
   Put("SE/DOOR.WAV", PatternBytes(200000, 3));

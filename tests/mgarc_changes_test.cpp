@@ -8,6 +8,8 @@
 
 #include "mgarc/engine/archive_changes.h"
 #include "mgarc/engine/archive_digests.h"
+#include "mgarc/engine/archive_writer.h"
+#include "mgarc/engine/deflate.h"
 #include "mgarc/engine/entry_iblt.h"
 #include "mgarc/engine/entry_names.h"
 #include "mgarc/engine/patch_format.h"
@@ -142,14 +144,22 @@ TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
     EXPECT_LE(plan.tables.header.storedSize, c.maxStored) << c.what;
     EXPECT_EQ(plan.tables.header.newDigest, Sha256Of(c.after.data(), c.after.size())) << c.what;
 
-    // The tables read back as they were written.
-    std::string encoded = EncodePatchTables(plan.tables);
-    ASSERT_EQ(encoded.size(), plan.tables.storedOffset()) << c.what;
-    PatchTables decoded;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(encoded.data());
-    ASSERT_EQ(DecodePatchHeader(bytes, decoded.header), std::nullopt);
-    ASSERT_EQ(DecodePatchTables(bytes + kPatchHeaderSize, decoded), std::nullopt);
-    EXPECT_EQ(EncodePatchTables(decoded), encoded) << c.what;
+    // The tables read back as they were written, deflated or not.
+    for (std::uint32_t flags : {0u, kPatchDeflated}) {
+      plan.tables.header.flags = flags;
+      std::string encoded = EncodePatchTables(plan.tables);
+      ASSERT_EQ(encoded.size(), plan.tables.storedOffset()) << c.what;
+      PatchTables decoded;
+      const auto* bytes = reinterpret_cast<const unsigned char*>(encoded.data());
+      ASSERT_EQ(DecodePatchHeader(bytes, decoded.header), std::nullopt);
+      std::vector<unsigned char> tables(bytes + kPatchHeaderSize, bytes + encoded.size());
+      if (flags != 0) {
+        decoded.packedSize = DecodePackedSize(bytes + kPatchHeaderSize);
+        ASSERT_EQ(InflatePatchTables(bytes + kPatchHeaderSize + 8, decoded, tables), std::nullopt);
+      }
+      ASSERT_EQ(DecodePatchTables(tables.data(), decoded), std::nullopt) << c.what;
+      EXPECT_EQ(EncodePatchTables(decoded), encoded) << c.what;
+    }
   }
 }
 
@@ -215,6 +225,99 @@ TEST(PatchFormat, TablesThatDoNotDescribeNewAreDamaged) {
   other[12] = 6;  // a table of cells not in four parts
   EXPECT_EQ(DecodePatchHeader(reinterpret_cast<const unsigned char*>(other.data()), decoded.header),
             "damaged: a table of 6 cells");
+}
+
+TEST(PatchFormat, DeflatedTablesAndChunksAreCheckedBeforeTheyAreTrusted) {
+  PatchTables tables;
+  tables.header.flags = kPatchDeflated;
+  tables.header.oldSize = 100;
+  tables.header.newSize = 30;
+  tables.header.storedSize = 10;
+  tables.pieces = {{PieceKind::kStored, 0, 4}, {PieceKind::kOld, 80, 20}, {PieceKind::kStored, 4, 6}};
+  auto decode = [](PatchTables written) -> std::optional<std::string> {
+    std::string encoded = EncodePatchTables(written);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(encoded.data());
+    PatchTables decoded;
+    if (auto reason = DecodePatchHeader(bytes, decoded.header)) return reason;
+    decoded.packedSize = DecodePackedSize(bytes + kPatchHeaderSize);
+    std::vector<unsigned char> plain;
+    if (auto reason = InflatePatchTables(bytes + kPatchHeaderSize + 8, decoded, plain)) {
+      return reason;
+    }
+    return DecodePatchTables(plain.data(), decoded);
+  };
+  EXPECT_EQ(decode(tables), std::nullopt);
+  PatchTables swapped = tables;  // the stored pieces must take the data in order
+  swapped.pieces[0].source = 6;
+  swapped.pieces[2].source = 0;
+  EXPECT_EQ(decode(swapped), "damaged: stored pieces out of order");
+
+  // A header that claims more tables than its stream can inflate to is
+  // refused before anything is held.
+  std::string encoded = EncodePatchTables(tables);
+  encoded[16] = '\xFF';
+  encoded[17] = '\xFF';
+  encoded[18] = '\x3F';  // 4,194,303 pieces
+  PatchTables claimed;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(encoded.data());
+  ASSERT_EQ(DecodePatchHeader(bytes, claimed.header), std::nullopt);
+  claimed.packedSize = DecodePackedSize(bytes + kPatchHeaderSize);
+  std::vector<unsigned char> plain;
+  EXPECT_NE(InflatePatchTables(bytes + kPatchHeaderSize + 8, claimed, plain), std::nullopt);
+  EXPECT_TRUE(plain.empty());
+  encoded[19] = '\x01';  // more pieces than a deflated patch may have
+  EXPECT_EQ(DecodePatchHeader(bytes, claimed.header), "damaged: 20971519 pieces");
+  encoded = EncodePatchTables(tables);
+  encoded[20] = 2;  // a flag this version does not know
+  bytes = reinterpret_cast<const unsigned char*>(encoded.data());
+  EXPECT_EQ(DecodePatchHeader(bytes, claimed.header),
+            "damaged: flags 2 that this mgarc does not know");
+
+  // Each chunk's packed size: more than 0, no more than the chunk.
+  tables.header.storedSize = kMaxCodedSize + 10;
+  struct Case {
+    std::uint32_t first, second;
+    bool good;
+  };
+  for (const Case& c : {Case{1, 10, true}, Case{0, 10, false},
+                        Case{static_cast<std::uint32_t>(kMaxCodedSize) + 1, 10, false},
+                        Case{5, 11, false}}) {
+    const std::string sizes = EncodeChunkSizes({c.first, c.second});
+    EXPECT_EQ(DecodeChunkSizes(reinterpret_cast<const unsigned char*>(sizes.data()), tables),
+              c.good)
+        << c.first << " " << c.second;
+  }
+  EXPECT_EQ(ChunkCount(kMaxCodedSize + 10), 2u);
+}
+
+TEST(Deflate, InflatesOnlyAWholeStreamOfTheSizeAsked) {
+  const std::string text(5000, 'a');
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::string packed = Deflate(bytes, text.size());
+  ASSERT_LT(packed.size(), 100u);
+  auto inflate = [](const std::string& stream, std::size_t size) {
+    std::vector<unsigned char> out(size);
+    return Inflate(reinterpret_cast<const unsigned char*>(stream.data()), stream.size(),
+                   out.data(), size) &&
+           std::string(out.begin(), out.end()) == std::string(size, 'a');
+  };
+  EXPECT_TRUE(inflate(packed, 5000));
+  EXPECT_FALSE(inflate(packed, 4999));
+  EXPECT_FALSE(inflate(packed, 5001));
+  EXPECT_FALSE(inflate(packed + "x", 5000));
+  EXPECT_FALSE(inflate(packed.substr(0, packed.size() - 1), 5000));
+  std::string flipped = packed;
+  flipped[packed.size() / 2] ^= 0x10;
+  EXPECT_FALSE(inflate(flipped, 5000));
+
+  EXPECT_TRUE(WorthDeflating(bytes, text.size()));
+  std::string random;
+  for (int i = 0; random.size() < 20000; ++i) {
+    const Sha256Digest sum = Sha256Of(&i, sizeof i);
+    random.append(sum.begin(), sum.end());
+  }
+  EXPECT_FALSE(WorthDeflating(reinterpret_cast<const unsigned char*>(random.data()), random.size()));
+  EXPECT_FALSE(WorthDeflating(bytes, 0));
 }
 
 TEST(EntryIblt, TheEntriesNotSharedAreReadBackWhenFew) {
