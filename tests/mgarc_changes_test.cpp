@@ -77,6 +77,21 @@ struct PairCase {
   std::size_t maxStored;  // the patch stores at most this many bytes
 };
 
+// Decodes the header and tables that EncodePatchTables wrote, deflated or
+// not: the reason when they do not decode.
+std::optional<std::string> ReadTablesBack(const std::string& encoded, PatchTables& decoded) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(encoded.data());
+  if (auto reason = DecodePatchHeader(bytes, decoded.header)) return reason;
+  std::vector<unsigned char> tables(bytes + kPatchHeaderSize, bytes + encoded.size());
+  if (decoded.deflated()) {
+    decoded.packedSize = DecodePackedSize(bytes + kPatchHeaderSize);
+    if (auto reason = InflatePatchTables(bytes + kPatchHeaderSize + 8, decoded, tables)) {
+      return reason;
+    }
+  }
+  return DecodePatchTables(tables.data(), decoded);
+}
+
 TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
   const std::string big = PatternBytes(5000);
   const std::string other = PatternBytes(5000, 7);
@@ -150,14 +165,7 @@ TEST(ArchiveChanges, PairingPatchPlanAndRoundTrip) {
       std::string encoded = EncodePatchTables(plan.tables);
       ASSERT_EQ(encoded.size(), plan.tables.storedOffset()) << c.what;
       PatchTables decoded;
-      const auto* bytes = reinterpret_cast<const unsigned char*>(encoded.data());
-      ASSERT_EQ(DecodePatchHeader(bytes, decoded.header), std::nullopt);
-      std::vector<unsigned char> tables(bytes + kPatchHeaderSize, bytes + encoded.size());
-      if (flags != 0) {
-        decoded.packedSize = DecodePackedSize(bytes + kPatchHeaderSize);
-        ASSERT_EQ(InflatePatchTables(bytes + kPatchHeaderSize + 8, decoded, tables), std::nullopt);
-      }
-      ASSERT_EQ(DecodePatchTables(tables.data(), decoded), std::nullopt) << c.what;
+      ASSERT_EQ(ReadTablesBack(encoded, decoded), std::nullopt) << c.what;
       EXPECT_EQ(EncodePatchTables(decoded), encoded) << c.what;
     }
   }
@@ -233,18 +241,11 @@ TEST(PatchFormat, DeflatedTablesAndChunksAreCheckedBeforeTheyAreTrusted) {
   tables.header.oldSize = 100;
   tables.header.newSize = 30;
   tables.header.storedSize = 10;
-  tables.pieces = {{PieceKind::kStored, 0, 4}, {PieceKind::kOld, 80, 20}, {PieceKind::kStored, 4, 6}};
-  auto decode = [](PatchTables written) -> std::optional<std::string> {
-    std::string encoded = EncodePatchTables(written);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(encoded.data());
+  tables.pieces = {
+      {PieceKind::kStored, 0, 4}, {PieceKind::kOld, 80, 20}, {PieceKind::kStored, 4, 6}};
+  auto decode = [](PatchTables written) {
     PatchTables decoded;
-    if (auto reason = DecodePatchHeader(bytes, decoded.header)) return reason;
-    decoded.packedSize = DecodePackedSize(bytes + kPatchHeaderSize);
-    std::vector<unsigned char> plain;
-    if (auto reason = InflatePatchTables(bytes + kPatchHeaderSize + 8, decoded, plain)) {
-      return reason;
-    }
-    return DecodePatchTables(plain.data(), decoded);
+    return ReadTablesBack(EncodePatchTables(written), decoded);
   };
   EXPECT_EQ(decode(tables), std::nullopt);
   PatchTables swapped = tables;  // the stored pieces must take the data in order
@@ -279,9 +280,9 @@ TEST(PatchFormat, DeflatedTablesAndChunksAreCheckedBeforeTheyAreTrusted) {
     std::uint32_t first, second;
     bool good;
   };
-  for (const Case& c : {Case{1, 10, true}, Case{0, 10, false},
-                        Case{static_cast<std::uint32_t>(kMaxCodedSize) + 1, 10, false},
-                        Case{5, 11, false}}) {
+  for (const Case& c :
+       {Case{1, 10, true}, Case{0, 10, false},
+        Case{static_cast<std::uint32_t>(kMaxCodedSize) + 1, 10, false}, Case{5, 11, false}}) {
     const std::string sizes = EncodeChunkSizes({c.first, c.second});
     EXPECT_EQ(DecodeChunkSizes(reinterpret_cast<const unsigned char*>(sizes.data()), tables),
               c.good)
@@ -297,8 +298,8 @@ TEST(Deflate, InflatesOnlyAWholeStreamOfTheSizeAsked) {
   ASSERT_LT(packed.size(), 100u);
   auto inflate = [](const std::string& stream, std::size_t size) {
     std::vector<unsigned char> out(size);
-    return Inflate(reinterpret_cast<const unsigned char*>(stream.data()), stream.size(),
-                   out.data(), size) &&
+    return Inflate(reinterpret_cast<const unsigned char*>(stream.data()), stream.size(), out.data(),
+                   size) &&
            std::string(out.begin(), out.end()) == std::string(size, 'a');
   };
   EXPECT_TRUE(inflate(packed, 5000));
@@ -316,7 +317,8 @@ TEST(Deflate, InflatesOnlyAWholeStreamOfTheSizeAsked) {
     const Sha256Digest sum = Sha256Of(&i, sizeof i);
     random.append(sum.begin(), sum.end());
   }
-  EXPECT_FALSE(WorthDeflating(reinterpret_cast<const unsigned char*>(random.data()), random.size()));
+  EXPECT_FALSE(
+      WorthDeflating(reinterpret_cast<const unsigned char*>(random.data()), random.size()));
   EXPECT_FALSE(WorthDeflating(bytes, 0));
 }
 

@@ -228,6 +228,42 @@ TEST_F(WindowsMgarc, UpdateDiffAndApplyAJapaneseArchive) {
                            "changed 音声/声.TXT\n");
 }
 
+// A patch is the same format on both hosts: deflated on one, it inflates on
+// the other.
+TEST_F(WindowsMgarc, APatchMadeOnEitherHostAppliesOnTheOther) {
+  std::string text;
+  for (int line = 0; text.size() < 300000; ++line) text += "line " + std::to_string(line) + "\r\n";
+  std::string edited = PatternBytes(200000);
+  edited.replace(100000, 4, "EDIT");
+  const std::string old =
+      TestArchive{"ZEL00", {{kVoice, PatternBytes(200000)}, {kSo, "so"}}}.Bytes();
+  const std::string now = TestArchive{"ZEL00", {{kVoice, edited}, {kSo, text}}}.Bytes();
+  WriteFile(dir_ / "old.dat", old);
+  WriteFile(dir_ / "new.dat", now);
+  const std::string linux = MGARC_LINUX_EXE;
+  struct Host {
+    const char* what;
+    bool windowsMakes;
+  };
+  for (const Host host : {Host{"made on Linux", false}, Host{"made on Windows", true}}) {
+    const std::string patch = dir_ / "p.mgp";
+    std::filesystem::remove(patch);
+    WriteFile(archive_, old);
+    ToolRun diff =
+        host.windowsMakes
+            ? Run({"diff", "-o", WindowsArgument(patch), WindowsArgument(dir_ / "old.dat"),
+                   WindowsArgument(dir_ / "new.dat")})
+            : RunTool(linux, {"diff", "-o", patch, dir_ / "old.dat", dir_ / "new.dat"}, "");
+    ASSERT_EQ(diff.exitStatus, 0) << host.what << diff.err;
+    EXPECT_LT(std::filesystem::file_size(patch), text.size() / 4) << host.what;
+    ToolRun apply = host.windowsMakes
+                        ? RunTool(linux, {"apply", patch, archive_}, "")
+                        : Run({"apply", WindowsArgument(patch), WindowsArgument(archive_)});
+    EXPECT_EQ(apply.exitStatus, 0) << host.what << apply.err;
+    EXPECT_TRUE(ReadFile(archive_) == now) << host.what;
+  }
+}
+
 TEST_F(WindowsMgarc, SystemTextOfAJapaneseSystemIsUtf8) {
   // Wine speaks Japanese in this locale, with code page 932 for its ANSI
   // calls. This machine's C library lacks the locale, so Wine would misread a

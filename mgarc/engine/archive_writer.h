@@ -45,8 +45,8 @@ struct WritePiece {
                             std::vector<Span> spans, Coding coding, std::uint64_t decodedSize,
                             std::uint64_t skip = 0) {
     const std::uint64_t offset = spans.empty() ? 0 : spans.front().offset;
-    return {From::kRange,      at,     size, {}, source, offset, {}, coding, std::move(spans),
-            decodedSize, skip};
+    return {From::kRange,     at,          size, {}, source, offset, {}, coding,
+            std::move(spans), decodedSize, skip};
   }
   // The bytes themselves.
   static WritePiece OfLiteral(std::uint64_t at, std::string bytes) {
@@ -57,10 +57,10 @@ struct WritePiece {
   From from = From::kLiteral;
   std::uint64_t at = 0;  // where in the new file
   std::uint64_t size = 0;
-  std::filesystem::path file;  // kFile
-  std::size_t source = 0;      // kRange
-  std::uint64_t offset = 0;    // kRange: where in the source
-  std::string literal;         // kLiteral
+  std::filesystem::path file;     // kFile
+  std::size_t source = 0;         // kRange
+  std::uint64_t offset = 0;       // kRange: where in the source
+  std::string literal;            // kLiteral
   Coding coding = Coding::kNone;  // kRange; when coded:
   std::vector<Span> spans{};
   std::uint64_t decodedSize = 0;

@@ -6,15 +6,16 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 namespace mgarc::engine {
 
 namespace {
 
-// The trial's length and level.
-constexpr std::size_t kTrialSize = 16 * 1024;
+// The trial: slices of this length from this many places, at a fast level.
+constexpr std::size_t kTrialSlice = 4 * 1024;
+constexpr std::size_t kTrialSlices = 4;
 constexpr int kTrialLevel = 1;
-// Worth it when the trial packs to less than 19/20 of its size.
 
 std::string DeflateAt(const unsigned char* bytes, std::size_t size, int level) {
   uLong bound = compressBound(static_cast<uLong>(size));
@@ -51,10 +52,21 @@ bool Inflate(const unsigned char* packed, std::size_t packedSize, unsigned char*
 }
 
 bool WorthDeflating(const unsigned char* bytes, std::size_t size) {
-  const std::size_t trial = std::min(size, kTrialSize);
-  if (trial == 0) return false;
-  const std::string packed = DeflateAt(bytes, trial, kTrialLevel);
-  return !packed.empty() && packed.size() * 20 < trial * 19;
+  if (size == 0) return false;
+  // Slices spread over the bytes, so that data of several kinds one after
+  // another is judged by all of them.
+  std::size_t tried = 0;
+  std::size_t packed = 0;
+  for (std::size_t i = 0; i < kTrialSlices; ++i) {
+    const std::size_t from = size / kTrialSlices * i;
+    const std::size_t slice = std::min(kTrialSlice, size - from);
+    const std::string trial = DeflateAt(bytes + from, slice, kTrialLevel);
+    if (trial.empty()) return false;
+    tried += slice;
+    packed += trial.size();
+  }
+  // Worth it when the trial packs to less than 19/20 of its size.
+  return packed * 20 < tried * 19;
 }
 
 }  // namespace mgarc::engine

@@ -16,7 +16,8 @@ bool Inflate(const unsigned char* packed, std::size_t packedSize, unsigned char*
              std::size_t size);
 
 // Whether deflating size bytes is likely to save anything: a quick trial on
-// their start, so that random or already compressed data costs no deflate.
+// a few slices of them, so that random or already compressed data costs no
+// deflate.
 bool WorthDeflating(const unsigned char* bytes, std::size_t size);
 
 // The most that deflate can shrink data: a stream of n bytes inflates to

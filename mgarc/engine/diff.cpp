@@ -69,9 +69,9 @@ std::optional<Problem> PlanPatchFile(PatchPlan& patch, const ArchiveView& after,
     const std::vector<WritePiece::Span> spans = SpansOf(runs, run, used, size);
     raw.clear();
     for (const WritePiece::Span& span : spans) {
-      raw.resize(raw.size() + span.size);
-      if (after.file->ReadAt(span.offset, raw.data() + raw.size() - span.size, span.size) !=
-          span.size) {
+      const auto length = static_cast<std::size_t>(span.size);  // at most a chunk
+      raw.resize(raw.size() + length);
+      if (after.file->ReadAt(span.offset, raw.data() + raw.size() - length, length) != length) {
         return Problem{after.path, ShortReadReason(*after.file, "cannot be read: ", span.offset)};
       }
     }

@@ -41,8 +41,8 @@ std::vector<StoredChunk> PatchTables::Chunks() const {
   std::uint64_t at = storedOffset();
   for (std::size_t i = 0; i < chunkPackedSizes.size(); ++i) {
     const std::uint64_t from = i * kMaxCodedSize;
-    chunks.push_back({from, std::min(kMaxCodedSize, header.storedSize - from), at,
-                      chunkPackedSizes[i]});
+    chunks.push_back(
+        {from, std::min(kMaxCodedSize, header.storedSize - from), at, chunkPackedSizes[i]});
     at += chunkPackedSizes[i];
   }
   return chunks;
@@ -124,7 +124,9 @@ std::optional<std::string> DecodePatchHeader(const unsigned char* bytes, PatchHe
   return std::nullopt;
 }
 
-std::uint64_t DecodePackedSize(const unsigned char* bytes) { return Get(bytes, 8); }
+std::uint64_t DecodePackedSize(const unsigned char* bytes) {
+  return Get(bytes, 8);
+}
 
 std::optional<std::string> DecodePatchTables(const unsigned char* bytes, PatchTables& tables) {
   const PatchHeader& header = tables.header;
@@ -142,7 +144,7 @@ std::optional<std::string> DecodePatchTables(const unsigned char* bytes, PatchTa
   }
   tables.pieces.resize(header.pieceCount);
   std::uint64_t total = 0;
-  std::uint64_t stored = 0;  // what the stored pieces so far have taken
+  std::uint64_t stored = 0;     // what the stored pieces so far have taken
   std::uint64_t ended[3] = {};  // where the last piece of each kind ended
   for (PatchPiece& piece : tables.pieces) {
     auto kind = static_cast<std::uint32_t>(Get(bytes, 4));
@@ -178,7 +180,8 @@ std::optional<std::string> DecodePatchTables(const unsigned char* bytes, PatchTa
 std::optional<std::string> InflatePatchTables(const unsigned char* packed, PatchTables& tables,
                                               std::vector<unsigned char>& bytes) {
   const std::uint64_t size = TablesSize(tables.header);
-  const std::string damaged = "damaged: its tables do not inflate to " + std::to_string(size) + " bytes";
+  const std::string damaged =
+      "damaged: its tables do not inflate to " + std::to_string(size) + " bytes";
   // Checked before anything is held: no stream inflates to more than this.
   if (size / kMaxInflation > tables.packedSize) return damaged;
   bytes.resize(static_cast<std::size_t>(size));

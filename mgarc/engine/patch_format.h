@@ -87,7 +87,7 @@ struct PatchTables {
   std::vector<PatchEntry> entries;  // version 1
   EntryIblt oldEntries;             // version 2
   std::vector<PatchPiece> pieces;
-  std::uint64_t packedSize = 0;                // deflated: the tables' zlib stream
+  std::uint64_t packedSize = 0;                 // deflated: the tables' zlib stream
   std::vector<std::uint32_t> chunkPackedSizes;  // deflated: each chunk's, in order
 
   bool deflated() const { return (header.flags & kPatchDeflated) != 0; }

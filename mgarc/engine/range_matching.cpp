@@ -134,8 +134,8 @@ void MatchBlocks(InputFile& oldFile, std::uint64_t oldFrom, std::uint64_t oldTo,
   bool started = false;
   for (std::uint64_t at = newFrom; at + size <= newTo;) {
     // The window, and the bytes after it that the next steps roll in.
-    const std::size_t ahead = static_cast<std::size_t>(
-        std::min<std::uint64_t>(newTo - at - size, 8 * kChunk));
+    const std::size_t ahead =
+        static_cast<std::size_t>(std::min<std::uint64_t>(newTo - at - size, 8 * kChunk));
     const unsigned char* bytes = window.At(at, size + ahead);
     if (bytes == nullptr) return;
     if (!started) {

@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
               static_cast<double>(fs::file_size(root + "/z.zst")) / 1e6);
   auto record = [](const char* task, const char* program, const Measured& measured,
                    const Measured& peer, double bytes = -1) {
-    RecordMedian(task, program, Median(measured.times),
-                 Median(measured.times) / Median(peer.times), bytes);
+    RecordMedian(task, program, Median(measured.times), Median(measured.times) / Median(peer.times),
+                 bytes);
   };
   record("diff set c", "mgarc diff -o", diff, xdeltaEncode, patchSize);
   record("diff set c", "xdelta3 -e", xdeltaEncode, xdeltaEncode, xdeltaSize);

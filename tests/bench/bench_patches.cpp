@@ -36,7 +36,8 @@ class Random {
   // From low to high, evenly on a log scale: many small, a few large.
   std::size_t LogUniform(double low, double high) {
     const double unit = static_cast<double>(Next() % 1000000) / 1e6;
-    return static_cast<std::size_t>(std::exp(std::log(low) + unit * (std::log(high) - std::log(low))));
+    return static_cast<std::size_t>(
+        std::exp(std::log(low) + unit * (std::log(high) - std::log(low))));
   }
 
  private:
@@ -71,7 +72,7 @@ std::string Dialogue(std::size_t size, std::uint64_t seed, bool edit) {
 
 struct SetD {
   TestArchive old;
-  TestArchive edited;   // 40 text files translated in part
+  TestArchive edited;    // 40 text files translated in part
   TestArchive sixBytes;  // one edit of 6 bytes
 };
 
@@ -96,9 +97,8 @@ SetD MakeSetD() {
       edited.data = texts++ % 25 == 0 ? Dialogue(size, i, true) : entry.data;
     } else {
       const bool large = i % kPerDirectory == kPerDirectory - 1;
-      entry.data = RandomBytes(large ? random.LogUniform(1 << 20, 20 << 20)
-                                     : random.LogUniform(100, 512 << 10),
-                               i);
+      entry.data = RandomBytes(
+          large ? random.LogUniform(1 << 20, 20 << 20) : random.LogUniform(100, 512 << 10), i);
       edited.data = entry.data;
     }
     set.old.entries.push_back(entry);
@@ -191,7 +191,8 @@ int main(int argc, char** argv) {
   }
   std::printf("set d: OLD %.0f MB, 3,000 entries in 60 directories; %d rounds (xdelta3 -e once)\n",
               static_cast<double>(fs::file_size(before)) / 1e6, rounds);
-  Report("40 text files edited", "40 edits", Measure(mgarc, root, before, root + "/edited.dat", rounds));
+  Report("40 text files edited", "40 edits",
+         Measure(mgarc, root, before, root + "/edited.dat", rounds));
   Report("one 6-byte edit", "6 bytes", Measure(mgarc, root, before, root + "/six.dat", rounds));
   if (!std::getenv("KEEPX")) fs::remove_all(root);
   return 0;
