@@ -340,6 +340,21 @@ TEST_F(MgarcChanges, AVersionOnePatchStillApplies) {
                 ": not the archive this patch applies to; entries that differ: changed B.TXT\n");
 }
 
+// apply checks the bytes it copies: an archive that differs from OLD only in
+// bytes NEW replaces still gives NEW exactly.
+TEST_F(MgarcChanges, ApplyChecksWhatItCopiesNotWhatNewReplaces) {
+  const TestArchive old{"VIZ00", {{"A.TXT", "alpha"}, {"B.TXT", PatternBytes(5000)}}};
+  const TestArchive now{"VIZ00", {{"A.TXT", "ZZZZZ"}, {"B.TXT", PatternBytes(5000)}}};
+  WriteFile(dir_ / "old.dat", old.Bytes());
+  WriteFile(dir_ / "new.dat", now.Bytes());
+  ASSERT_EQ(Run({"diff", "-o", dir_ / "p.mgp", dir_ / "old.dat", dir_ / "new.dat"}).exitStatus, 0);
+  WriteFile(archive_,
+            TestArchive{"VIZ00", {{"A.TXT", "ALPHA"}, {"B.TXT", PatternBytes(5000)}}}.Bytes());
+  ToolRun run = Run({"apply", dir_ / "p.mgp", archive_});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_TRUE(ReadFile(archive_) == now.Bytes());
+}
+
 // Stored data of several chunks, some deflated and some not, with pieces
 // that cross from one chunk into the next, makes NEW exactly.
 TEST_F(MgarcChanges, StoredDataIsDeflatedWhereThatPays) {

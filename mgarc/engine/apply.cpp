@@ -3,11 +3,12 @@
 // refused before anything is read of the archive. The new archive is then
 // written by the one writer from the patch's pieces: ranges of the archive
 // and of the patch, copied by the system, large ones shared among workers.
-// Meanwhile a thread of its own hashes the archive: whether it is the
-// patch's OLD (or already its NEW, or neither) is decided from that digest as
-// a PatchFit, before the new file takes anyone's place; another computes
-// NEW's own digest from the pieces as the writer reads them, which must be
-// the one the patch promises. A wrong archive names up to ten of its entries that differ.
+// Meanwhile a thread of its own hashes what the pieces make, as the writer
+// reads them: the new file takes the target's place only when that is the
+// NEW the patch promises, which checks exactly the bytes it copies, once.
+// Only when it is not is the archive hashed whole, to tell (as a PatchFit)
+// whether it is NEW already or not OLD; a wrong archive names up to ten of
+// its entries that differ.
 #include "mgarc/engine/apply.h"
 
 #include <algorithm>
@@ -324,39 +325,37 @@ class EntryProgress : public Observer {
   const std::vector<std::uint64_t> entryEnds_;
 };
 
-// Writes NEW while the archive is hashed; its fit decides, before NEW takes
-// the target's place, whether it is put there.
+// Writes NEW while what its pieces make is hashed: when that is NEW, it is
+// put in the target's place; when not, the archive's own digest tells why.
 void WriteNew(const ApplyOptions& options, const Patch& patch, ArchiveView& archive,
               Observer& observer, ApplyResult& result) {
   const PatchHeader& header = patch.tables.header;
   const WritePlan plan = PlanNew(options, patch, archive, result.fromPatch);
-  // The archive and what the pieces make are hashed on two cores while the
-  // system copies the pieces.
-  ArchiveDigests digests;
-  std::optional<Problem> unread;
-  std::thread digesting([&] { unread = DigestArchive(archive, digests, true); });
+  // Hashed on a core of its own while the system copies the pieces.
   Sha256Digest made{};
   std::optional<std::string> notMade;
   std::thread making([&] { notMade = DigestOfPieces(plan, made); });
   auto check = [&]() -> std::optional<std::string> {
     making.join();
-    digesting.join();
-    if (unread) return unread->reason;
+    if (!notMade && made == header.newDigest) {
+      // Windows puts no file in the place of one that is open.
+      archive.file.reset();
+      return std::nullopt;
+    }
+    ArchiveDigests digests;
+    if (std::optional<Problem> unread = DigestArchive(archive, digests, true)) {
+      return unread->reason;
+    }
     result.fit = FitOf(archive.fileSize, digests.whole, header);
     if (result.fit == PatchFit::kAlreadyApplied) return "already applied";
     if (result.fit == PatchFit::kWrongArchive) return WrongArchive(archive, patch.tables);
-    // Windows puts no file in the place of one that is open.
-    archive.file.reset();
     if (notMade) return notMade;
-    if (made != header.newDigest)
-      return "not written: the patch makes other bytes than it promises";
-    return std::nullopt;
+    return "not written: the patch makes other bytes than it promises";
   };
   EntryProgress progress(observer, plan, NewEntryEnds(plan, header.newSize));
   ItemReport report{[&result](std::size_t) { return result.target; }, {}, &progress};
   WriteResult written = WritePlanned(plan, result.target, report, options.workers, check);
   if (making.joinable()) making.join();
-  if (digesting.joinable()) digesting.join();
   result.stopped = written.stopped;
   if (result.fit == PatchFit::kAlreadyApplied || !written.problem) return;
   result.refused = std::move(written.problem);

@@ -59,12 +59,16 @@ int main(int argc, char** argv) {
   xdeltaEncode.Add(Time({"xdelta3", "-e", "-f", "-s", before, after, root + "/x.vcdiff"}));
   Time({"zstd", "-q", "-f", "--long=31", "--patch-from=" + before, after, "-o", root + "/z.zst"});
   for (int round = 0; round < rounds; ++round) {
+    // Each tool writes its output afresh: a file left from the round before
+    // would let one reuse its memory and not the other.
+    fs::remove(root + "/x-out.dat");
     xdeltaDecode.Add(
         Time({"xdelta3", "-d", "-f", "-s", before, root + "/x.vcdiff", root + "/x-out.dat"}));
     cp.Add(Time({"cp", before, root + "/copy.dat"}));
     // diff -o ends with 0 once the patch is written.
     diff.Add(Time({"sh", "-c", "\"$0\" diff -o \"$1\" \"$2\" \"$3\" >/dev/null", mgarc,
                    root + "/p.mgp", before, after}));
+    fs::remove(root + "/m-out.dat");
     apply.Add(Time({mgarc, "apply", "-o", root + "/m-out.dat", root + "/p.mgp", before}));
     Time({"cp", before, root + "/updated.dat"});
     update.Add(Time({mgarc, "update", "-q", root + "/updated.dat", root + "/tree"}));
