@@ -12,6 +12,10 @@
 //   by the system, copy_file_range where it can), or a run of neighbouring
 //   small files read into one buffer and written in one call, which is what
 //   makes thousands of small files cheap.
+// - A range can be coded: deflated from spans of NEW as a patch is written,
+//   or inflated from one of a patch's chunks as it is applied, in 1 MiB at
+//   most; a worker keeps the chunk it inflated last, since the pieces that
+//   take its parts come one after another.
 // - Each non-literal piece is one item of OrderedResults, reported in plan
 //   order from the calling thread, which also asks the observer whether to
 //   stop. The literals go last, so that a header is never written for data
