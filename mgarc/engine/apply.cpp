@@ -12,6 +12,7 @@
 #include "mgarc/engine/apply.h"
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -184,8 +185,10 @@ std::string WrongArchive(const ArchiveView& archive, const PatchTables& tables) 
 }
 
 // NEW's digest from the pieces, read from the archive and the patch as the
-// writer copies them: what the patch makes, before it is put in place.
-std::optional<std::string> DigestOfPieces(const WritePlan& plan, Sha256Digest& digest) {
+// writer copies them: what the patch makes, before it is put in place. Ends
+// early, with no digest, once abandon is set.
+std::optional<std::string> DigestOfPieces(const WritePlan& plan, Sha256Digest& digest,
+                                          const std::atomic<bool>& abandon) {
   std::vector<InputFile> sources(plan.sources.size());
   for (std::size_t s = 0; s < sources.size(); ++s) {
     if (!sources[s].Open(plan.sources[s].path)) {
@@ -193,9 +196,9 @@ std::optional<std::string> DigestOfPieces(const WritePlan& plan, Sha256Digest& d
     }
   }
   Sha256 hash;
-  auto feed = [&hash](const unsigned char* bytes, std::size_t size) {
+  auto feed = [&hash, &abandon](const unsigned char* bytes, std::size_t size) {
     hash.Update(bytes, size);
-    return true;
+    return !abandon;
   };
   DecodedSpans decoded;
   for (const WritePiece& piece : plan.pieces) {
@@ -208,6 +211,35 @@ std::optional<std::string> DigestOfPieces(const WritePlan& plan, Sha256Digest& d
   }
   digest = hash.Finish();
   return std::nullopt;
+}
+
+// Whether the archive (source 0) already holds each piece where the plan
+// puts it, so that it is NEW already: only the pieces that are not its own
+// bytes in their own place are read.
+bool HoldsPieces(const WritePlan& plan) {
+  std::vector<InputFile> sources(plan.sources.size());
+  for (std::size_t s = 0; s < sources.size(); ++s) {
+    if (!sources[s].Open(plan.sources[s].path)) return false;
+  }
+  InputFile& archive = sources[0];
+  DecodedSpans decoded;
+  std::vector<unsigned char> held;
+  for (const WritePiece& piece : plan.pieces) {
+    if (piece.source == 0 && piece.coding == WritePiece::Coding::kNone &&
+        piece.offset == piece.at) {
+      continue;
+    }
+    std::uint64_t at = piece.at;
+    auto same = [&](const unsigned char* bytes, std::size_t size) {
+      held.resize(size);
+      const bool equal =
+          ReadAll(archive, at, held.data(), size) && std::equal(held.begin(), held.end(), bytes);
+      at += size;
+      return equal;
+    };
+    if (ReadRangePiece(piece, sources[piece.source], 0, piece.size, same, decoded)) return false;
+  }
+  return true;
 }
 
 // NEW as ranges of the archive (source 0) and of the patch (source 1).
@@ -334,10 +366,16 @@ void WriteNew(const ApplyOptions& options, const Patch& patch, ArchiveView& arch
   // Hashed on a core of its own while the system copies the pieces.
   Sha256Digest made{};
   std::optional<std::string> notMade;
-  std::thread making([&] { notMade = DigestOfPieces(plan, made); });
+  std::atomic<bool> abandon{false};
+  std::thread making([&] { notMade = DigestOfPieces(plan, made, abandon); });
   auto check = [&]() -> std::optional<std::string> {
     making.join();
     if (!notMade && made == header.newDigest) {
+      // OLD and NEW of one size: the archive may be NEW already.
+      if (archive.fileSize == header.newSize && HoldsPieces(plan)) {
+        result.fit = PatchFit::kAlreadyApplied;
+        return "already applied";
+      }
       // Windows puts no file in the place of one that is open.
       archive.file.reset();
       return std::nullopt;
@@ -355,6 +393,8 @@ void WriteNew(const ApplyOptions& options, const Patch& patch, ArchiveView& arch
   EntryProgress progress(observer, plan, NewEntryEnds(plan, header.newSize));
   ItemReport report{[&result](std::size_t) { return result.target; }, {}, &progress};
   WriteResult written = WritePlanned(plan, result.target, report, options.workers, check);
+  // Stopped, or failed before the check: the digest is of no use.
+  abandon = true;
   if (making.joinable()) making.join();
   result.stopped = written.stopped;
   if (result.fit == PatchFit::kAlreadyApplied || !written.problem) return;
