@@ -117,6 +117,14 @@ void WritePatch(const DiffOptions& options, const ArchiveDigests& beforeDigests,
   WritePlan plan;
   PatchPlan patch =
       PlanPatch(result.before, beforeDigests, result.after, afterDigests, result.difference);
+  // No patch that apply would refuse.
+  if (patch.tables.pieces.size() > kMaxPatchPieces) {
+    result.refused = Problem{options.patch, "not written: the archives differ in " +
+                                                std::to_string(patch.tables.pieces.size()) +
+                                                " places, more than a patch holds (" +
+                                                std::to_string(kMaxPatchPieces) + ")"};
+    return;
+  }
   if ((result.refused = PlanPatchFile(patch, result.after, plan))) return;
   ItemReport report{[&result](std::size_t) { return result.after.path; }, {}, &observer};
   WriteResult written = WritePlanned(plan, options.patch, report, options.workers);
