@@ -18,8 +18,9 @@ namespace {
 
 // Entries in nested directories, in an order that interleaves them, with
 // names that come twice (the later wins), a few entries large enough for the
-// kernel's range copy, a name that needs an earlier file as a directory, and
-// one that leads out of the output directory.
+// kernel's range copy, a run of neighbours in one directory larger than one
+// read takes, a name that needs an earlier file as a directory, and one that
+// leads out of the output directory.
 TestArchive ManyEntries() {
   TestArchive archive;
   unsigned seed = 1;
@@ -33,6 +34,9 @@ TestArchive ManyEntries() {
       std::size_t size = i % 50 == 7 ? 100 * 1024 + i : static_cast<std::size_t>(i % 97);
       archive.entries.push_back({name, PatternBytes(size, seed++)});
     }
+  }
+  for (int i = 0; i < 40; ++i) {
+    archive.entries.push_back({"R\\F" + std::to_string(i), PatternBytes(9000 + i, seed++)});
   }
   archive.entries.push_back({"D1\\F1\\X", "needs D1\\F1 as a directory"});
   archive.entries.push_back({"..\\ESCAPE", "never written"});

@@ -29,6 +29,18 @@ namespace {
 constexpr std::size_t kBufferSize = 256 * 1024;
 // A large entry is moved in pieces of this size, with a look for a stop between them.
 constexpr std::uint64_t kChunk = 64 * 1024 * 1024;
+// Entries below this size are read from the archive several at a time, one
+// read for a run of neighbours, and each written from the buffer in one call.
+constexpr std::uint64_t kSmallEntry = 64 * 1024;
+
+// The archive's bytes the buffer holds: [start, end).
+struct HeldBytes {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  bool Holds(const ArchiveEntry& entry) const {
+    return entry.offset >= start && entry.offset + entry.present <= end;
+  }
+};
 
 // The directory an archive extracts into by default (DefaultDirectoryName).
 std::string DefaultDirectory(const std::string& archive) {
@@ -100,19 +112,43 @@ class Extraction {
           break;
       }
     }
-    for (std::size_t i : item.entries) {
+    HeldBytes held;
+    for (std::size_t k = 0; k < item.entries.size(); ++k) {
+      const std::size_t i = item.entries[k];
       ItemResult result{Outcome::kFailed, problem};
       if (results_.Stopping()) {
         result = {Outcome::kStopped, {}};
       } else if (problem.empty()) {
-        result = WriteEntry(*at, i, source, buffer);
+        const ArchiveEntry& entry = *plan_.entries[i].entry;
+        if (entry.present < kSmallEntry && !held.Holds(entry)) {
+          held = ReadRun(item, k, source, buffer);
+        }
+        result = WriteEntry(*at, i, source, buffer, held);
       }
       results_.Publish(i, std::move(result));
     }
   }
 
+  // Reads the small entry item.entries[k] and the small ones after it that
+  // follow it in the archive, as many as the buffer holds, in one read.
+  HeldBytes ReadRun(const WorkItem& item, std::size_t k, InputFile& source, char* buffer) {
+    const ArchiveEntry& first = *plan_.entries[item.entries[k]].entry;
+    std::uint64_t end = first.offset + first.present;
+    for (std::size_t n = k + 1; n < item.entries.size(); ++n) {
+      const ArchiveEntry& next = *plan_.entries[item.entries[n]].entry;
+      if (next.offset != end || next.present >= kSmallEntry ||
+          end + next.present - first.offset > kBufferSize) {
+        break;
+      }
+      end += next.present;
+    }
+    const auto length = static_cast<std::size_t>(end - first.offset);
+    // A short read holds less: the entries past it are read again, one by one.
+    return {first.offset, first.offset + source.ReadAt(first.offset, buffer, length)};
+  }
+
   ItemResult WriteEntry(const OutputDirectory& directory, std::size_t planned, InputFile& source,
-                        char* buffer) {
+                        char* buffer, HeldBytes& held) {
     const ArchiveEntry& entry = *plan_.entries[planned].entry;
     const std::string name(plan_.FileName(planned));
     OutputFile file;
@@ -134,7 +170,15 @@ class Extraction {
     }
     const std::uint64_t length = entry.present;
     std::uint64_t done = 0;
-    while (done < length) {
+    if (held.Holds(entry) && length > 0) {
+      if (file.WriteAt(0, buffer + (entry.offset - held.start), static_cast<std::size_t>(length))) {
+        done = length;
+        results_.AddBytes(length);
+      }
+    } else {
+      held = {};  // the buffer carries what this entry moves
+    }
+    while (done < length && file.error() == 0) {
       if (results_.Stopping()) {
         file.Close();
         directory.RemoveEntryFile(name);

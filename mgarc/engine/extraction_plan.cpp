@@ -24,7 +24,10 @@ namespace mgarc::engine {
 namespace {
 
 // A work item ends after this many entries or bytes, whichever comes first.
-constexpr std::size_t kItemEntries = 64;
+// Large enough that a directory of a few hundred files is one worker's: the
+// system makes one file at a time in a directory, and two workers making
+// files in one queue on it.
+constexpr std::size_t kItemEntries = 512;
 constexpr std::uint64_t kItemBytes = 32ull << 20;
 
 }  // namespace
