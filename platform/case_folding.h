@@ -12,3 +12,13 @@
 // Roman numerals ⅰ-ⅹ. Text that is not UTF-8 throughout is kept as it is: no
 // name list shows is such text.
 std::string UppercaseText(std::string_view utf8);
+
+// The upper case of ASCII text, on which both hosts' mappings agree: most
+// names need no Unicode tables.
+inline std::string UppercaseAscii(std::string_view ascii) {
+  std::string upper(ascii);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}

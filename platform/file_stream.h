@@ -20,6 +20,10 @@ struct FileIdentity {
 // "not a regular file".
 inline constexpr int kNotARegularFile = -1;
 
+// A path in the system's own form, as text: what a walk keeps for each of
+// many files, where a std::filesystem::path would keep a list of its levels.
+using NativePath = std::filesystem::path::string_type;
+
 class InputFile {
  public:
   friend class OutputFile;
@@ -37,7 +41,7 @@ class InputFile {
   // Opens a file that a walk of its directory found regular, without a
   // second look at its kind: should anything else have taken its place since,
   // reading fails or gives other bytes, and never waits for a writer.
-  bool OpenWalked(const std::filesystem::path& path);
+  bool OpenWalked(const NativePath& path);
   // Opens anything readable, a pipe too, to be read from start to end.
   bool OpenStream(const std::filesystem::path& path);
   // Standard input, to be read from start to end (not closed by this object).

@@ -22,6 +22,15 @@ class StoredNameConverter {
   void* converter_ = nullptr;  // the system's conversion state, where the host needs one
 };
 
+// True when text is ASCII, which code page 932 and UTF-8 both hold as
+// itself: most names then need no converter.
+inline bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 // Stored names to and from UTF-8 by the host's own converter (the one above),
 // for showing names and for building archives. One codec serves one thread.
 class NameCodec {

@@ -9,8 +9,8 @@
 #include "platform/file_stream.h"
 
 struct ListedFile {
-  std::filesystem::path path;  // where its bytes are read from
-  std::string relative;        // below the root, UTF-8, '/' between directories
+  NativePath path;       // where its bytes are read from
+  std::string relative;  // below the root, UTF-8, '/' between directories
   std::uint64_t size = 0;
 };
 
@@ -27,4 +27,6 @@ struct TreeListing {
 };
 
 // Lists the tree below root; files whose identity is in skip are not listed.
-TreeListing ListTree(const std::filesystem::path& root, const std::vector<FileIdentity>& skip);
+// Directories are read by up to workers threads at once (one on Windows).
+TreeListing ListTree(const std::filesystem::path& root, const std::vector<FileIdentity>& skip,
+                     unsigned workers);

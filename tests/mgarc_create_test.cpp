@@ -222,13 +222,20 @@ TEST_F(MgarcCreate, WhatCannotBeStoredIsNamedAndLeftOut) {
   std::filesystem::create_directory_symlink(tree_, tree_ + "/LOOP");
   Put("D/B", "b");
   std::filesystem::create_directory_symlink(tree_ + "/D", tree_ + "/LINKED");
-  ToolRun run = Run({"create", "-v", tree_ + "/self.dat", tree_});
+  // Below the top, where another worker reads the directory than its parent's.
+  std::filesystem::create_directories(tree_ + "/D/E/EMPTY");
+  std::filesystem::create_directory_symlink(tree_, tree_ + "/D/E/UP");
+  ToolRun run = Run({"create", "-v", "-j", "3", tree_ + "/self.dat", tree_});
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.out, "A\nD/B\nLINKED/B\n");  // links are followed
   EXPECT_EQ(TakeTotals(run.err), "3 files, 0.0 MiB");
   EXPECT_EQ(run.err,
+            "mgarc: D/E/EMPTY: left out: an archive cannot hold an empty directory\n"
+            "mgarc: D/E/UP: left out: a link back to a directory above it\n"
             "mgarc: EMPTY: left out: an archive cannot hold an empty directory\n"
             "mgarc: FIFO: left out: neither a file nor a directory\n"
+            "mgarc: LINKED/E/EMPTY: left out: an archive cannot hold an empty directory\n"
+            "mgarc: LINKED/E/UP: left out: a link back to a directory above it\n"
             "mgarc: LOOP: left out: a link back to a directory above it\n");
   // Made again, the archive inside the tree is not packed into itself.
   EXPECT_EQ(Run({"create", "-q", "--force", tree_ + "/self.dat", tree_}).exitStatus, 0);

@@ -12,10 +12,11 @@ WritePlan LayOutArchive(const std::array<unsigned char, kFirstEntryOffset>& head
   plan.sources = std::move(sources);
   std::uint64_t at = kFirstEntryOffset;
   std::string directory(kRecordSize * entries.size(), '\0');
+  plan.pieces.reserve(entries.size() + 2);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const NewEntry& entry = entries[i];
     plan.pieces.push_back(entry.file != nullptr
-                              ? WritePiece::OfFile(at, entry.size, *entry.file)
+                              ? WritePiece::OfFile(at, entry.size, entry.file)
                               : WritePiece::OfRange(at, entry.size, 0, entry.offset));
     const std::string stored(entry.stored);
     EncodeDirectoryRecord(stored.c_str(), static_cast<std::uint32_t>(entry.size),

@@ -17,13 +17,14 @@ namespace mgarc::engine {
 struct NewEntry {
   std::string_view stored;  // at most 12 bytes
   std::uint64_t size = 0;
-  const std::filesystem::path* file = nullptr;  // read from this file; else
-  std::uint64_t offset = 0;                     // from the plan's first source, here
+  const NativePath* file = nullptr;  // read from this file; else
+  std::uint64_t offset = 0;          // from the plan's first source, here
 };
 
 // The plan that writes entries in order. header gives the magic and the
 // reserved bytes; the count and the directory's offset are the new ones.
-// sources: where the ranges of entries without a file come from.
+// sources: where the ranges of entries without a file come from. The plan
+// points at the entries' file paths: they must outlive it.
 WritePlan LayOutArchive(const std::array<unsigned char, kFirstEntryOffset>& header,
                         const std::vector<NewEntry>& entries, std::vector<WriteSource> sources);
 

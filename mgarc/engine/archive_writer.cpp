@@ -37,7 +37,7 @@ namespace mgarc::engine {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::size_t kBufferSize = 128 * 1024;
 // Files below this size are read into the buffer, several at a time, rather
 // than copied by the system one by one.
 constexpr std::uint64_t kSmallFile = 64 * 1024;
@@ -193,7 +193,7 @@ void PlanWriter::Work() {
 
 ItemResult PlanWriter::WriteFile(const WritePiece& piece, OutputFile& out, char* buffer) {
   InputFile source;
-  if (!source.Open(piece.file)) {
+  if (!source.Open(std::filesystem::path(*piece.file))) {
     return {Outcome::kFailed, "cannot open: " + SystemErrorUtf8(source.error())};
   }
   std::uint64_t size = 0;
@@ -260,7 +260,7 @@ void PlanWriter::WriteSmallFiles(std::size_t first, std::size_t end, OutputFile&
     // The walk found it a regular file and took its size.
     InputFile source;
     const auto size = static_cast<std::size_t>(piece.size);
-    if (!source.OpenWalked(piece.file)) {
+    if (!source.OpenWalked(*piece.file)) {
       read.push_back({Outcome::kFailed, "cannot open: " + SystemErrorUtf8(source.error())});
     } else if (std::size_t got = ReadSmallFile(source, buffer + used, size);
                got < size && source.error() != 0) {

@@ -25,8 +25,9 @@ struct WritePiece {
   enum class Coding { kNone, kDeflate, kInflate };
 
   // size bytes of a file on disk, read whole: it must still hold size bytes.
-  static WritePiece OfFile(std::uint64_t at, std::uint64_t size, std::filesystem::path file) {
-    return {From::kFile, at, size, std::move(file), 0, 0, {}};
+  // The path is not copied (a plan of many small files stays small).
+  static WritePiece OfFile(std::uint64_t at, std::uint64_t size, const NativePath* file) {
+    return {From::kFile, at, size, file, 0, 0, {}};
   }
   // size bytes of WritePlan::sources[source], from offset on.
   static WritePiece OfRange(std::uint64_t at, std::uint64_t size, std::size_t source,
@@ -57,11 +58,11 @@ struct WritePiece {
   From from = From::kLiteral;
   std::uint64_t at = 0;  // where in the new file
   std::uint64_t size = 0;
-  std::filesystem::path file;     // kFile
-  std::size_t source = 0;         // kRange
-  std::uint64_t offset = 0;       // kRange: where in the source
-  std::string literal;            // kLiteral
-  Coding coding = Coding::kNone;  // kRange; when coded:
+  const NativePath* file = nullptr;  // kFile
+  std::size_t source = 0;            // kRange
+  std::uint64_t offset = 0;          // kRange: where in the source
+  std::string literal;               // kLiteral
+  Coding coding = Coding::kNone;     // kRange; when coded:
   std::vector<Span> spans{};
   std::uint64_t decodedSize = 0;
   std::uint64_t skip = 0;

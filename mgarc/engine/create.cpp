@@ -88,7 +88,8 @@ CreateResult Create(const CreateOptions& options, Observer& observer) {
   std::vector<FileIdentity> leaveOut;
   FileIdentity existing;
   if (IdentifyPath(PathFromUtf8(options.archive), &existing)) leaveOut.push_back(existing);
-  PackedTree tree = ReadPackedTree(options.directory, leaveOut, options.exclude, observer);
+  PackedTree tree =
+      ReadPackedTree(options.directory, leaveOut, options.exclude, observer, options.workers);
   if ((result.refused = tree.refused)) return result;
   std::vector<std::string> order;
   if (!options.orderFile.empty() && (result.refused = ReadOrder(options, order))) {
@@ -106,20 +107,26 @@ CreateResult Create(const CreateOptions& options, Observer& observer) {
   }
   std::array<unsigned char, kFirstEntryOffset> header{};
   EncodeArchiveHeader(options.magic.c_str(), 0, 0, header.data());
-  std::vector<NewEntry> entries;
-  entries.reserve(tree.files.size());
-  for (const PackedFile& file : tree.files) entries.push_back({file.stored, file.size, &file.path});
+  WritePlan plan;
+  {
+    // Held only while the plan is made: many small files are many entries.
+    std::vector<NewEntry> entries;
+    entries.reserve(tree.files.size());
+    for (const PackedFile& file : tree.files) {
+      entries.push_back({file.stored, file.size, &file.path});
+    }
+    plan = LayOutArchive(header, entries, {});
+  }
   ItemReport report;
   report.name = [&tree](std::size_t i) { return tree.files[i].relative; };
   report.doneLine = report.name;
   report.observer = &observer;
-  WriteResult written =
-      WritePlanned(LayOutArchive(header, entries, {}), options.archive, report, options.workers);
+  WriteResult written = WritePlanned(plan, options.archive, report, options.workers);
   result.refused = std::move(written.problem);
   result.stopped = written.stopped;
   if (!result.refused && !result.stopped) {
-    result.files = entries.size();
-    for (const NewEntry& entry : entries) result.bytes += entry.size;
+    result.files = tree.files.size();
+    for (const PackedFile& file : tree.files) result.bytes += file.size;
   }
   return result;
 }

@@ -11,13 +11,14 @@
 
 #include "mgarc/engine/entry_names.h"
 #include "mgarc/engine/observer.h"
+#include "platform/file_stream.h"
 
 namespace mgarc::engine {
 
 struct PackedFile {
-  std::filesystem::path path;  // where the bytes are read from
-  std::string relative;        // UTF-8, '/' between directories: as list shows it
-  std::string stored;          // code page 932, '\' between directories
+  NativePath path;       // where the bytes are read from
+  std::string relative;  // UTF-8, '/' between directories: as list shows it
+  std::string stored;    // code page 932, '\' between directories
   std::uint64_t size = 0;
 };
 

@@ -44,7 +44,8 @@ bool Excluded(const std::vector<std::string>& patterns, const std::string& relat
 }
 
 PackedTree ReadPackedTree(const std::string& directory, const std::vector<FileIdentity>& leaveOut,
-                          const std::vector<std::string>& exclude, Observer& observer) {
+                          const std::vector<std::string>& exclude, Observer& observer,
+                          unsigned workers) {
   PackedTree tree;
   const std::filesystem::path root = PathFromUtf8(directory);
   std::error_code failure;
@@ -52,11 +53,12 @@ PackedTree ReadPackedTree(const std::string& directory, const std::vector<FileId
     tree.refused = Problem{directory, failure ? failure.message() : "not a directory"};
     return tree;
   }
-  TreeListing listing = ListTree(root, leaveOut);
+  TreeListing listing = ListTree(root, leaveOut, workers);
   if (!listing.failure.empty()) {
     tree.refused = Problem{directory, "cannot be read: " + listing.failure};
     return tree;
   }
+  tree.files.reserve(listing.files.size());
   for (ListedFile& file : listing.files) {
     if (Excluded(exclude, file.relative)) continue;
     tree.files.push_back({std::move(file.path), std::move(file.relative), {}, file.size});

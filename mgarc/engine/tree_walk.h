@@ -23,8 +23,10 @@ struct PackedTree {
 // the files of leaveOut (the archive itself, when it lies inside). Paths that
 // an exclude pattern matches (extract's patterns over the path below
 // directory, or over one of its directories) are left out without a word.
+// Up to workers threads read directories at once (0: one per processor).
 PackedTree ReadPackedTree(const std::string& directory, const std::vector<FileIdentity>& leaveOut,
-                          const std::vector<std::string>& exclude, Observer& observer);
+                          const std::vector<std::string>& exclude, Observer& observer,
+                          unsigned workers);
 
 // True when a pattern matches relative ("a/b/c") or a directory it lies in ("a", "a/b").
 bool Excluded(const std::vector<std::string>& patterns, const std::string& relative);

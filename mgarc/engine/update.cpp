@@ -36,7 +36,8 @@ bool HoldsEntryBytes(const PackedFile& file, const ArchiveView& archive,
                      const ArchiveEntry& entry) {
   if (file.size != entry.size || WhyNotKept(archive, entry)) return false;
   InputFile source;
-  return source.Open(file.path) && SameBytes(*archive.file, entry.offset, source, 0, entry.size);
+  return source.Open(std::filesystem::path(file.path)) &&
+         SameBytes(*archive.file, entry.offset, source, 0, entry.size);
 }
 
 // Entries whose file holds their very bytes are kept rather than replaced.
@@ -69,8 +70,8 @@ void NoteLeftOut(PreparedUpdate& update) {
 // (each reported).
 bool ReadFiles(const UpdateOptions& options, PreparedUpdate& update, Observer& observer) {
   if (options.directory.empty()) return true;
-  PackedTree tree =
-      ReadPackedTree(options.directory, {update.archive.identity}, options.exclude, observer);
+  PackedTree tree = ReadPackedTree(options.directory, {update.archive.identity}, options.exclude,
+                                   observer, options.workers);
   if (tree.refused) tree.problems.push_back(std::move(*tree.refused));
   for (const Problem& problem : tree.problems) observer.ProblemFound(problem);
   if (!tree.problems.empty()) return false;

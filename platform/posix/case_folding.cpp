@@ -6,6 +6,8 @@
 
 #include <climits>
 
+#include "platform/text_conversion.h"
+
 namespace {
 
 // C.UTF-8 for character classes, made once and kept for the program's life.
@@ -38,6 +40,7 @@ class ThreadLocale {
 }  // namespace
 
 std::string UppercaseText(std::string_view utf8) {
+  if (IsAscii(utf8)) return UppercaseAscii(utf8);
   static const Utf8Locale locale;
   if (locale.get() == locale_t{}) return std::string(utf8);
   ThreadLocale scope(locale.get());

@@ -64,7 +64,7 @@ bool InputFile::Open(const char* path) {
   return true;
 }
 
-bool InputFile::OpenWalked(const std::filesystem::path& path) {
+bool InputFile::OpenWalked(const NativePath& path) {
   // O_NONBLOCK: a FIFO put in the file's place since the walk is not waited for.
   handle_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (Fd(handle_) < 0) {

@@ -49,6 +49,10 @@ namespace {
 bool ConvertWhole(void* state, std::string_view in, std::string& out) {
   iconv_t converter = reinterpret_cast<iconv_t>(state);
   if (converter == kNoConverter) return false;
+  if (IsAscii(in)) {
+    out.assign(in);
+    return true;
+  }
   iconv(converter, nullptr, nullptr, nullptr, nullptr);
   out.assign(in.size() * 4 + 8, '\0');
   char* from = const_cast<char*>(in.data());

@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include "platform/text_conversion.h"
 #include "platform/win32/wide_text.h"
 
 std::string UppercaseText(std::string_view utf8) {
+  if (IsAscii(utf8)) return UppercaseAscii(utf8);
   std::wstring wide;
   if (!StrictWideFromCodePage(utf8, CP_UTF8, wide)) return std::string(utf8);
   if (wide.empty()) return {};

@@ -52,8 +52,8 @@ bool InputFile::Open(const std::filesystem::path& path) {
   return Keep(OpenStreamWide(path), true);
 }
 
-bool InputFile::OpenWalked(const std::filesystem::path& path) {
-  return Open(path);
+bool InputFile::OpenWalked(const NativePath& path) {
+  return Open(std::filesystem::path(path));
 }
 
 bool InputFile::OpenStream(const std::filesystem::path& path) {

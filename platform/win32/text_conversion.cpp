@@ -22,6 +22,10 @@ NameCodec::NameCodec() = default;
 NameCodec::~NameCodec() = default;
 
 bool NameCodec::Decode(std::string_view stored, std::string& utf8) {
+  if (IsAscii(stored)) {
+    utf8.assign(stored);
+    return true;
+  }
   std::wstring wide;
   if (!StrictWideFromCodePage(stored, 932, wide)) return false;
   utf8 = Utf8FromWide(wide);
@@ -29,6 +33,10 @@ bool NameCodec::Decode(std::string_view stored, std::string& utf8) {
 }
 
 bool NameCodec::Encode(std::string_view utf8, std::string& stored) {
+  if (IsAscii(utf8)) {
+    stored.assign(utf8);
+    return true;
+  }
   std::wstring wide;
   if (!StrictWideFromCodePage(utf8, CP_UTF8, wide)) return false;
   stored.clear();

@@ -14,7 +14,8 @@ std::string Utf8Of(const std::filesystem::path& path) {
 
 }  // namespace
 
-TreeListing ListTree(const std::filesystem::path& root, const std::vector<FileIdentity>& leaveOut) {
+TreeListing ListTree(const std::filesystem::path& root, const std::vector<FileIdentity>& leaveOut,
+                     unsigned /*workers*/) {
   TreeListing walk;
   // The directories from root down to where the walk stands: a link to one of
   // them would lead round for ever. Another link to a directory is followed.
@@ -49,7 +50,7 @@ TreeListing ListTree(const std::filesystem::path& root, const std::vector<FileId
         return walk;
       }
       if (std::find(leaveOut.begin(), leaveOut.end(), identity) == leaveOut.end()) {
-        walk.files.push_back({path, relative, size});
+        walk.files.push_back({path.native(), relative, size});
       }
     } else {
       walk.leftOut.emplace_back(relative, LeftOut::kNotAFile);
