@@ -46,6 +46,9 @@ class MountReadAhead {
   virtual ~MountReadAhead() = default;
   // A reader asked for the first bytes of file. Any serving thread calls it.
   virtual void Began(std::uint32_t file) = 0;
+  // A reader listed directory, whose files it may read next. Any serving
+  // thread calls it.
+  virtual void Listed(std::uint32_t directory) = 0;
 };
 
 // What a mount shows, made above the platform; it does not change while it is

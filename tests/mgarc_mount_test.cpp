@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,6 +204,39 @@ TEST_F(MgarcMount, ShowsTheTreeExtractWritesReadOnly) {
   EXPECT_EQ(unmount.exitStatus, 0) << unmount.err;
   EXPECT_FALSE(IsMounted(mountPoint_));
   EXPECT_EQ(ListTree(mountPoint_), std::vector<std::string>{});
+}
+
+// True once the first page of path is in the system's cache, asked of the
+// cache alone (mincore), so that asking reads nothing.
+bool FirstPageCached(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  void* map = mmap(nullptr, 1, PROT_READ, MAP_SHARED, fd, 0);
+  close(fd);
+  if (map == MAP_FAILED) return false;
+  unsigned char resident = 0;
+  const bool cached = mincore(map, 1, &resident) == 0 && (resident & 1) != 0;
+  munmap(map, 1);
+  return cached;
+}
+
+TEST_F(MgarcMount, AListedDirectorysFilesReachTheCacheWithTheirOwnBytes) {
+  // More small files in one directory than the fills read at once.
+  TestArchive archive;
+  for (int i = 0; i < 60; ++i) {
+    archive.entries.push_back({"R\\F" + std::to_string(i), PatternBytes(9000 + i, i + 1)});
+  }
+  WriteFile(archive_, archive.Bytes());
+  ASSERT_EQ(Mgarc({"mount", archive_, mountPoint_}).exitStatus, 0);
+  ASSERT_EQ(ListTree(mountPoint_).size(), 61u);  // a listing, and no file read
+  const std::string last = mountPoint_ + "/R/F59";
+  for (int wait = 0; wait < 5000 && !FirstPageCached(last); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(FirstPageCached(last)) << "the listing filled no cache";
+  for (int i = 0; i < 60; ++i) {
+    EXPECT_TRUE(ReadFile(mountPoint_ + "/R/F" + std::to_string(i)) == archive.entries[i].data) << i;
+  }
 }
 
 TEST_F(MgarcMount, BytesTheArchiveNoLongerHoldsFailToRead) {

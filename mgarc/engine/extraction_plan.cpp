@@ -126,6 +126,9 @@ void DecideFates(ExtractionPlan& plan, const PathRules& rules, const DecodeLevel
     }
     std::vector<std::string> parents = DirectoryKeys(key);
     for (const std::string& parent : parents) {
+      // A directory already made was checked then; a file of its name since
+      // was judged kIsDirectory.
+      if (directories.count(parent) != 0) continue;
       for (std::uint32_t j : keys.With(parent)) {
         if (j < i && written(j)) planned.fate = EntryFate::kNeedsDirectory;
       }

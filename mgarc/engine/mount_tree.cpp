@@ -4,9 +4,9 @@
 // made on the way through an open-addressed table keyed by parent and name.
 // Finish then sorts every node by parent and name, so that a directory's
 // children stand together and a lookup is a binary search, with no table
-// kept once the tree is built. When a file is first read, a thread of its own
-// fills the kernel's cache with the files that follow it in its directory,
-// which a program going through the tree reads next.
+// kept once the tree is built. When a directory is listed, or a file in it
+// first read, a thread of its own fills the kernel's cache with its files (those
+// after the one read), which a program going through the tree reads next.
 #include "mgarc/engine/mount_tree.h"
 
 #include <algorithm>
@@ -70,15 +70,21 @@ class ReadAhead final : public MountReadAhead {
     filled_[file] = true;
     const std::uint32_t directory = nodes_[file].parent;
     const auto at = ChildPosition(contents_, directory, contents_.Name(file));
+    Wish(directory, static_cast<std::size_t>(at - contents_.Children(directory).begin()) + 1);
+  }
+
+  void Listed(std::uint32_t directory) override { Wish(directory, 0); }
+
+ private:
+  void Wish(std::uint32_t directory, std::size_t first) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      wish_ = {directory, static_cast<std::size_t>(at - contents_.Children(directory).begin()) + 1};
+      wish_ = {directory, first};
       pending_ = true;
     }
     wake_.notify_one();
   }
 
- private:
   void Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {

@@ -83,11 +83,41 @@ fuse_bufvec ArchiveBytes(const Served& served, std::uint64_t at, std::size_t len
   return data;
 }
 
-// Puts a file's bytes in the kernel's cache unasked. A file the kernel does
-// not know yet takes none: it asks when it needs them.
-bool FillCache(const Served& served, std::uint32_t index) {
+// The archive's bytes that the fills read last: the files filled one after
+// another lie one after another, so one read serves many small ones.
+class FillWindow {
+ public:
+  // length bytes from at on, or nullptr when they cannot be read.
+  const char* Bytes(int archive, std::uint64_t at, std::size_t length) {
+    if (at < start_ || at + length > start_ + held_) {
+      if (length > kSize) return nullptr;
+      const ssize_t got = pread(archive, bytes_.get(), kSize, static_cast<off_t>(at));
+      start_ = at;
+      held_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+      if (length > held_) return nullptr;
+    }
+    return bytes_.get() + (at - start_);
+  }
+
+  static constexpr std::size_t kSize = 256 * 1024;
+
+ private:
+  std::unique_ptr<char[]> bytes_{new char[kSize]};  // left unfilled
+  std::uint64_t start_ = 0;
+  std::size_t held_ = 0;
+};
+
+// Puts a file's bytes in the kernel's cache unasked (from the fills' one
+// thread). A file the kernel does not know yet takes none: it asks when it
+// needs them.
+bool FillCache(const Served& served, std::uint32_t index, FillWindow& window) {
   const MountNode& node = served.nodes[index];
-  fuse_bufvec data = ArchiveBytes(served, node.offset, static_cast<std::size_t>(node.size));
+  const auto size = static_cast<std::size_t>(node.size);
+  fuse_bufvec data = ArchiveBytes(served, node.offset, size);
+  if (const char* bytes = window.Bytes(served.archive, node.offset, size)) {
+    data.buf[0].flags = static_cast<fuse_buf_flags>(0);
+    data.buf[0].mem = const_cast<char*>(bytes);
+  }
   return fuse_lowlevel_notify_store(served.session, index + FUSE_ROOT_ID, 0, &data,
                                     static_cast<fuse_buf_copy_flags>(0)) == 0;
 }
@@ -266,6 +296,11 @@ void List(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset, 
     used += needed;
   }
   fuse_reply_buf(request, buffer.data(), used);
+  // The kernel knows the files a listing with attributes named: their bytes
+  // can go to its cache before the reader, which lists before it reads, asks.
+  if (plus && offset > 0 && served.readAhead != nullptr) {
+    served.readAhead->Listed(static_cast<std::uint32_t>(inode - FUSE_ROOT_ID));
+  }
 }
 
 void ReadDirectory(fuse_req_t request, fuse_ino_t inode, std::size_t size, off_t offset,
@@ -404,6 +439,7 @@ bool StartSession(Session& session, Served& served, const std::filesystem::path&
 // unmounted; false, with the reason, when serving failed.
 bool Serve(Session& session, Served& served, std::string& reason) {
   int result = -ENOMEM;
+  FillWindow window;  // the fills run on one thread
   {
     // The signals that unmount go to the loop's threads, which they wake, and
     // not to the thread that reads ahead.
@@ -412,7 +448,7 @@ bool Serve(Session& session, Served& served, std::string& reason) {
     for (int signal : {SIGHUP, SIGINT, SIGTERM}) sigaddset(&blocked, signal);
     pthread_sigmask(SIG_BLOCK, &blocked, &before);
     served.readAhead = served.contents.StartReadAhead(
-        [&served](std::uint32_t file) { return FillCache(served, file); });
+        [&served, &window](std::uint32_t file) { return FillCache(served, file, window); });
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     fuse_loop_config* loop = fuse_loop_cfg_create();
     if (loop != nullptr) result = fuse_session_loop_mt(session.session_, loop);
