@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <unordered_map>
 
 #include "archive/archive_format.h"
 #include "archive/path_rules.h"
@@ -110,19 +111,21 @@ std::vector<Problem> AssignStoredNames(std::vector<PackedFile>& files,
                                        const NameConversion& conversion) {
   std::vector<std::optional<std::string>> problemOf(files.size());
   std::vector<std::string> keyOf(files.size());
-  std::map<std::string, std::string> byKey;  // Windows' output path -> the first relative name
-  std::map<std::string, std::string> directories;  // a directory's path there -> a file below it
+  // Windows' output path -> the first file of it; a directory's path there -> a file below it.
+  std::unordered_map<std::string, std::size_t> byKey(files.size());
+  std::unordered_map<std::string, std::size_t> directories;
   for (std::size_t i = 0; i < files.size(); ++i) {
     problemOf[i] = StoredNameProblem(files[i], conversion);
     if (problemOf[i]) continue;
     // A file's name decodes back to itself: only case can give two files one path.
     keyOf[i] = OutputPathKey(files[i].stored, kWindowsRules, conversion.decode, conversion.fold);
-    auto [first, added] = byKey.try_emplace(keyOf[i], files[i].relative);
+    auto [first, added] = byKey.try_emplace(keyOf[i], i);
     if (!added) {
-      problemOf[i] = "differs from " + first->second + " only in case: one file on Windows";
+      problemOf[i] =
+          "differs from " + files[first->second].relative + " only in case: one file on Windows";
     }
-    for (const std::string& directory : DirectoryKeys(keyOf[i])) {
-      directories.try_emplace(directory, files[i].relative);
+    for (std::string& directory : DirectoryKeys(keyOf[i])) {
+      directories.try_emplace(std::move(directory), i);
     }
   }
   // Linux holds a file "A" beside a directory "a"; on Windows they are one name.
@@ -130,8 +133,8 @@ std::vector<Problem> AssignStoredNames(std::vector<PackedFile>& files,
     if (problemOf[i]) continue;
     auto directory = directories.find(keyOf[i]);
     if (directory != directories.end()) {
-      problemOf[i] = "differs only in case from a directory that " + directory->second +
-                     " is in: one name on Windows";
+      problemOf[i] = "differs only in case from a directory that " +
+                     files[directory->second].relative + " is in: one name on Windows";
     }
   }
   std::vector<Problem> problems;
@@ -160,8 +163,11 @@ std::vector<std::string> ParseOrder(const std::string& text, char separator) {
 std::vector<Problem> ArrangeFiles(std::vector<PackedFile>& files,
                                   const std::vector<std::string>* order,
                                   std::vector<std::string>& unlisted) {
-  std::sort(files.begin(), files.end(),
-            [](const PackedFile& a, const PackedFile& b) { return a.stored < b.stored; });
+  auto byStored = [](const PackedFile& a, const PackedFile& b) { return a.stored < b.stored; };
+  // Names sorted by their UTF-8 are often sorted by their stored bytes too.
+  if (!std::is_sorted(files.begin(), files.end(), byStored)) {
+    std::sort(files.begin(), files.end(), byStored);
+  }
   std::vector<Problem> problems;
   if (order == nullptr) return problems;
   std::map<std::string, std::size_t> byName;
