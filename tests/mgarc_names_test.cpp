@@ -353,9 +353,20 @@ TEST(CaseBeyondAscii, OneNameOnWindowsWhereItsFileSystemIgnoresCase) {
     std::vector<PackedFile> files(2);
     ASSERT_TRUE(codec.Decode(p.first, files[0].relative));
     ASSERT_TRUE(codec.Decode(p.second, files[1].relative));
-    EXPECT_EQ(AssignStoredNames(files, conversion).size(), p.oneOnWindows ? 1u : 0u) << p.what;
+    std::vector<Problem> same = AssignStoredNames(files, conversion);
+    ASSERT_EQ(same.size(), p.oneOnWindows ? 1u : 0u) << p.what;
+    if (p.oneOnWindows) {
+      EXPECT_EQ(same[0].subject, files[1].relative);
+      EXPECT_EQ(same[0].reason,
+                "differs from " + files[0].relative + " only in case: one file on Windows");
+    }
     files[0].relative += "/X";
-    EXPECT_EQ(AssignStoredNames(files, conversion).size(), p.oneOnWindows ? 1u : 0u) << p.what;
+    std::vector<Problem> clash = AssignStoredNames(files, conversion);
+    ASSERT_EQ(clash.size(), p.oneOnWindows ? 1u : 0u) << p.what;
+    if (p.oneOnWindows) {
+      EXPECT_EQ(clash[0].reason, "differs only in case from a directory that " + files[0].relative +
+                                     " is in: one name on Windows");
+    }
   }
 }
 
