@@ -1,0 +1,83 @@
+// The preview's choice: the bytes' own signature first (an image or a sound
+// named .DAT is still one), then text by its mark, its name or its bytes.
+#include "mgarc/window/preview_choice.h"
+
+#include <array>
+#include <string>
+
+#include "mgarc/window/browser_model.h"
+
+namespace mgarc::window {
+
+namespace {
+
+bool Starts(std::string_view bytes, std::string_view signature) {
+  return bytes.substr(0, signature.size()) == signature;
+}
+
+// The formats the system's imaging component decodes: BMP, PNG, JPEG, GIF,
+// TIFF and icons.
+bool IsImage(std::string_view head) {
+  using namespace std::string_view_literals;
+  constexpr std::array kSignatures = {
+      "BM"sv,    "\x89PNG\r\n\x1A\n"sv, "\xFF\xD8\xFF"sv, "GIF87a"sv, "GIF89a"sv, "II*\0"sv,
+      "MM\0*"sv, "\0\0\1\0"sv};
+  for (std::string_view signature : kSignatures) {
+    if (Starts(head, signature)) return true;
+  }
+  return false;
+}
+
+bool IsWave(std::string_view head) {
+  return Starts(head, "RIFF") && head.size() >= 12 && head.substr(8, 4) == "WAVE";
+}
+
+// Names the games and their tools give text.
+bool TextName(std::string_view name) {
+  static const char* const kTypes[] = {"TXT", "CSV",  "INI", "XML", "HTM", "HTML",
+                                       "LOG", "JSON", "KS",  "SCN", "MD"};
+  const std::string type = TypeOf(name);
+  for (const char* text : kTypes) {
+    if (type == text) return true;
+  }
+  return false;
+}
+
+// Bytes that read as code page 932 text: characters of one byte or a lead
+// byte and its trail, and no control character but tab, line ends and the
+// old end-of-file mark. The last character may be cut by the head's end.
+bool LooksLikeText(std::string_view head) {
+  if (head.empty()) return false;
+  for (std::size_t i = 0; i < head.size(); ++i) {
+    const auto c = static_cast<unsigned char>(head[i]);
+    if (c < 0x20) {
+      if (c != '\t' && c != '\n' && c != '\r' && c != 0x1A) return false;
+    } else if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+      if (i + 1 == head.size()) break;
+      const auto trail = static_cast<unsigned char>(head[++i]);
+      if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return false;
+    } else if (c == 0x7F || c == 0x80 || c == 0xA0 || c > 0xFC) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+PreviewKind ChoosePreview(std::string_view name, std::string_view head) {
+  if (IsImage(head)) return PreviewKind::kImage;
+  if (IsWave(head)) return PreviewKind::kSound;
+  if (ChooseTextEncoding(head).markSize > 0) return PreviewKind::kText;
+  if (TextName(name) || LooksLikeText(head)) return PreviewKind::kText;
+  return PreviewKind::kHex;
+}
+
+TextChoice ChooseTextEncoding(std::string_view head) {
+  if (Starts(head, "\xEF\xBB\xBF")) return {TextEncoding::kUtf8, 3};
+  if (Starts(head, "\xFF\xFE")) return {TextEncoding::kUtf16LittleEndian, 2};
+  if (Starts(head, "\xFE\xFF")) return {TextEncoding::kUtf16BigEndian, 2};
+  return {};
+}
+
+}  // namespace mgarc::window
