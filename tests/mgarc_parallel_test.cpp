@@ -1,6 +1,7 @@
-// mgarc extract run in process with several workers, so that a thread
-// sanitizer build watches the workers themselves: the tree must be the one a
-// single worker makes, duplicates and clashing names included.
+// mgarc extract and create run in process with several workers, so that a
+// thread sanitizer build watches the workers themselves: the tree must be the
+// one a single worker makes, duplicates and clashing names included, and the
+// archive the one a single worker writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -111,6 +112,25 @@ TEST(MgarcParallel, FourWorkersReplaceAnExistingTree) {
       RunMgarc({"mgarc", "extract", "-q", "--overwrite", "-j", "4", "-C", temp / "out", path}),
       mgarc::cli::ExitStatus::kIncomplete);
   ExpectTree(temp / "out", ExpectedFiles(archive));
+}
+
+TEST(MgarcParallel, FourWorkersWalkAndPackTheTreeOneWorkerPacks) {
+  TempDir temp;
+  const std::string path = temp / "many.dat";
+  WriteFile(path, ManyEntries().Bytes());
+  ASSERT_EQ(Extract(path, temp / "tree", 1), 1);
+  // A link back up and an empty directory, below the top: the workers that
+  // read them are not the ones that read their parents.
+  std::filesystem::create_directory_symlink(temp / "tree", temp / "tree/D1/S1/UP");
+  std::filesystem::create_directories(temp / "tree/D2/S2/EMPTY");
+  for (int workers : {1, 4}) {
+    const std::string made = temp / ("made" + std::to_string(workers) + ".dat");
+    EXPECT_EQ(
+        RunMgarc({"mgarc", "create", "-q", "-j", std::to_string(workers), made, temp / "tree"}),
+        mgarc::cli::ExitStatus::kDone);
+  }
+  EXPECT_TRUE(ReadFile(temp / "made4.dat") == ReadFile(temp / "made1.dat"));
+  EXPECT_GT(ReadFile(temp / "made1.dat").size(), 480u * 16);
 }
 
 TEST(MgarcParallel, TheLastEntryOfOnePathWinsForAnyWorkers) {
