@@ -24,7 +24,8 @@ class WindowModel : public ::testing::Test {
   BrowserModel Open(const std::vector<TestEntry>& entries) {
     WriteFile(path_, TestArchive{"VIZ00", entries}.Bytes());
     EXPECT_FALSE(mgarc::engine::LoadArchive(path_, view_).has_value());
-    return BrowserModel(view_);
+    // Linux's file names are UTF-8 already.
+    return BrowserModel(view_, [](std::string_view name) { return std::string(name); });
   }
 
   std::vector<std::string> PathsOf(const BrowserModel& model,

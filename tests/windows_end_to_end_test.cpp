@@ -3,8 +3,6 @@
 // a real message box under Xvfb and the key wait in a terminal.
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -39,16 +37,6 @@ std::string Prompt(int count) {
 // The same path as the program writes it: code page 932.
 std::string WindowsPath(const std::string& linuxPath) {
   return Utf8ToCp932(WindowsArgument(linuxPath));
-}
-
-template <typename Condition>
-bool Eventually(Condition condition, int timeoutMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
 }
 
 class WindowsProgram : public WineTest {
@@ -297,60 +285,12 @@ TEST_F(WindowsProgramInOwnPrefix, DevicesAndStreamsAreRefusedLikeNamesLeavingThe
   EXPECT_EQ(run.out.find("Loading : No.   2/"), std::string::npos);
 }
 
-// A process started in the background, killed if the test ends first.
-class Background {
- public:
-  explicit Background(const std::vector<std::string>& command) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      std::vector<char*> argv;
-      for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
-      argv.push_back(nullptr);
-      execvp(argv[0], argv.data());
-      _exit(127);
-    }
-  }
-  ~Background() {
-    if (!ended_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Background(const Background&) = delete;
-  Background& operator=(const Background&) = delete;
-  bool Ended(int timeoutMs) {
-    return Eventually(
-        [&] {
-          int status = 0;
-          if (!ended_ && waitpid(pid_, &status, WNOHANG) == pid_) {
-            ended_ = true;
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-          }
-          return ended_;
-        },
-        timeoutMs);
-  }
-  int status() const { return status_; }
-
- private:
-  pid_t pid_ = -1;
-  bool ended_ = false;
-  int status_ = -1;
-};
-
 TEST_F(WindowsProgram, MessageBoxHoldsTheRunUntilOkIsPressed) {
   if (!Have("Xvfb") || !Have("xdotool") || !Have("import")) {
     GTEST_SKIP() << "needs Xvfb, xdotool and ImageMagick's import";
   }
-  const std::string display = ":" + std::to_string(90 + getpid() % 9);
-  Background server({"Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"});
-  setenv("DISPLAY", display.c_str(), 1);
-  ASSERT_TRUE(Eventually(
-      [] { return std::system("xdotool getdisplaygeometry >/dev/null 2>&1") == 0; }, 20000));
-
-  // Wine picks its display driver when its server starts: wait until the server
-  // of the earlier runs, which had no display, has ended.
-  std::system("wineserver -w");
+  XDisplay display;
+  ASSERT_TRUE(display.ready()) << "Xvfb did not start";
   Background run({kWine, kExe, "TK", WindowsArgument(dir_ / "none.dat"), WindowsArgument(out_)});
   std::string window;
   ASSERT_TRUE(Eventually(
@@ -367,9 +307,7 @@ TEST_F(WindowsProgram, MessageBoxHoldsTheRunUntilOkIsPressed) {
                   .c_str());
   // No window manager runs here: give the box the focus directly, then press Enter on OK.
   std::system(("xdotool windowfocus --sync " + window + " key Return").c_str());
-  bool ended = run.Ended(20000);
-  std::system("wineserver -k");  // the next runs have no display again
-  ASSERT_TRUE(ended) << "OK did not end the run";
+  ASSERT_TRUE(run.Ended(20000)) << "OK did not end the run";
   EXPECT_EQ(run.status(), 2);
 }
 

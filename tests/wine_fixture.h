@@ -3,8 +3,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "run_tool.h"
@@ -36,4 +40,49 @@ class WineTest : public ::testing::Test {
 
   const std::string exe_;
   TempDir dir_;
+};
+
+// True once condition() is, asked every 50 ms; false after timeoutMs.
+template <typename Condition>
+bool Eventually(Condition condition, int timeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// A process started in the background, killed if the test ends first.
+class Background {
+ public:
+  explicit Background(const std::vector<std::string>& command);
+  ~Background();
+  Background(const Background&) = delete;
+  Background& operator=(const Background&) = delete;
+  // True once it has ended, within timeoutMs.
+  bool Ended(int timeoutMs);
+  int status() const { return status_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int status_ = -1;
+};
+
+// An X server for the test's windows (Xvfb), DISPLAY while it lives. Wine
+// picks its display driver when its server starts: the server of the runs
+// before, which had no display, is waited for first, and the one that served
+// this display is ended last, so that the next runs have none again.
+class XDisplay {
+ public:
+  explicit XDisplay(const std::string& geometry = "800x600x24");
+  ~XDisplay();
+  XDisplay(const XDisplay&) = delete;
+  XDisplay& operator=(const XDisplay&) = delete;
+  bool ready() const { return ready_; }
+
+ private:
+  std::unique_ptr<Background> server_;
+  bool ready_ = false;
 };

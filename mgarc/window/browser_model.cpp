@@ -8,12 +8,16 @@
 
 namespace mgarc::window {
 
-BrowserModel::BrowserModel(const engine::ArchiveView& archive) {
+BrowserModel::BrowserModel(const engine::ArchiveView& archive, const ShownName& shown) {
   problems_ = engine::PlanMountTree(archive, tree_);
-  for (const MountNode& node : tree_.nodes()) {
-    if (node.directory) continue;
+  const std::vector<MountNode>& nodes = tree_.nodes();
+  nameEnds_.reserve(nodes.size());
+  for (std::uint32_t node = 0; node < nodes.size(); ++node) {
+    names_ += shown(tree_.Name(node));
+    nameEnds_.push_back(static_cast<std::uint32_t>(names_.size()));
+    if (nodes[node].directory) continue;
     ++whole_.files;
-    whole_.bytes += node.size;
+    whole_.bytes += nodes[node].size;
   }
 }
 
@@ -87,7 +91,7 @@ void BrowserModel::Sort(std::vector<std::uint32_t>& rows, Column column, bool as
 std::string BrowserModel::Path(std::uint32_t node) const {
   std::vector<std::string_view> levels;
   for (std::uint32_t at = node; at != kRoot; at = tree_.nodes()[at].parent) {
-    levels.push_back(tree_.Name(at));
+    levels.push_back(Name(at));
   }
   std::string path;
   for (auto level = levels.rbegin(); level != levels.rend(); ++level) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +29,12 @@ class BrowserModel {
  public:
   static constexpr std::uint32_t kRoot = 0;
 
+  // A name as the host's file calls take it (code page 932 on Windows), as
+  // UTF-8.
+  using ShownName = std::function<std::string(std::string_view)>;
+
   // The archive's tree; the entries extraction would not write are problems().
-  explicit BrowserModel(const engine::ArchiveView& archive);
+  BrowserModel(const engine::ArchiveView& archive, const ShownName& shown);
 
   const engine::MountTree& tree() const { return tree_; }
   const std::vector<engine::Problem>& problems() const { return problems_; }
@@ -50,7 +55,10 @@ class BrowserModel {
 
   // The node's name (UTF-8), and its path below the root with '/' between
   // levels, as list shows it and extract's patterns match it.
-  std::string_view Name(std::uint32_t node) const { return tree_.Name(node); }
+  std::string_view Name(std::uint32_t node) const {
+    const std::uint32_t begin = node == 0 ? 0 : nameEnds_[node - 1];
+    return std::string_view(names_).substr(begin, nameEnds_[node] - begin);
+  }
   std::string Path(std::uint32_t node) const;
   std::uint64_t Size(std::uint32_t node) const { return tree_.nodes()[node].size; }
   std::uint64_t Offset(std::uint32_t node) const { return tree_.nodes()[node].offset; }
@@ -62,6 +70,8 @@ class BrowserModel {
                   const engine::FoldCase& fold, std::vector<std::uint32_t>& files) const;
 
   engine::MountTree tree_;
+  std::string names_;                    // every node's UTF-8 name, one after another
+  std::vector<std::uint32_t> nameEnds_;  // by node: where its name ends in names_
   std::vector<engine::Problem> problems_;
   Totals whole_;
 };

@@ -1,0 +1,78 @@
+// mgarc's window on Windows: an archive's directories as a tree, the files
+// of the chosen one (or, with a filter, those below it that match) in a list
+// that holds no rows of its own, and a status bar. What it shows is decided
+// by BrowserModel; this file only puts it on the screen.
+#pragma once
+
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <commctrl.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mgarc/window/browser_model.h"
+
+namespace mgarc::window {
+
+// The class of the main window, by which a test program finds it.
+inline constexpr wchar_t kWindowClass[] = L"MarrowgilderWindow";
+
+class MainWindow {
+ public:
+  // Makes the window, not yet shown; nullptr when the system gives none.
+  static std::unique_ptr<MainWindow> Create(HINSTANCE instance);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  HWND handle() const { return window_; }
+  // Opens the archive at path (UTF-8); a problem is shown in a message box
+  // with mgarc's words, and the window keeps what it showed.
+  bool Open(const std::string& path);
+  // Handles msg when it is one of the window's keys or moves between its
+  // panes; false when it is for the usual dispatch.
+  bool TakeKeys(MSG& msg);
+
+ private:
+  MainWindow() = default;
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+  LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+  // False when the system made one of them not.
+  bool MakeChildren();
+  void Layout();
+  void Paint();
+  void Command(int command);
+  LRESULT Notify(const NMHDR& header);
+  void FillTree();
+  void AddBranches(HTREEITEM parent, std::uint32_t directory);
+  void ShowRows();
+  void SortRows();
+  void ShowSortArrow();
+  void ShowStatus();
+  void AskForArchive();
+  const std::wstring& Cell(std::uint32_t node, int column);
+  const std::wstring& TypeName(std::string_view name);
+
+  HWND window_ = nullptr;
+  HWND tree_ = nullptr;
+  HWND filter_ = nullptr;
+  HWND list_ = nullptr;
+  HWND status_ = nullptr;
+  HFONT font_ = nullptr;
+  HACCEL keys_ = nullptr;
+
+  std::string path_;  // the archive shown, UTF-8; empty before one is opened
+  std::unique_ptr<BrowserModel> model_;
+  std::uint32_t directory_ = BrowserModel::kRoot;
+  std::vector<std::uint32_t> rows_;
+  Column sortColumn_ = Column::kName;
+  bool ascending_ = true;
+  std::wstring cell_;                              // the text last handed to the list
+  std::map<std::string, std::wstring> typeNames_;  // by extension, as the Shell names them
+};
+
+}  // namespace mgarc::window

@@ -1,0 +1,179 @@
+// Drives mgarc's window from outside, as a person at the keyboard would,
+// through window messages, and prints what the window shows (UTF-8, one
+// thing a line, fields split by tabs) for the test on the Linux side:
+//   window_driver show               the title, the rows and the status bar
+//   window_driver directory N        chooses the root's Nth directory, then shows
+//   window_driver filter TEXT        types TEXT in the filter box, then shows
+//   window_driver sort COLUMN        clicks a column's header, then shows
+//   window_driver close              closes the window
+// It waits up to 30 s for a window that shows an archive; the list's rows are
+// read through memory lent in the window's process, as they cannot cross
+// between processes in a message.
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), length, nullptr, nullptr);
+  return out;
+}
+
+void Print(const std::string& line) {
+  const std::string text = line + "\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
+}
+
+// Memory in the window's process, for the messages that take a pointer.
+class Lent {
+ public:
+  Lent(HWND window, std::size_t size) : size_(size) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    process_ =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
+    if (process_ != nullptr) {
+      at_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+  }
+  ~Lent() {
+    if (at_ != nullptr) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+    if (process_ != nullptr) CloseHandle(process_);
+  }
+  Lent(const Lent&) = delete;
+  Lent& operator=(const Lent&) = delete;
+
+  char* at() const { return static_cast<char*>(at_); }
+  bool Put(std::size_t offset, const void* bytes, std::size_t size) const {
+    return WriteProcessMemory(process_, at() + offset, bytes, size, nullptr) != 0;
+  }
+  bool Get(std::size_t offset, void* bytes, std::size_t size) const {
+    return ReadProcessMemory(process_, at() + offset, bytes, size, nullptr) != 0;
+  }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::size_t size_;
+  HANDLE process_ = nullptr;
+  void* at_ = nullptr;
+};
+
+constexpr std::size_t kTextAt = 256;  // where the lent text buffer starts
+constexpr int kTextChars = 1024;
+
+// A list cell, asked as the list would be asked by its own process.
+std::wstring Cell(HWND list, const Lent& lent, int row, int column) {
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.cchTextMax = kTextChars;
+  item.pszText = reinterpret_cast<wchar_t*>(lent.at() + kTextAt);
+  lent.Put(0, &item, sizeof item);
+  const auto length = static_cast<std::size_t>(SendMessageW(
+      list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(lent.at())));
+  std::wstring text(length, L'\0');
+  lent.Get(kTextAt, text.data(), length * sizeof(wchar_t));
+  return text;
+}
+
+std::wstring StatusPart(HWND status, const Lent& lent, int part) {
+  const auto length = LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0));
+  SendMessageW(status, SB_GETTEXTW, static_cast<WPARAM>(part),
+               reinterpret_cast<LPARAM>(lent.at() + kTextAt));
+  std::wstring text(length, L'\0');
+  lent.Get(kTextAt, text.data(), length * sizeof(wchar_t));
+  return text;
+}
+
+std::wstring Title(HWND window) {
+  wchar_t title[512] = {};
+  GetWindowTextW(window, title, 512);
+  return title;
+}
+
+// The window, once it shows an archive (its title names it).
+HWND FindShowing() {
+  for (int wait = 0; wait < 300; ++wait) {
+    HWND window = FindWindowW(L"MarrowgilderWindow", nullptr);
+    if (window != nullptr && Title(window).find(L" \u2014 ") != std::wstring::npos) return window;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return nullptr;
+}
+
+HWND Child(HWND window, const wchar_t* type) {
+  return FindWindowExW(window, nullptr, type, nullptr);
+}
+
+void Show(HWND window) {
+  HWND list = Child(window, WC_LISTVIEWW);
+  HWND status = Child(window, STATUSCLASSNAMEW);
+  Lent lent(window, kTextAt + kTextChars * sizeof(wchar_t));
+  Print("title\t" + Utf8(Title(window)));
+  const auto rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  Print("count\t" + std::to_string(rows));
+  for (int row = 0; row < rows; ++row) {
+    std::string line = "row";
+    for (int column = 0; column < 4; ++column) line += "\t" + Utf8(Cell(list, lent, row, column));
+    Print(line);
+  }
+  for (int part = 0; part < 3; ++part) Print("status\t" + Utf8(StatusPart(status, lent, part)));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  const std::wstring command = argv[1];
+  HWND window = FindShowing();
+  if (window == nullptr) {
+    Print("no window shows an archive");
+    return 1;
+  }
+  if (command == L"close") {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (command == L"directory" && argc > 2) {
+    HWND tree = Child(window, WC_TREEVIEWW);
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    item = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+    for (int n = _wtoi(argv[2]); n > 0 && item != nullptr; --n) {
+      item = reinterpret_cast<HTREEITEM>(
+          SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+    }
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+  } else if (command == L"filter" && argc > 2) {
+    SendMessageW(Child(window, WC_EDITW), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
+  } else if (command == L"sort" && argc > 2) {
+    // The mouse pressed and let go in the middle of the column's header.
+    HWND header =
+        reinterpret_cast<HWND>(SendMessageW(Child(window, WC_LISTVIEWW), LVM_GETHEADER, 0, 0));
+    Lent lent(window, sizeof(RECT));
+    SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(_wtoi(argv[2])),
+                 reinterpret_cast<LPARAM>(lent.at()));
+    RECT place{};
+    lent.Get(0, &place, sizeof place);
+    const LPARAM at = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(header, WM_LBUTTONUP, 0, at);
+  } else if (command != L"show") {
+    return 2;
+  }
+  Show(window);
+  return 0;
+}
