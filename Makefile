@@ -17,7 +17,7 @@ export CMAKE_BUILD_PARALLEL_LEVEL = $(JOBS)
 PACKAGES = bash scripts/install-packages
 
 .PHONY: all configure test demo clean format windows test-windows test-sanitize test-tsan fuzz\
-  bench bench-chart install package
+  bench bench-chart install package window-screenshot
 
 all: configure
 	cmake --build $(BUILD)
@@ -105,6 +105,12 @@ windows:
 	cmake --build $(WIN32_BUILD)
 	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS)
 	cmake --build $(WIN64_BUILD)
+
+# docs/mgarcw.png, the window as the README and docs/windows.md show it:
+# the 32-bit mgarcw.exe under Wine's virtual desktop on Xvfb.
+window-screenshot: windows
+	@$(PACKAGES) wine screenshot
+	bash scripts/window-screenshot $(WIN32_BUILD) docs/mgarcw.png
 
 # The unit tests under Wine, then the Windows programs driven from this side:
 # the 32-bit ones where the kernel runs 32-bit programs, else the 64-bit ones
