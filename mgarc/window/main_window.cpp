@@ -102,8 +102,8 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance) {
   std::unique_ptr<MainWindow> made(new MainWindow());
   // The controls take Tab between them as a dialog's do.
   if (CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, kWindowClass, L"Marrowgilder",
-                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 960,
-                      640, nullptr, nullptr, instance, made.get()) == nullptr) {
+                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 960, 640,
+                      nullptr, nullptr, instance, made.get()) == nullptr) {
     made->window_ = nullptr;  // gone with the window that was never made
     return nullptr;
   }
