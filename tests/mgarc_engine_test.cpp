@@ -120,6 +120,33 @@ TEST(MgarcEngine, AnExtractionNotStoppedReportsEveryEntry) {
   EXPECT_FALSE(PathExists(temp / "out/B"));
 }
 
+// What a window asks: entries chosen by name (literal, case ignored), and
+// the files left that differ, named so that they can be asked about.
+TEST(MgarcEngine, EntriesChosenByNameAndTheDifferingFilesKeptAreNamed) {
+  TempDir temp;
+  TestArchive archive;
+  archive.entries = {{"A[1]*.TXT", "one"}, {"B\\C.TXT", "two"}, {"B\\D.TXT", "three"}};
+  WriteFile(temp / "NAMES.DAT", archive.Bytes());
+  ExtractOptions options;
+  options.archive = temp / "NAMES.DAT";
+  options.directory = temp / "out";
+  options.names = {"a[1]*.txt", "B/D.TXT", "B/NONE"};
+  std::filesystem::create_directories(temp / "out/B");
+  WriteFile(temp / "out/B/D.TXT", "edited");
+  RecordingObserver observer(false);
+
+  ExtractResult result = Extract(options, observer);
+
+  EXPECT_FALSE(result.allMatched);
+  EXPECT_EQ(ReadFile(temp / "out/A[1]*.TXT"), "one");
+  EXPECT_FALSE(PathExists(temp / "out/B/C.TXT"));
+  EXPECT_EQ(ReadFile(temp / "out/B/D.TXT"), "edited");
+  EXPECT_EQ(result.kept, std::vector<std::string>{"B/D.TXT"});
+  ASSERT_EQ(observer.problems_.size(), 2u);
+  EXPECT_EQ(observer.problems_[0].subject, "B/NONE");
+  EXPECT_EQ(observer.problems_[0].reason, "no entry has this name");
+}
+
 // Reading that stops between blocks: verify says it was stopped and judges
 // nothing; cat gives no block after the one whose write said no.
 TEST(MgarcEngine, VerifyAndCatStopBetweenBlocks) {

@@ -11,29 +11,6 @@ using namespace engine;
 
 namespace {
 
-std::string Size(std::uint32_t size) {
-  return std::to_string(size);
-}
-
-std::string ChangeLine(const ArchiveChange& change) {
-  switch (change.kind) {
-    case ChangeKind::kChanged:
-      return "changed " + change.after->shown() + " (" + Size(change.before->size) + " -> " +
-             Size(change.after->size) + ")";
-    case ChangeKind::kAdded:
-      return "added " + change.after->shown() + " (" + Size(change.after->size) + ")";
-    case ChangeKind::kRemoved:
-      return "removed " + change.before->shown() + " (" + Size(change.before->size) + ")";
-    case ChangeKind::kRenamed:
-      return "renamed " + change.before->shown() + " -> " + change.after->shown();
-    case ChangeKind::kReordered:
-      return "reordered: the entries are in another order";
-    case ChangeKind::kOutside:
-      return "outside: bytes outside the entries differ";
-  }
-  return {};
-}
-
 nlohmann::ordered_json ChangeJson(const ArchiveChange& change) {
   static const char* const kNames[] = {"changed", "added",     "removed",
                                        "renamed", "reordered", "outside"};
@@ -50,25 +27,16 @@ nlohmann::ordered_json ChangeJson(const ArchiveChange& change) {
   return object;
 }
 
-// Changed, added, removed and renamed entries.
-std::array<int, 4> Counts(const ArchiveDifference& difference) {
-  std::array<int, 4> counts{};
-  for (const ArchiveChange& change : difference.changes) {
-    if (change.kind <= ChangeKind::kRenamed) ++counts[static_cast<int>(change.kind)];
-  }
-  return counts;
-}
-
 std::string Summary(const ArchiveDifference& difference) {
   if (difference.identical) return "identical";
-  const std::array<int, 4> counts = Counts(difference);
+  const std::array<int, 4> counts = ChangeCounts(difference);
   return std::to_string(counts[0]) + " changed, " + std::to_string(counts[1]) + " added, " +
          std::to_string(counts[2]) + " removed, " + std::to_string(counts[3]) + " renamed";
 }
 
 // What a script or a person needs to know of the patch written.
 std::string PatchLine(const DiffOptions& options, const DiffResult& result) {
-  const std::array<int, 4> counts = Counts(result.difference);
+  const std::array<int, 4> counts = ChangeCounts(result.difference);
   return "wrote " + options.patch + " (" + std::to_string(result.patchSize) +
          " bytes): " + std::to_string(counts[0]) + " changed, " + std::to_string(counts[1]) +
          " added, " + std::to_string(counts[2]) + " removed\n";

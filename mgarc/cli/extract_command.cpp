@@ -13,7 +13,7 @@ ExitStatus RunExtract(const ExtractOptions& options) {
     return ExitStatus::kStopped;
   }
   observer.FinishWithTotals(result.files, result.bytes);
-  return result.allWritten && result.allMatched && result.kept == 0 ? ExitStatus::kDone
+  return result.allWritten && result.allMatched && result.kept.empty() ? ExitStatus::kDone
                                                                     : ExitStatus::kIncomplete;
 }
 

@@ -30,9 +30,7 @@ std::string Summary(const UpdateOptions& options, const engine::PreparedUpdate& 
     out += options.archive + ": up to date (" + Count(plan.kept, "kept") + ")" +
            (options.dryRun ? " (dry run)" : "") + "\n";
   } else if (!options.quiet) {
-    out += options.archive + ": " + Count(plan.replaced, "replaced") + ", " +
-           Count(plan.added, "added") + ", " + Count(plan.deleted.size(), "deleted") + ", " +
-           Count(plan.kept, "kept") + (options.dryRun ? " (dry run)" : "") + "\n";
+    out += options.archive + ": " + PlanCounts(plan) + (options.dryRun ? " (dry run)" : "") + "\n";
   }
   return out;
 }

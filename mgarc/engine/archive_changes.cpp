@@ -51,7 +51,38 @@ bool HeadersAgree(const ArchiveView& a, const ArchiveView& b) {
          std::equal(a.header.begin() + kHeaderSize, a.header.end(), b.header.begin() + kHeaderSize);
 }
 
+std::string Size(std::uint32_t size) {
+  return std::to_string(size);
+}
+
 }  // namespace
+
+std::string ChangeLine(const ArchiveChange& change) {
+  switch (change.kind) {
+    case ChangeKind::kChanged:
+      return "changed " + change.after->shown() + " (" + Size(change.before->size) + " -> " +
+             Size(change.after->size) + ")";
+    case ChangeKind::kAdded:
+      return "added " + change.after->shown() + " (" + Size(change.after->size) + ")";
+    case ChangeKind::kRemoved:
+      return "removed " + change.before->shown() + " (" + Size(change.before->size) + ")";
+    case ChangeKind::kRenamed:
+      return "renamed " + change.before->shown() + " -> " + change.after->shown();
+    case ChangeKind::kReordered:
+      return "reordered: the entries are in another order";
+    case ChangeKind::kOutside:
+      return "outside: bytes outside the entries differ";
+  }
+  return {};
+}
+
+std::array<int, 4> ChangeCounts(const ArchiveDifference& difference) {
+  std::array<int, 4> counts{};
+  for (const ArchiveChange& change : difference.changes) {
+    if (change.kind <= ChangeKind::kRenamed) ++counts[static_cast<int>(change.kind)];
+  }
+  return counts;
+}
 
 ArchiveDifference CompareArchives(const ArchiveView& before, const ArchiveDigests& beforeDigests,
                                   const ArchiveView& after, const ArchiveDigests& afterDigests,

@@ -2,6 +2,7 @@
 // one into the other: decided from the archives' directories and digests.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,6 +29,11 @@ struct ArchiveDifference {
   // order), then one reordered and one outside change where they apply.
   std::vector<ArchiveChange> changes;
 };
+
+// A change as diff prints it ("changed A.TXT (10 -> 12)").
+std::string ChangeLine(const ArchiveChange& change);
+// How many entries are changed, added, removed and renamed.
+std::array<int, 4> ChangeCounts(const ArchiveDifference& difference);
 
 // Pairs entries by nameKey (entries of one key in order); an unpaired removed
 // and added entry with the same bytes are a rename.

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <unordered_map>
 
 #include "archive/path_rules.h"
 #include "mgarc/engine/archive_view.h"
@@ -232,11 +233,25 @@ class Extraction {
   std::atomic<std::size_t> nextItem_{0};
 };
 
-// The patterns' selection of the archive's entries; a pattern that matches none is a problem.
-std::vector<bool> SelectEntries(const ArchiveView& archive,
-                                const std::vector<std::string>& patterns, Observer& observer,
-                                bool& allMatched) {
-  std::vector<bool> selected(archive.entries.size(), patterns.empty());
+// The patterns' and names' selection of the archive's entries; a pattern that matches none is a problem.
+std::vector<bool> SelectEntries(const ArchiveView& archive, const ExtractOptions& options,
+                                Observer& observer, bool& allMatched) {
+  const std::vector<std::string>& patterns = options.patterns;
+  std::vector<bool> selected(archive.entries.size(), patterns.empty() && options.names.empty());
+  if (!options.names.empty()) {
+    std::unordered_map<std::string, bool> names;  // folded name: matched
+    for (const std::string& name : options.names) names.emplace(UppercaseText(name), false);
+    for (std::size_t i = 0; i < archive.entries.size(); ++i) {
+      auto named = names.find(UppercaseText(archive.entries[i].shown()));
+      if (named != names.end()) selected[i] = named->second = true;
+    }
+    for (const std::string& name : options.names) {
+      if (!names[UppercaseText(name)]) {
+        observer.ProblemFound({name, "no entry has this name"});
+        allMatched = false;
+      }
+    }
+  }
   for (const std::string& pattern : patterns) {
     bool matched = false;
     for (std::size_t i = 0; i < archive.entries.size(); ++i) {
@@ -280,7 +295,7 @@ ExtractResult Extract(const ExtractOptions& options, Observer& observer) {
   ArchiveView archive;
   if ((result.refused = LoadArchive(options.archive, archive))) return result;
   std::vector<bool> selected =
-      SelectEntries(archive, options.patterns, observer, result.allMatched);
+      SelectEntries(archive, options, observer, result.allMatched);
   const std::string directory = OutputDirectoryPath(options);
   OutputDirectory root;
   if (!root.OpenRoot(PathFromUtf8(directory))) {
@@ -307,7 +322,7 @@ ExtractResult Extract(const ExtractOptions& options, Observer& observer) {
       options.workers, plan.work.size(), [&extraction] { extraction.Work(); }, results, report);
   result.allWritten = run.noneFailed;
   result.stopped = run.stopped;
-  result.kept = run.kept;
+  for (std::size_t i : run.kept) result.kept.push_back(plan.entries[i].entry->shown());
   result.files = run.done;
   result.bytes = run.bytes;
   return result;

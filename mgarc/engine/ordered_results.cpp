@@ -29,7 +29,7 @@ void OrderedResults::ReportKnown(const ItemReport& report, bool skipUnknown, Run
       run.noneFailed = false;
     } else if (outcome == Outcome::kKept) {
       report.observer->ProblemFound({"kept " + report.doneLine(cursor_), *reasons_[cursor_]});
-      ++run.kept;
+      run.kept.push_back(cursor_);
     } else if (outcome == Outcome::kDone) {
       ++run.done;
       if (report.doneLine) report.observer->ItemDone(report.doneLine(cursor_));

@@ -42,7 +42,7 @@ struct RunResult {
   bool noneFailed = true;
   bool stopped = false;     // the observer asked to stop
   std::size_t done = 0;     // items done
-  std::size_t kept = 0;     // items kept
+  std::vector<std::size_t> kept;  // items kept, in order
   std::uint64_t bytes = 0;  // the bytes the workers went through
 };
 

@@ -7,6 +7,11 @@
 
 namespace mgarc::engine {
 
+std::string PlanCounts(const UpdatePlan& plan) {
+  return std::to_string(plan.replaced) + " replaced, " + std::to_string(plan.added) + " added, " +
+         std::to_string(plan.deleted.size()) + " deleted, " + std::to_string(plan.kept) + " kept";
+}
+
 std::optional<Problem> WhyNotKept(const ArchiveView& archive, const ArchiveEntry& entry) {
   if (entry.end() > archive.fileSize) {
     return Problem{entry.shown(),

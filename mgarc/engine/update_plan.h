@@ -28,6 +28,9 @@ struct UpdatePlan {
   std::vector<Problem> problems;  // when any, nothing is written
 };
 
+// "2 replaced, 1 added, 0 deleted, 5 kept", as update says it.
+std::string PlanCounts(const UpdatePlan& plan);
+
 // Why the entry's data cannot be copied into a new archive as it is (it runs
 // past the end of the archive, or overlaps the directory); none when it can.
 std::optional<Problem> WhyNotKept(const ArchiveView& archive, const ArchiveEntry& entry);
