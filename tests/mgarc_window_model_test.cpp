@@ -178,3 +178,16 @@ TEST(WindowPreview, AByteOrderMarkChoosesTheEncodingElseCodePage932) {
 }
 
 }  // namespace
+
+TEST(WindowPreview, TheHexViewGivesOffsetsBytesAndPrintableText) {
+  EXPECT_EQ(HexView(""), "");
+  // A full line, then a short one: the gap after the eighth byte and the
+  // short line's padding keep the text column in place.
+  const std::string bytes = std::string("ABCDEFGH\x00\x01\x7F\x80\xFF xyz", 17) + "\n~";
+  EXPECT_EQ(HexView(bytes),
+            "00000000  41 42 43 44 45 46 47 48  00 01 7f 80 ff 20 78 79  |ABCDEFGH..... xy|\r\n"
+            "00000010  7a 0a 7e                                          |z.~|\r\n");
+  // Offsets count on past the first 64 KiB's lines.
+  const std::string view = HexView(std::string(0x10010, 'a'));
+  EXPECT_EQ(view.substr(view.rfind("\r\n", view.size() - 3) + 2, 10), "00010000  ");
+}

@@ -233,7 +233,8 @@ class Extraction {
   std::atomic<std::size_t> nextItem_{0};
 };
 
-// The patterns' and names' selection of the archive's entries; a pattern that matches none is a problem.
+// The patterns' and names' selection of the archive's entries; a pattern that matches none is a
+// problem.
 std::vector<bool> SelectEntries(const ArchiveView& archive, const ExtractOptions& options,
                                 Observer& observer, bool& allMatched) {
   const std::vector<std::string>& patterns = options.patterns;
@@ -294,8 +295,7 @@ ExtractResult Extract(const ExtractOptions& options, Observer& observer) {
   ExtractResult result;
   ArchiveView archive;
   if ((result.refused = LoadArchive(options.archive, archive))) return result;
-  std::vector<bool> selected =
-      SelectEntries(archive, options, observer, result.allMatched);
+  std::vector<bool> selected = SelectEntries(archive, options, observer, result.allMatched);
   const std::string directory = OutputDirectoryPath(options);
   OutputDirectory root;
   if (!root.OpenRoot(PathFromUtf8(directory))) {

@@ -34,7 +34,7 @@ struct ExtractResult {
   bool allMatched = true;          // every pattern matched an entry
   bool allWritten = true;          // every selected entry was written (or kept)
   bool stopped = false;            // the observer stopped it: no file is left half-written
-  std::vector<std::string> kept;  // entries (as list names them) whose differing files were left
+  std::vector<std::string> kept;   // entries (as list names them) whose differing files were left
   std::size_t files = 0;           // entries now on disk as files: written, or there already
   std::uint64_t bytes = 0;         // the bytes of the entries looked at
 };

@@ -1,12 +1,15 @@
 // mgarc's window on Windows: an archive's directories as a tree, the files
 // of the chosen one (or, with a filter, those below it that match) in a list
-// that holds no rows of its own, and a status bar. What it shows is decided
-// by BrowserModel; this file only puts it on the screen.
+// that holds no rows of its own, a preview of the file chosen, and a status
+// bar; and the engine's extract, update, diff, apply and verify behind its
+// menu. What it shows is decided by BrowserModel; this file puts it on the
+// screen and runs the operations.
 #pragma once
 
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdint>
 #include <map>
@@ -15,6 +18,8 @@
 #include <vector>
 
 #include "mgarc/window/browser_model.h"
+#include "mgarc/window/dialogs.h"
+#include "mgarc/window/preview_pane.h"
 
 namespace mgarc::window {
 
@@ -54,6 +59,21 @@ class MainWindow {
   void ShowSortArrow();
   void ShowStatus();
   void AskForArchive();
+  // Each takes what it needs in a form of its own, runs on another thread
+  // with progress and Cancel, and says how it went.
+  void Extract(bool all);
+  std::vector<std::string> AskReplace(const std::vector<std::string>& kept,
+                                      const std::wstring& folder);
+  void PutBack(const std::wstring& folder);
+  void PutBackFiles(const std::vector<std::wstring>& files);
+  void MakePatch();
+  void ApplyPatch();
+  void Verify();
+  void ShowFindingsList();
+  void Dropped(HDROP drop);
+  void Preview(bool play);
+  std::vector<std::uint32_t> SelectedRows() const;
+  std::wstring ArchiveName() const;
   const std::wstring& Cell(std::uint32_t node, int column);
   const std::wstring& TypeName(std::string_view name);
 
@@ -62,6 +82,7 @@ class MainWindow {
   HWND filter_ = nullptr;
   HWND list_ = nullptr;
   HWND status_ = nullptr;
+  std::unique_ptr<PreviewPane> preview_;
   HFONT font_ = nullptr;
   HACCEL keys_ = nullptr;
 
@@ -71,6 +92,8 @@ class MainWindow {
   std::vector<std::uint32_t> rows_;
   Column sortColumn_ = Column::kName;
   bool ascending_ = true;
+  std::vector<FindingRow> findings_;  // the layout's at opening, verify's once it has run
+  bool verified_ = false;
   std::wstring cell_;                              // the text last handed to the list
   std::map<std::string, std::wstring> typeNames_;  // by extension, as the Shell names them
 };

@@ -80,4 +80,33 @@ TextChoice ChooseTextEncoding(std::string_view head) {
   return {};
 }
 
+std::string HexView(std::string_view bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  constexpr std::size_t kLine = 16;
+  // Offset, two spaces, 16 * 3 + 1 for the bytes, a space, the bars and text, the line end.
+  constexpr std::size_t kLineSize = 8 + 2 + kLine * 3 + 1 + 1 + kLine + 2 + 2;
+  std::string view;
+  view.reserve((bytes.size() + kLine - 1) / kLine * kLineSize);
+  for (std::size_t at = 0; at < bytes.size(); at += kLine) {
+    for (int shift = 28; shift >= 0; shift -= 4) view += kDigits[(at >> shift) & 0xF];
+    view += "  ";
+    const std::string_view line = bytes.substr(at, kLine);
+    for (std::size_t i = 0; i < kLine; ++i) {
+      if (i == 8) view += ' ';
+      if (i < line.size()) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        view += kDigits[c >> 4];
+        view += kDigits[c & 0xF];
+        view += ' ';
+      } else {
+        view += "   ";
+      }
+    }
+    view += " |";
+    for (char c : line) view += c >= 0x20 && c < 0x7F ? c : '.';
+    view += "|\r\n";
+  }
+  return view;
+}
+
 }  // namespace mgarc::window

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace mgarc::window {
@@ -27,5 +28,11 @@ struct TextChoice {
 // A byte order mark says UTF-8 or UTF-16; text without one is code page 932,
 // as these games wrote it.
 TextChoice ChooseTextEncoding(std::string_view head);
+
+// The hex view of bytes: a line of 16 for each, "00000010  41 42 ...  |AB..|",
+// its offset, the bytes in hex (a gap after the eighth) and those that are
+// printable ASCII as themselves, the others as '.'. Lines end with "\r\n",
+// as the system's text boxes take them.
+std::string HexView(std::string_view bytes);
 
 }  // namespace mgarc::window

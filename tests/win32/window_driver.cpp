@@ -5,10 +5,18 @@
 //   window_driver directory N        chooses the root's Nth directory, then shows
 //   window_driver filter TEXT        types TEXT in the filter box, then shows
 //   window_driver sort COLUMN        clicks a column's header, then shows
+//   window_driver select ROW...       chooses rows (from 0), the first focused, then shows
+//   window_driver command ID         chooses the menu command ID (window_resources.h)
+//   window_driver dialog             waits for a dialog of the window, prints its texts
+//   window_driver fill ID TEXT       types TEXT in the dialog's field ID
+//   window_driver click ID           presses the dialog's button ID
+//   window_driver tick               ticks the task dialog's box ("do this for all")
+//   window_driver cancel-progress TEXT  waits for a dialog that says TEXT, presses Cancel
+//   window_driver no-dialog          waits until the window shows no dialog, then shows
 //   window_driver close              closes the window
-// It waits up to 30 s for a window that shows an archive; the list's rows are
-// read through memory lent in the window's process, as they cannot cross
-// between processes in a message.
+// It waits up to 30 s for a window that shows an archive (and for a dialog);
+// the list's rows are read through memory lent in the window's process, as
+// they cannot cross between processes in a message.
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <commctrl.h>
@@ -118,6 +126,69 @@ HWND Child(HWND window, const wchar_t* type) {
   return FindWindowExW(window, nullptr, type, nullptr);
 }
 
+std::wstring Text(HWND window) {
+  const auto length = static_cast<std::size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
+  std::wstring text(length + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  return text;
+}
+
+struct DialogSearch {
+  DWORD process;
+  HWND found;
+};
+
+BOOL CALLBACK TakeDialog(HWND candidate, LPARAM data) {
+  auto& search = *reinterpret_cast<DialogSearch*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(candidate, &process);
+  wchar_t type[64] = {};
+  GetClassNameW(candidate, type, 64);
+  if (process != search.process || !IsWindowVisible(candidate) || std::wstring(type) != L"#32770") {
+    return TRUE;
+  }
+  search.found = candidate;
+  return FALSE;
+}
+
+// The topmost dialog the window's process shows, or nullptr.
+HWND FindDialog(HWND window) {
+  DialogSearch search{0, nullptr};
+  GetWindowThreadProcessId(window, &search.process);
+  EnumWindows(TakeDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+BOOL CALLBACK AddText(HWND child, LPARAM data) {
+  if (!IsWindowVisible(child)) return TRUE;
+  const std::wstring text = Text(child);
+  if (!text.empty()) {
+    reinterpret_cast<std::wstring*>(data)->append(L"text\t" + std::to_wstring(GetDlgCtrlID(child)) +
+                                                  L"\t" + text + L"\n");
+  }
+  return TRUE;
+}
+
+// The dialog's title, then each shown control's number and text, a line each.
+std::wstring DialogTexts(HWND dialog) {
+  std::wstring texts = L"dialog\t" + Text(dialog) + L"\n";
+  EnumChildWindows(dialog, AddText, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+HWND WaitForDialog(HWND window, const std::wstring& titled = {}) {
+  for (int wait = 0; wait < 3000; ++wait) {
+    HWND dialog = FindDialog(window);
+    if (dialog != nullptr &&
+        (titled.empty() || DialogTexts(dialog).find(titled) != std::wstring::npos)) {
+      return dialog;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return nullptr;
+}
+
 void Show(HWND window) {
   HWND list = Child(window, WC_LISTVIEWW);
   HWND status = Child(window, STATUSCLASSNAMEW);
@@ -131,6 +202,31 @@ void Show(HWND window) {
     Print(line);
   }
   for (int part = 0; part < 3; ++part) Print("status\t" + Utf8(StatusPart(status, lent, part)));
+  // What the preview shows, and its text's first line.
+  HWND preview = Child(window, L"MarrowgilderPreview");
+  Print("preview\t" + Utf8(Text(preview)));
+  const std::wstring text = Text(Child(preview, WC_EDITW));
+  Print("previewtext\t" + Utf8(text.substr(0, text.find(L'\r'))));
+}
+
+// The dialog's texts, then true: printed for the test.
+bool PrintDialog(HWND dialog) {
+  const std::wstring texts = DialogTexts(dialog);
+  DWORD written = 0;
+  const std::string utf8 = Utf8(texts);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written,
+            nullptr);
+  return true;
+}
+
+// Presses a button: a control of the dialog's own, or one a task dialog draws.
+void Press(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  if (button != nullptr) {
+    SendMessageW(button, BM_CLICK, 0, 0);
+  } else {
+    SendMessageW(dialog, TDM_CLICK_BUTTON, static_cast<WPARAM>(id), 0);
+  }
 }
 
 }  // namespace
@@ -147,7 +243,59 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(window, WM_CLOSE, 0, 0);
     return 0;
   }
-  if (command == L"directory" && argc > 2) {
+  if (command == L"command" && argc > 2) {
+    // Posted: the command's dialogs hold it until they close.
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(_wtoi(argv[2]), 0), 0);
+    return 0;
+  }
+  if (command == L"dialog" || command == L"fill" || command == L"click" || command == L"tick" ||
+      command == L"cancel-progress") {
+    HWND dialog = WaitForDialog(window, command == L"cancel-progress" && argc > 2 ? argv[2] : L"");
+    if (dialog == nullptr) {
+      Print("no dialog");
+      return 1;
+    }
+    if (command == L"fill" && argc > 3) {
+      SendMessageW(GetDlgItem(dialog, _wtoi(argv[2])), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(argv[3]));
+    } else if (command == L"click" && argc > 2) {
+      Press(dialog, _wtoi(argv[2]));
+    } else if (command == L"tick") {
+      SendMessageW(dialog, TDM_CLICK_VERIFICATION, TRUE, FALSE);
+    } else if (command == L"cancel-progress") {
+      PrintDialog(dialog);
+      Press(dialog, IDCANCEL);
+    } else {
+      PrintDialog(dialog);
+    }
+    return 0;
+  }
+  if (command == L"no-dialog") {
+    for (int wait = 0; wait < 3000 && FindDialog(window) != nullptr; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (FindDialog(window) != nullptr) {
+      Print("a dialog stays");
+      return 1;
+    }
+  } else if (command == L"select" && argc > 2) {
+    HWND list = Child(window, WC_LISTVIEWW);
+    Lent lent(window, sizeof(LVITEMW));
+    auto setState = [&](int row, UINT state, UINT mask) {
+      LVITEMW item{};
+      item.stateMask = mask;
+      item.state = state;
+      lent.Put(0, &item, sizeof item);
+      SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(lent.at()));
+    };
+    setState(-1, 0, LVIS_SELECTED);
+    for (int a = argc - 1; a >= 2; --a) {
+      // The first given is chosen last: focused, and so previewed.
+      const UINT state = a == 2 ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
+      setState(_wtoi(argv[a]), state, state);
+    }
+  } else if (command == L"directory" && argc > 2) {
     HWND tree = Child(window, WC_TREEVIEWW);
     auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
     item = reinterpret_cast<HTREEITEM>(
@@ -172,6 +320,7 @@ int wmain(int argc, wchar_t** argv) {
     SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
     SendMessageW(header, WM_LBUTTONUP, 0, at);
   } else if (command != L"show") {
+    Print("no such command");
     return 2;
   }
   Show(window);
