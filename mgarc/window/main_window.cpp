@@ -159,8 +159,6 @@ std::wstring FindingSubject(const engine::ArchiveView& archive, const engine::Fi
   return L"the archive";
 }
 
-enum ButtonId : int { kReplaceButton = 500, kKeepButton, kGoButton, kOpenFolderButton };
-
 }  // namespace
 
 std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance) {
@@ -737,14 +735,14 @@ std::vector<std::string> MainWindow::AskReplace(const std::vector<std::string>& 
                    L"The file in " + folder +
                        L" does not hold the archive's bytes: it may have been edited. Replace it "
                        L"with the archive's, or keep it?",
-                   {{kKeepButton, L"&Keep"}, {kReplaceButton, L"&Replace"}},
+                   {{IDC_KEEP, L"&Keep"}, {IDC_REPLACE, L"&Replace"}},
                    left > 1 ? L"Do this for all " + Grouped(left) + L" files that differ" : L"",
                    &ticked);
       // Closed unanswered: nothing more is replaced.
-      if (choice != kReplaceButton && choice != kKeepButton) return replace;
+      if (choice != IDC_REPLACE && choice != IDC_KEEP) return replace;
       if (ticked) forAll = choice;
     }
-    if (choice == kReplaceButton) replace.push_back(kept[i]);
+    if (choice == IDC_REPLACE) replace.push_back(kept[i]);
   }
   return replace;
 }
@@ -784,8 +782,8 @@ void MainWindow::PutBack(const std::wstring& folder) {
     lines.push_back(note.subject + ": " + note.reason);
   const int answer = Ask(window_, L"Put back into " + ArchiveName() + L"?",
                          WideFromUtf8(engine::PlanCounts(update->plan)) + L"\n" + Lines(lines),
-                         {{kGoButton, L"&Put back"}});
-  if (answer != kGoButton) return;
+                         {{IDC_GO, L"&Put back"}});
+  if (answer != IDC_GO) return;
   engine::UpdateResult result;
   WorkDone written = RunWithProgress(
       window_, L"Putting back into " + ArchiveName(),

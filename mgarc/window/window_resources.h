@@ -33,3 +33,8 @@
 #define IDC_IN_PLACE 305
 #define IDC_TO_COPY 306
 #define IDC_FINDINGS_LIST 307
+
+// The buttons of the window's questions.
+#define IDC_REPLACE 310
+#define IDC_KEEP 311
+#define IDC_GO 312

@@ -7,7 +7,8 @@
 //   window_driver sort COLUMN        clicks a column's header, then shows
 //   window_driver select ROW...       chooses rows (from 0), the first focused, then shows
 //   window_driver command ID         chooses the menu command ID (window_resources.h)
-//   window_driver dialog             waits for a dialog of the window, prints its texts
+//   window_driver dialog [TEXT]      waits for a dialog of the window (that says TEXT),
+//                                    prints its texts
 //   window_driver fill ID TEXT       types TEXT in the dialog's field ID
 //   window_driver click ID           presses the dialog's button ID
 //   window_driver tick               ticks the task dialog's box ("do this for all")
@@ -162,7 +163,11 @@ HWND FindDialog(HWND window) {
 
 BOOL CALLBACK AddText(HWND child, LPARAM data) {
   if (!IsWindowVisible(child)) return TRUE;
-  const std::wstring text = Text(child);
+  std::wstring text = Text(child);
+  // A line each: a text's own line ends become spaces.
+  for (wchar_t& c : text) {
+    if (c == L'\n' || c == L'\r') c = L' ';
+  }
   if (!text.empty()) {
     reinterpret_cast<std::wstring*>(data)->append(L"text\t" + std::to_wstring(GetDlgCtrlID(child)) +
                                                   L"\t" + text + L"\n");
@@ -250,7 +255,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"dialog" || command == L"fill" || command == L"click" || command == L"tick" ||
       command == L"cancel-progress") {
-    HWND dialog = WaitForDialog(window, command == L"cancel-progress" && argc > 2 ? argv[2] : L"");
+    const bool titled = (command == L"cancel-progress" || command == L"dialog") && argc > 2;
+    HWND dialog = WaitForDialog(window, titled ? argv[2] : L"");
     if (dialog == nullptr) {
       Print("no dialog");
       return 1;
