@@ -1,12 +1,13 @@
-// The preview pane. An image is decoded from the entry's bytes each time the
-// pane changes size, straight to the size shown, so that a large image never
-// costs its full size in memory.
+// The preview pane. An image is decoded from the archive itself each time the
+// pane changes size, straight to the size shown: its bytes are not held in
+// memory beside what the system's decoder holds.
 #include "mgarc/window/preview_pane.h"
 
 #include <windows.h>
 // After windows.h, which they build on.
 #include <commctrl.h>
 #include <mmsystem.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 
@@ -22,7 +23,7 @@ namespace {
 enum PaneControl : int { kTextBox = 1, kPlay, kStop };
 
 constexpr std::uint64_t kTextBytes = 1 << 20;     // the text shown, at most
-constexpr std::uint64_t kWholeBytes = 256 << 20;  // an image or sound read whole, at most
+constexpr std::uint64_t kSoundBytes = 256 << 20;  // a sound, read whole to be played, at most
 
 template <typename T>
 struct Held {
@@ -240,6 +241,7 @@ void PreviewPane::Clear() {
   image_ = nullptr;
   scaledTo_ = {};
   shown_ = false;
+  imageArchive_.clear();
   SetWindowTextW(text_, L"");
   Describe(L"");
   Layout();
@@ -261,7 +263,7 @@ void PreviewPane::Show(const std::string& archive, const std::string& name, std:
     return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   };
   kind_ = ChoosePreview(name, view(head));
-  if (kind_ != PreviewKind::kHex && kind_ != PreviewKind::kText && size > kWholeBytes) {
+  if (kind_ == PreviewKind::kSound && size > kSoundBytes) {
     kind_ = PreviewKind::kHex;
   }
   shown_ = true;
@@ -269,6 +271,7 @@ void PreviewPane::Show(const std::string& archive, const std::string& name, std:
                          : kind_ == PreviewKind::kHex
                              ? std::min<std::uint64_t>(size, kHexPreviewBytes)
                              : size;
+  if (kind_ == PreviewKind::kImage) wanted = 0;
   std::vector<unsigned char> bytes =
       failure.empty() ? ReadEntry(archive, offset, wanted, failure) : std::vector<unsigned char>();
   if (!failure.empty()) {
@@ -287,7 +290,10 @@ void PreviewPane::Show(const std::string& archive, const std::string& name, std:
                  L" bytes: Play (Enter in the list) or Stop.",
              false);
   } else {
-    bytes_ = std::move(bytes);
+    // Decoded from the archive itself: a large image is not held twice.
+    imageArchive_ = archive;
+    imageOffset_ = offset;
+    imageSize_ = size;
   }
   Layout();
 }
@@ -306,13 +312,21 @@ void PreviewPane::ShowImage() {
     Describe(L"image: the system has no imaging component");
     return;
   }
+  Held<IStream> file;
   Held<IWICStream> stream;
   Held<IWICBitmapDecoder> decoder;
   Held<IWICBitmapFrameDecode> frame;
   UINT width = 0;
   UINT height = 0;
-  if (FAILED(imaging_->CreateStream(&stream.object)) ||
-      FAILED(stream->InitializeFromMemory(bytes_.data(), static_cast<DWORD>(bytes_.size()))) ||
+  ULARGE_INTEGER offset{};
+  offset.QuadPart = imageOffset_;
+  ULARGE_INTEGER size{};
+  size.QuadPart = imageSize_;
+  if (FAILED(SHCreateStreamOnFileEx(WideFromUtf8(imageArchive_).c_str(),
+                                    STGM_READ | STGM_SHARE_DENY_NONE, FILE_ATTRIBUTE_NORMAL, FALSE,
+                                    nullptr, &file.object)) ||
+      FAILED(imaging_->CreateStream(&stream.object)) ||
+      FAILED(stream->InitializeFromIStreamRegion(file.object, offset, size)) ||
       FAILED(imaging_->CreateDecoderFromStream(stream.object, nullptr,
                                                WICDecodeMetadataCacheOnDemand, &decoder.object)) ||
       FAILED(decoder->GetFrame(0, &frame.object)) || FAILED(frame->GetSize(&width, &height)) ||

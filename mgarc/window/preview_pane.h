@@ -56,9 +56,12 @@ class PreviewPane {
   HFONT fixed_ = nullptr;
   PreviewKind kind_ = PreviewKind::kHex;
   bool shown_ = false;
-  std::vector<unsigned char> bytes_;  // an image's or a sound's, while shown
-  HBITMAP image_ = nullptr;           // the image scaled to the pane
-  SIZE scaledTo_{};                   // the pane's size it was scaled for
+  std::vector<unsigned char> bytes_;  // a sound's, while shown
+  std::string imageArchive_;          // an image's archive (UTF-8), and where in it
+  std::uint64_t imageOffset_ = 0;
+  std::uint64_t imageSize_ = 0;
+  HBITMAP image_ = nullptr;  // the image scaled to the pane
+  SIZE scaledTo_{};          // the pane's size it was scaled for
   IWICImagingFactory* imaging_ = nullptr;
 };
 

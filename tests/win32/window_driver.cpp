@@ -15,12 +15,16 @@
 //   window_driver cancel-progress TEXT  waits for a dialog that says TEXT, presses Cancel
 //   window_driver no-dialog          waits until the window shows no dialog, then shows
 //   window_driver close              closes the window
+//   window_driver time-open PROGRAM ARCHIVE ROWS ROW   (for the benchmark)
+//                                    starts the window, prints how long it takes
+//                                    to list ROWS rows and to preview row ROW
 // It waits up to 30 s for a window that shows an archive (and for a dialog);
 // the list's rows are read through memory lent in the window's process, as
 // they cannot cross between processes in a message.
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -236,9 +240,93 @@ void Press(HWND dialog, int id) {
 
 }  // namespace
 
+// Chooses rows (from 0), the first focused, as clicks with Ctrl would.
+void Select(HWND window, const std::vector<int>& rows) {
+  HWND list = Child(window, WC_LISTVIEWW);
+  Lent lent(window, sizeof(LVITEMW));
+  auto setState = [&](int row, UINT state, UINT mask) {
+    LVITEMW item{};
+    item.stateMask = mask;
+    item.state = state;
+    lent.Put(0, &item, sizeof item);
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(lent.at()));
+  };
+  setState(-1, 0, LVIS_SELECTED);
+  for (std::size_t i = rows.size(); i-- > 0;) {
+    // The first is chosen last: focused, and so previewed.
+    const UINT state = i == 0 ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
+    setState(rows[i], state, state);
+  }
+}
+
+double SecondsSince(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now{};
+  LARGE_INTEGER frequency{};
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart - start.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
+// The most memory the process has held at once (its peak working set).
+std::size_t PeakBytes(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  return K32GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.PeakWorkingSetSize
+                                                                      : 0;
+}
+
+// For the benchmark: starts program on archive, then prints the seconds until
+// its list holds rows rows ("open"), and from choosing row until the preview
+// shows its image ("preview"), each followed by the window's peak memory
+// ("peak") so far. The window is left open.
+int TimeOpen(const std::wstring& program, const std::wstring& archive, int rows, int row) {
+  std::wstring line = L"\"" + program + L"\" \"" + archive + L"\"";
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION process{};
+  LARGE_INTEGER started{};
+  QueryPerformanceCounter(&started);
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start,
+                      &process)) {
+    Print("cannot start the window");
+    return 1;
+  }
+  CloseHandle(process.hThread);
+  HWND window = nullptr;
+  for (int wait = 0; wait < 60000; ++wait) {
+    window = FindWindowW(L"MarrowgilderWindow", nullptr);
+    if (window != nullptr &&
+        SendMessageW(Child(window, WC_LISTVIEWW), LVM_GETITEMCOUNT, 0, 0) == rows) {
+      break;
+    }
+    window = nullptr;
+    Sleep(1);
+  }
+  if (window == nullptr) {
+    Print("the list never held the rows");
+    return 1;
+  }
+  Print("open\t" + std::to_string(SecondsSince(started)));
+  Print("peak\t" + std::to_string(PeakBytes(process.hProcess)));
+  LARGE_INTEGER chosen{};
+  QueryPerformanceCounter(&chosen);
+  Select(window, {row});
+  // Chosen by a message sent, so that the preview was made before it returned.
+  const std::wstring shown = Text(Child(window, L"MarrowgilderPreview"));
+  Print("preview\t" + std::to_string(SecondsSince(chosen)) + "\t" + Utf8(shown));
+  Print("peak\t" + std::to_string(PeakBytes(process.hProcess)));
+  CloseHandle(process.hProcess);
+  return shown.rfind(L"image ", 0) == 0 && shown.find(L"cannot") == std::wstring::npos ? 0 : 1;
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   const std::wstring command = argv[1];
+  if (command == L"time-open" && argc > 5) {
+    return TimeOpen(argv[2], argv[3], _wtoi(argv[4]), _wtoi(argv[5]));
+  }
   HWND window = FindShowing();
   if (window == nullptr) {
     Print("no window shows an archive");
@@ -285,22 +373,9 @@ int wmain(int argc, wchar_t** argv) {
       return 1;
     }
   } else if (command == L"select" && argc > 2) {
-    HWND list = Child(window, WC_LISTVIEWW);
-    Lent lent(window, sizeof(LVITEMW));
-    auto setState = [&](int row, UINT state, UINT mask) {
-      LVITEMW item{};
-      item.stateMask = mask;
-      item.state = state;
-      lent.Put(0, &item, sizeof item);
-      SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                   reinterpret_cast<LPARAM>(lent.at()));
-    };
-    setState(-1, 0, LVIS_SELECTED);
-    for (int a = argc - 1; a >= 2; --a) {
-      // The first given is chosen last: focused, and so previewed.
-      const UINT state = a == 2 ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
-      setState(_wtoi(argv[a]), state, state);
-    }
+    std::vector<int> rows;
+    for (int a = 2; a < argc; ++a) rows.push_back(_wtoi(argv[a]));
+    Select(window, rows);
   } else if (command == L"directory" && argc > 2) {
     HWND tree = Child(window, WC_TREEVIEWW);
     auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
