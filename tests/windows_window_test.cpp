@@ -35,6 +35,7 @@ struct Shown {
 struct DialogShown {
   std::string title;
   std::string texts;
+  std::vector<std::string> rows;  // a list's, its cells split by tabs
   bool Says(const std::string& words) const { return texts.find(words) != std::string::npos; }
 };
 
@@ -78,6 +79,7 @@ class WindowsWindow : public WineTest {
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
       if (line.rfind("dialog\t", 0) == 0) shown.title = line.substr(7);
+      if (line.rfind("row\t", 0) == 0) shown.rows.push_back(line.substr(4));
       // "text\tID\tTEXT": the text alone.
       const std::size_t tab = line.find('\t', 5);
       if (line.rfind("text\t", 0) == 0 && tab != std::string::npos) {
@@ -295,6 +297,33 @@ TEST_F(WindowsWindow, MakesAndAppliesAPatchButNotToAnotherArchive) {
       << refused.texts << "\nthe command line: " << command.err;
   Click(kOk);
   EXPECT_EQ(ReadFile(other), otherBefore);
+  Close(window);
+}
+
+TEST_F(WindowsWindow, ListsTheFindingsFromTheStatusBarAndAfterVerify) {
+  // Bytes after the directory: a finding of the layout, seen at opening.
+  WriteFile(archive_,
+            TestArchive{"VIZ00", {{"A.TXT", "one"}, {"B.TXT", "two"}}}.Bytes() + "trailing");
+  XDisplay display("1024x768x24");
+  ASSERT_TRUE(display.ready()) << "Xvfb did not start";
+  Background window({kWine, exe_, WindowsArgument(archive_)});
+  EXPECT_EQ(Drive({"show"}).status[2], "1 finding: click to see it");
+
+  Drive({"status-click", "2"});
+  DialogShown layout = Dialog();
+  EXPECT_EQ(layout.title, "Findings");
+  ASSERT_EQ(layout.rows.size(), 1u);
+  EXPECT_EQ(layout.rows[0].rfind("the archive\tbytes_after_directory: 8 bytes", 0), 0u)
+      << layout.rows[0];
+  Click(2);  // Close
+
+  Command(IDM_VERIFY);
+  DialogShown verified = Dialog();
+  EXPECT_TRUE(verified.Says("voice.dat: 2 files, 1 finding")) << verified.texts;
+  EXPECT_EQ(verified.rows.size(), 1u);
+  Screenshot("findings");
+  Click(2);
+  EXPECT_EQ(Drive({"show"}).status[2], "1 finding (verified): click to see it");
   Close(window);
 }
 

@@ -7,6 +7,7 @@
 //   window_driver sort COLUMN        clicks a column's header, then shows
 //   window_driver select ROW...       chooses rows (from 0), the first focused, then shows
 //   window_driver command ID         chooses the menu command ID (window_resources.h)
+//   window_driver status-click PART  clicks the status bar's part PART (from 0)
 //   window_driver dialog [TEXT]      waits for a dialog of the window (that says TEXT),
 //                                    prints its texts
 //   window_driver fill ID TEXT       types TEXT in the dialog's field ID
@@ -218,14 +219,20 @@ void Show(HWND window) {
   Print("previewtext\t" + Utf8(text.substr(0, text.find(L'\r'))));
 }
 
-// The dialog's texts, then true: printed for the test.
-bool PrintDialog(HWND dialog) {
+// The dialog's texts, and the rows of a list it holds, printed for the test.
+void PrintDialog(HWND dialog) {
   const std::wstring texts = DialogTexts(dialog);
   DWORD written = 0;
   const std::string utf8 = Utf8(texts);
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written,
             nullptr);
-  return true;
+  HWND list = Child(dialog, WC_LISTVIEWW);
+  if (list == nullptr) return;
+  Lent lent(dialog, kTextAt + kTextChars * sizeof(wchar_t));
+  const auto rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < rows; ++row) {
+    Print("row\t" + Utf8(Cell(list, lent, row, 0)) + "\t" + Utf8(Cell(list, lent, row, 1)));
+  }
 }
 
 // Presses a button: a control of the dialog's own, or one a task dialog draws.
@@ -372,6 +379,18 @@ int wmain(int argc, wchar_t** argv) {
       Print("a dialog stays");
       return 1;
     }
+  } else if (command == L"status-click" && argc > 2) {
+    // Posted: what the click opens holds the window until it closes.
+    HWND status = Child(window, STATUSCLASSNAMEW);
+    Lent lent(window, sizeof(RECT));
+    SendMessageW(status, SB_GETRECT, static_cast<WPARAM>(_wtoi(argv[2])),
+                 reinterpret_cast<LPARAM>(lent.at()));
+    RECT place{};
+    lent.Get(0, &place, sizeof place);
+    const LPARAM at = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+    PostMessageW(status, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(status, WM_LBUTTONUP, 0, at);
+    return 0;
   } else if (command == L"select" && argc > 2) {
     std::vector<int> rows;
     for (int a = 2; a < argc; ++a) rows.push_back(_wtoi(argv[a]));
