@@ -152,7 +152,7 @@ TEST(WindowPreview, TheBytesSignatureDecidesThenTheNameThenTheText) {
   }
 }
 
-TEST(WindowPreview, AByteOrderMarkChoosesTheEncodingElseCodePage932) {
+TEST(WindowPreview, AByteOrderMarkOrUtf8ThroughoutChoosesTheEncodingElseCodePage932) {
   using namespace std::string_literals;
   struct Case {
     std::string head;
@@ -164,6 +164,13 @@ TEST(WindowPreview, AByteOrderMarkChoosesTheEncodingElseCodePage932) {
       {"\xFE\xFF\0t"s, TextEncoding::kUtf16BigEndian, 2},
       {"\x82\xA0 text", TextEncoding::kCodePage932, 0},
       {"\xEF\xBB", TextEncoding::kCodePage932, 0},  // a mark cut short is none
+      // UTF-8 without a mark: all of it, beyond ASCII, no control characters;
+      // its last character may be cut off by the head's end.
+      {"\xE3\x81\x93\xE3\x82\x93\r\n", TextEncoding::kUtf8, 0},
+      {"\xE3\x81\x93\xE3\x82", TextEncoding::kUtf8, 0},
+      {"\xE3\x81\x93\xE3\x82 x", TextEncoding::kCodePage932, 0},
+      {"\xE3\x81\x93\0"s, TextEncoding::kCodePage932, 0},
+      {"plain text", TextEncoding::kCodePage932, 0},
       {"", TextEncoding::kCodePage932, 0},
   };
   for (const Case& c : cases) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "mgarc/engine/entry_names.h"
 #include "mgarc/window/browser_model.h"
 
 namespace mgarc::window {
@@ -63,12 +64,30 @@ bool LooksLikeText(std::string_view head) {
   return true;
 }
 
+// UTF-8 through and through, with a character beyond ASCII and no control
+// character but tab and line ends: code page 932 text is that by chance only
+// when it is a few characters long. The last character may be cut by the
+// head's end.
+bool IsUtf8Text(std::string_view head) {
+  bool beyondAscii = false;
+  for (std::size_t i = 0; i < head.size();) {
+    const std::size_t at = i;
+    const char32_t c = engine::NextCharacter(head, i);
+    if (c >= 0x110000) {
+      return beyondAscii && at + 4 > head.size() && static_cast<unsigned char>(head[at]) >= 0xC2;
+    }
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+    if (c >= 0x80) beyondAscii = true;
+  }
+  return beyondAscii;
+}
+
 }  // namespace
 
 PreviewKind ChoosePreview(std::string_view name, std::string_view head) {
   if (IsImage(head)) return PreviewKind::kImage;
   if (IsWave(head)) return PreviewKind::kSound;
-  if (ChooseTextEncoding(head).markSize > 0) return PreviewKind::kText;
+  if (ChooseTextEncoding(head).encoding != TextEncoding::kCodePage932) return PreviewKind::kText;
   if (TextName(name) || LooksLikeText(head)) return PreviewKind::kText;
   return PreviewKind::kHex;
 }
@@ -77,6 +96,7 @@ TextChoice ChooseTextEncoding(std::string_view head) {
   if (Starts(head, "\xEF\xBB\xBF")) return {TextEncoding::kUtf8, 3};
   if (Starts(head, "\xFF\xFE")) return {TextEncoding::kUtf16LittleEndian, 2};
   if (Starts(head, "\xFE\xFF")) return {TextEncoding::kUtf16BigEndian, 2};
+  if (IsUtf8Text(head)) return {TextEncoding::kUtf8, 0};
   return {};
 }
 

@@ -25,8 +25,8 @@ struct TextChoice {
   std::size_t markSize = 0;  // the byte order mark's bytes, not shown
 };
 
-// A byte order mark says UTF-8 or UTF-16; text without one is code page 932,
-// as these games wrote it.
+// A byte order mark says UTF-8 or UTF-16; text without one is UTF-8 when all
+// of it is (and not all ASCII), else code page 932, as these games wrote it.
 TextChoice ChooseTextEncoding(std::string_view head);
 
 // The hex view of bytes: a line of 16 for each, "00000010  41 42 ...  |AB..|",
