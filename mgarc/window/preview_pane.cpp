@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "mgarc/window/com_object.h"
 #include "mgarc/window/scaling.h"
 #include "platform/arguments.h"
 #include "platform/file_stream.h"
@@ -24,15 +25,6 @@ enum PaneControl : int { kTextBox = 1, kPlay, kStop };
 
 constexpr std::uint64_t kTextBytes = 1 << 20;     // the text shown, at most
 constexpr std::uint64_t kSoundBytes = 256 << 20;  // a sound, read whole to be played, at most
-
-template <typename T>
-struct Held {
-  T* object = nullptr;
-  ~Held() {
-    if (object != nullptr) object->Release();
-  }
-  T* operator->() const { return object; }
-};
 
 // The text box's line ends are "\r\n"; the games' files have either.
 std::wstring WithLineEnds(const std::wstring& text) {

@@ -4,19 +4,11 @@
 
 #include <filesystem>
 
+#include "mgarc/window/com_object.h"
+
 namespace mgarc::window {
 
 namespace {
-
-// Releases a COM object when it goes.
-template <typename T>
-struct Held {
-  T* object = nullptr;
-  ~Held() {
-    if (object != nullptr) object->Release();
-  }
-  T* operator->() const { return object; }
-};
 
 void StartAt(IFileDialog* dialog, const std::wstring& initial, bool folder) {
   if (initial.empty()) return;
