@@ -111,6 +111,11 @@ class WindowsWindow : public WineTest {
     return names;
   }
 
+  // Wine's own services, started before the window and the driver: started
+  // by a driver, they would hold its output open until they go, long after
+  // it has ended.
+  static void StartWine() { std::system((kWine + " wineboot >/dev/null 2>&1").c_str()); }
+
   void Close(Background& window) {
     Drive({"close"});
     ASSERT_TRUE(window.Ended(20000)) << "the window did not close";
@@ -136,6 +141,7 @@ TEST_F(WindowsWindow, ShowsTheTreeRowsAndCountsOfAnArchiveWithJapaneseNames) {
                           .Bytes());
   XDisplay display("1024x768x24");
   ASSERT_TRUE(display.ready()) << "Xvfb did not start";
+  StartWine();
   Background window({kWine, exe_, WindowsArgument(archive_)});
 
   Shown root = Drive({"show"});
@@ -191,6 +197,7 @@ TEST_F(WindowsWindow, ExtractsTheSelectionAndAsksBeforeReplacingFilesThatDiffer)
   WriteFile(out + "/SE/D.TXT", "edited four");
   XDisplay display("1024x768x24");
   ASSERT_TRUE(display.ready()) << "Xvfb did not start";
+  StartWine();
   Background window({kWine, exe_, WindowsArgument(archive_)});
   Drive({"directory", "0"});
   EXPECT_EQ(Drive({"select", "0", "1", "2"}).status[1], "3 files, 5,009 bytes selected");
@@ -224,6 +231,7 @@ TEST_F(WindowsWindow, PutsBackWhatAFolderChangesAfterShowingIt) {
   WriteFile(edited + "/NEW.TXT", "new");
   XDisplay display("1024x768x24");
   ASSERT_TRUE(display.ready()) << "Xvfb did not start";
+  StartWine();
   Background window({kWine, exe_, WindowsArgument(archive_)});
   Drive({"show"});
 
@@ -257,6 +265,7 @@ TEST_F(WindowsWindow, MakesAndAppliesAPatchButNotToAnotherArchive) {
   WriteFile(other, TestArchive{"VIZ00", {{"C.TXT", "another game"}}}.Bytes());
   XDisplay display("1024x768x24");
   ASSERT_TRUE(display.ready()) << "Xvfb did not start";
+  StartWine();
   {
     Background window({kWine, exe_, WindowsArgument(archive_)});
     Drive({"show"});
@@ -306,6 +315,7 @@ TEST_F(WindowsWindow, ListsTheFindingsFromTheStatusBarAndAfterVerify) {
             TestArchive{"VIZ00", {{"A.TXT", "one"}, {"B.TXT", "two"}}}.Bytes() + "trailing");
   XDisplay display("1024x768x24");
   ASSERT_TRUE(display.ready()) << "Xvfb did not start";
+  StartWine();
   Background window({kWine, exe_, WindowsArgument(archive_)});
   EXPECT_EQ(Drive({"show"}).status[2], "1 finding: click to see it");
 
@@ -337,6 +347,7 @@ TEST_F(WindowsWindow, ACancelledExtractionLeavesOnlyWholeFiles) {
   const std::string out = dir_ / "out";
   XDisplay display("1024x768x24");
   ASSERT_TRUE(display.ready()) << "Xvfb did not start";
+  StartWine();
   Background window({kWine, exe_, WindowsArgument(archive_)});
   Drive({"show"});
 
