@@ -41,6 +41,10 @@ const std::uint32_t* ChildPosition(const MountContents& contents, std::uint32_t 
                           });
 }
 
+bool Fillable(const MountNode& node) {
+  return !node.directory && node.size > 0 && node.size <= kFilledFileLimit;
+}
+
 // The fills run on a thread of their own: a fill waits for pages that a
 // reader may hold while its own request waits for an answer, which a serving
 // thread busy filling could never give.
@@ -73,7 +77,16 @@ class ReadAhead final : public MountReadAhead {
     Wish(directory, static_cast<std::size_t>(at - contents_.Children(directory).begin()) + 1);
   }
 
-  void Listed(std::uint32_t directory) override { Wish(directory, 0); }
+  // A directory without a file to fill wishes nothing: it must not take the
+  // place of one listed just before it (a listing of a tree ends with its
+  // parent's).
+  void Listed(std::uint32_t directory) override {
+    const MountChildren children = contents_.Children(directory);
+    if (std::any_of(children.begin(), children.end(),
+                    [this](std::uint32_t child) { return Fillable(nodes_[child]); })) {
+      Wish(directory, 0);
+    }
+  }
 
  private:
   void Wish(std::uint32_t directory, std::size_t first) {
@@ -106,7 +119,7 @@ class ReadAhead final : public MountReadAhead {
          k < children.size() && k < first + kFilledFilesLimit && bytes < kFilledBytesLimit; ++k) {
       const std::uint32_t index = children[k];
       const MountNode& node = nodes_[index];
-      if (node.directory || node.size == 0 || node.size > kFilledFileLimit) continue;
+      if (!Fillable(node)) continue;
       if (filled_[index].exchange(true)) continue;
       if (!fill_(index)) {
         filled_[index] = false;
