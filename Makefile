@@ -82,7 +82,7 @@ bench: all
 # The window under Wine on Xvfb, on the 64-bit build: opening and listing
 # 65,535 entries, previewing a 20 MB image, and its peak memory.
 bench-window: all
-	@$(PACKAGES) windows
+	@$(PACKAGES) windows wine
 	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS)
 	cmake --build $(WIN64_BUILD) --target mgarcw window_driver
 	bash scripts/bench-window $(WIN64_BUILD) $(BUILD)/mgarc $(BENCH_ROUNDS)

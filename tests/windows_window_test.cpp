@@ -127,12 +127,20 @@ class WindowsWindow : public WineTest {
 
 using Names = std::vector<std::string>;
 
+// A WAVE file of size bytes: its RIFF header, then bytes of no meaning.
+std::string Wave(std::size_t size) {
+  const auto riffSize = static_cast<std::uint32_t>(size - 8);
+  std::string bytes = "RIFF";
+  for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(riffSize >> shift & 0xFF);
+  return bytes + "WAVE" + PatternBytes(size - 12);
+}
+
 TEST_F(WindowsWindow, ShowsTheTreeRowsAndCountsOfAnArchiveWithJapaneseNames) {
   // 音声\声.TXT and 音声\長.WAV, in code page 932.
   const std::string voice = "\x89\xB9\x90\xBA";
   WriteFile(archive_, TestArchive{"VIZ00",
                                   {{"README.TXT", "read me"},
-                                   {"SE\\DOOR.WAV", PatternBytes(3000)},
+                                   {"SE\\DOOR.WAV", Wave(3000)},
                                    {"SE\\STEP.WAV", PatternBytes(100)},
                                    {voice + "\\\x90\xBA.TXT",
                                     "\x82\xA0"
@@ -159,6 +167,7 @@ TEST_F(WindowsWindow, ShowsTheTreeRowsAndCountsOfAnArchiveWithJapaneseNames) {
   Shown wav = Drive({"directory", "0"});
   EXPECT_EQ(NamesOf(wav), (Names{"DOOR.WAV", "STEP.WAV"}));
   EXPECT_EQ(wav.status[1], "2 files, 3,100 bytes shown");
+  EXPECT_EQ(Drive({"select", "0"}).preview, "sound");
   EXPECT_EQ(NamesOf(Drive({"sort", "1"})), (Names{"STEP.WAV", "DOOR.WAV"}));
   EXPECT_EQ(NamesOf(Drive({"sort", "1"})), (Names{"DOOR.WAV", "STEP.WAV"}));  // larger first
   Screenshot("list");
