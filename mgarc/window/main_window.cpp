@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <set>
 
 #include "mgarc/engine/apply.h"
 #include "mgarc/engine/archive_checks.h"
@@ -371,10 +372,7 @@ void MainWindow::Command(int command) {
       form.prompt = L"The folder's files replace the entries of " + ArchiveName() +
                     L" at the same paths; the others are added. You see what would change "
                     L"before anything is written.";
-      form.path = (std::filesystem::path(WideFromUtf8(path_)).parent_path() /
-                   WideFromUtf8(engine::DefaultDirectoryName(Utf8FromWide(
-                       std::filesystem::path(WideFromUtf8(path_)).filename().wstring()))))
-                      .wstring();
+      form.path = DefaultFolder();
       if (AskPaths(window_, IDD_FOLDER, form)) PutBack(form.path);
       break;
     }
@@ -611,6 +609,12 @@ std::wstring MainWindow::ArchiveName() const {
   return std::filesystem::path(WideFromUtf8(path_)).filename().wstring();
 }
 
+std::wstring MainWindow::DefaultFolder() const {
+  return (std::filesystem::path(WideFromUtf8(path_)).parent_path() /
+          WideFromUtf8(engine::DefaultDirectoryName(Utf8FromWide(ArchiveName()))))
+      .wstring();
+}
+
 std::vector<std::uint32_t> MainWindow::SelectedRows() const {
   std::vector<std::uint32_t> selected;
   for (int i = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
@@ -659,7 +663,6 @@ void MainWindow::Extract(bool all) {
   if (!all) {
     for (std::uint32_t node : SelectedRows()) names.push_back(model_->Path(node));
   }
-  const std::wstring archive = WideFromUtf8(path_);
   PathForm form;
   form.caption = L"Extract";
   form.action = L"&Extract";
@@ -667,9 +670,7 @@ void MainWindow::Extract(bool all) {
       (names.empty() ? L"Every file of " + ArchiveName()
                      : Plural(names.size(), L"file", L"files") + L" of " + ArchiveName()) +
       L" into this folder. A file there that differs is kept unless you say to replace it.";
-  form.path = (std::filesystem::path(archive).parent_path() /
-               WideFromUtf8(engine::DefaultDirectoryName(Utf8FromWide(ArchiveName()))))
-                  .wstring();
+  form.path = DefaultFolder();
   if (!AskPaths(window_, IDD_FOLDER, form)) return;
   engine::ExtractOptions options;
   options.archive = path_;
@@ -687,12 +688,12 @@ void MainWindow::Extract(bool all) {
   std::size_t kept = result.kept.size();
   std::vector<engine::Problem> problems;
   // The files kept are asked about below, not reported.
+  std::set<std::string> keptLines;
+  for (const std::string& name : result.kept) {
+    keptLines.insert("kept " + options.directory + "/" + name);
+  }
   for (engine::Problem& problem : done.problems) {
-    const bool keptLine =
-        problem.subject.rfind("kept " + options.directory + "/", 0) == 0 &&
-        std::find(result.kept.begin(), result.kept.end(),
-                  problem.subject.substr(options.directory.size() + 6)) != result.kept.end();
-    if (!keptLine) problems.push_back(std::move(problem));
+    if (keptLines.count(problem.subject) == 0) problems.push_back(std::move(problem));
   }
   if (!result.stopped && !result.kept.empty()) {
     engine::ExtractOptions replacing = options;

@@ -74,6 +74,8 @@ class MainWindow {
   void Preview(bool play);
   std::vector<std::uint32_t> SelectedRows() const;
   std::wstring ArchiveName() const;
+  // The folder beside the archive named after it, where extract would write.
+  std::wstring DefaultFolder() const;
   const std::wstring& Cell(std::uint32_t node, int column);
   const std::wstring& TypeName(std::string_view name);
 
