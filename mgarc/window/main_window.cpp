@@ -177,7 +177,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance) {
   if (CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, kWindowClass, L"Marrowgilder",
                       WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 960, 640,
                       nullptr, LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAIN_MENU)), instance,
-                      made.get()) == nullptr) {
+                      static_cast<OwnedWindow*>(made.get())) == nullptr) {
     made->window_ = nullptr;  // gone with the window that was never made
     return nullptr;
   }
@@ -198,17 +198,6 @@ MainWindow::~MainWindow() {
 bool MainWindow::TakeKeys(MSG& msg) {
   if (TranslateAcceleratorW(window_, keys_, &msg) != 0) return true;
   return IsDialogMessageW(window_, &msg) != 0;
-}
-
-LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(window, message, w, l);
-  return self->Handle(message, w, l);
 }
 
 LRESULT MainWindow::Handle(UINT message, WPARAM w, LPARAM l) {

@@ -19,6 +19,7 @@
 
 #include "mgarc/window/browser_model.h"
 #include "mgarc/window/dialogs.h"
+#include "mgarc/window/owned_window.h"
 #include "mgarc/window/preview_pane.h"
 
 namespace mgarc::window {
@@ -26,15 +27,12 @@ namespace mgarc::window {
 // The class of the main window, by which a test program finds it.
 inline constexpr wchar_t kWindowClass[] = L"MarrowgilderWindow";
 
-class MainWindow {
+class MainWindow final : public OwnedWindow {
  public:
   // Makes the window, not yet shown; nullptr when the system gives none.
   static std::unique_ptr<MainWindow> Create(HINSTANCE instance);
-  ~MainWindow();
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
+  ~MainWindow() override;
 
-  HWND handle() const { return window_; }
   // Opens the archive at path (UTF-8); a problem is shown in a message box
   // with mgarc's words, and the window keeps what it showed.
   bool Open(const std::string& path);
@@ -44,8 +42,7 @@ class MainWindow {
 
  private:
   MainWindow() = default;
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
-  LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+  LRESULT Handle(UINT message, WPARAM w, LPARAM l) override;
   // False when the system made one of them not.
   bool MakeChildren();
   void Layout();
@@ -79,7 +76,6 @@ class MainWindow {
   const std::wstring& Cell(std::uint32_t node, int column);
   const std::wstring& TypeName(std::string_view name);
 
-  HWND window_ = nullptr;
   HWND tree_ = nullptr;
   HWND filter_ = nullptr;
   HWND list_ = nullptr;

@@ -108,7 +108,7 @@ std::unique_ptr<PreviewPane> PreviewPane::Create(HWND parent, int id, HFONT font
   if (CreateWindowExW(WS_EX_CLIENTEDGE | WS_EX_CONTROLPARENT, kPreviewClass, L"",
                       WS_CHILD | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                      made.get()) == nullptr) {
+                      static_cast<OwnedWindow*>(made.get())) == nullptr) {
     made->window_ = nullptr;
     return nullptr;
   }
@@ -120,17 +120,6 @@ PreviewPane::~PreviewPane() {
   if (image_ != nullptr) DeleteObject(image_);
   if (fixed_ != nullptr) DeleteObject(fixed_);
   if (imaging_ != nullptr) imaging_->Release();
-}
-
-LRESULT CALLBACK PreviewPane::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<PreviewPane*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<PreviewPane*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(window, message, w, l);
-  return self->Handle(message, w, l);
 }
 
 LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {

@@ -14,21 +14,19 @@
 #include <string>
 #include <vector>
 
+#include "mgarc/window/owned_window.h"
 #include "mgarc/window/preview_choice.h"
 
 namespace mgarc::window {
 
 inline constexpr wchar_t kPreviewClass[] = L"MarrowgilderPreview";
 
-class PreviewPane {
+class PreviewPane final : public OwnedWindow {
  public:
   // The pane, a child of parent; nullptr when the system gives none.
   static std::unique_ptr<PreviewPane> Create(HWND parent, int id, HFONT font);
-  ~PreviewPane();
-  PreviewPane(const PreviewPane&) = delete;
-  PreviewPane& operator=(const PreviewPane&) = delete;
+  ~PreviewPane() override;
 
-  HWND handle() const { return window_; }
   // Shows the entry of name (UTF-8) whose bytes are at offset in the
   // archive at path (UTF-8); a read that fails is said in the pane.
   void Show(const std::string& archive, const std::string& name, std::uint64_t offset,
@@ -39,8 +37,7 @@ class PreviewPane {
 
  private:
   PreviewPane() = default;
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
-  LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+  LRESULT Handle(UINT message, WPARAM w, LPARAM l) override;
   void Layout();
   void Paint();
   void ShowText(const std::wstring& what, const std::wstring& text, bool fixedPitch);
@@ -48,7 +45,6 @@ class PreviewPane {
   void Stop();
   void Describe(const std::wstring& what);
 
-  HWND window_ = nullptr;
   HWND text_ = nullptr;
   HWND play_ = nullptr;
   HWND stop_ = nullptr;

@@ -267,6 +267,25 @@ void Select(HWND window, const std::vector<int>& rows) {
   }
 }
 
+// The mouse pressed and let go in the middle of a part of control (a column's
+// header, a part of the status bar), whose place the message asking gives;
+// sent, so that it is done on return, unless what it opens would hold the
+// window, then posted.
+void ClickPart(HWND window, HWND control, UINT asking, int part, bool wait) {
+  Lent lent(window, sizeof(RECT));
+  SendMessageW(control, asking, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(lent.at()));
+  RECT place{};
+  lent.Get(0, &place, sizeof place);
+  const LPARAM at = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+  if (wait) {
+    SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(control, WM_LBUTTONUP, 0, at);
+  } else {
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(control, WM_LBUTTONUP, 0, at);
+  }
+}
+
 double SecondsSince(const LARGE_INTEGER& start) {
   LARGE_INTEGER now{};
   LARGE_INTEGER frequency{};
@@ -380,16 +399,8 @@ int wmain(int argc, wchar_t** argv) {
       return 1;
     }
   } else if (command == L"status-click" && argc > 2) {
-    // Posted: what the click opens holds the window until it closes.
-    HWND status = Child(window, STATUSCLASSNAMEW);
-    Lent lent(window, sizeof(RECT));
-    SendMessageW(status, SB_GETRECT, static_cast<WPARAM>(_wtoi(argv[2])),
-                 reinterpret_cast<LPARAM>(lent.at()));
-    RECT place{};
-    lent.Get(0, &place, sizeof place);
-    const LPARAM at = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
-    PostMessageW(status, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(status, WM_LBUTTONUP, 0, at);
+    // Posted: the list it opens holds the window until it closes.
+    ClickPart(window, Child(window, STATUSCLASSNAMEW), SB_GETRECT, _wtoi(argv[2]), false);
     return 0;
   } else if (command == L"select" && argc > 2) {
     std::vector<int> rows;
@@ -408,17 +419,9 @@ int wmain(int argc, wchar_t** argv) {
   } else if (command == L"filter" && argc > 2) {
     SendMessageW(Child(window, WC_EDITW), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
   } else if (command == L"sort" && argc > 2) {
-    // The mouse pressed and let go in the middle of the column's header.
     HWND header =
         reinterpret_cast<HWND>(SendMessageW(Child(window, WC_LISTVIEWW), LVM_GETHEADER, 0, 0));
-    Lent lent(window, sizeof(RECT));
-    SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(_wtoi(argv[2])),
-                 reinterpret_cast<LPARAM>(lent.at()));
-    RECT place{};
-    lent.Get(0, &place, sizeof place);
-    const LPARAM at = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
-    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(header, WM_LBUTTONUP, 0, at);
+    ClickPart(window, header, HDM_GETITEMRECT, _wtoi(argv[2]), true);
   } else if (command != L"show") {
     Print("no such command");
     return 2;
